@@ -1,0 +1,66 @@
+// conversation/conversation.h: the conversation engine's public interface.
+// One Conversation per window (or terminal): it turns each submitted line into a response and
+// runs the three-turn learning dialogue. It reaches its host only through ConversationHost.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "knowledge/knowledge.h"
+
+namespace mimoza {
+
+// Text buffers of the conversation: 5999 bytes of text and a NUL.
+inline constexpr size_t kTextBufferSize = 6000;
+inline constexpr size_t kMaxLineBytes = kTextBufferSize - 1;
+
+enum ConversationState : int8_t {
+  Idle = 0,             // no learning dialogue in progress
+  AwaitingConsent = 1,  // asked whether to learn (or add to) a line; waits for yes/no
+  AwaitingAnswer = 2,   // asked what to answer; the next line is stored as the answer
+};
+
+// What a host provides to the engine. Texts are code page 932 bytes; the host converts them.
+class ConversationHost {
+ public:
+  virtual void SetTitle(const char* text) = 0;
+  virtual void SetResponseLine(const char* text) = 0;  // null or empty clears the line
+  virtual void SetInputText(const char* text) = 0;     // the engine only clears it (null)
+  virtual bool IsControlKeyDown() = 0;  // Ctrl as of the input that submitted the line
+  virtual void ShowInfoBox(const char* caption, const char* text) = 0;
+
+ protected:
+  ~ConversationHost() = default;
+};
+
+class Conversation {
+ public:
+  explicit Conversation(ConversationHost& host);
+  Conversation(const Conversation&) = delete;
+  Conversation& operator=(const Conversation&) = delete;
+
+  // OpenConversation: fetches the title (exact key) and shows it; call once before any line.
+  void OpenConversation();
+  // SubmitLine: one turn for a non-empty line of at most kMaxLineBytes bytes.
+  void SubmitLine(const char* line);
+  // ShowLastResponse: shows the whole last response in an information box, if there is one.
+  void ShowLastResponse();
+
+  ConversationState State() const { return state; }
+  const char* PendingKey() const { return pendingKey; }
+  const char* LastResponse() const { return lastResponse; }
+  MatchMode CurrentMatchMode() const { return matchMode; }
+
+ private:
+  ConversationHost& host;
+  ConversationState state = Idle;
+  char pendingKey[kTextBufferSize] = {};    // the line that becomes a key once learned
+  char lastResponse[kTextBufferSize] = {};  // the latest turn's response, for ShowLastResponse
+  MatchMode matchMode = ExactKey;           // PatternKey once the conversation is open
+};
+
+// FitLineLength: the length of the longest beginning of text[0, length) that is at most limit
+// bytes and does not end inside a two-byte code page 932 character. Hosts use it to cut input.
+size_t FitLineLength(const char* text, size_t length, size_t limit);
+
+}  // namespace mimoza

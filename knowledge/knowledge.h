@@ -1,0 +1,79 @@
+// knowledge/knowledge.h: the knowledge files' public interface.
+// Dictionary.txt (keys and answers, appended by learning) and Boke.dat (one quip a line), both
+// opened by their plain names in the working directory and read and written as text the same way
+// on every platform; the process-wide random generator; the yes/no reply classifier.
+// Output buffers: an operation given a limit n writes at most n bytes and a NUL (the buffer holds
+// n + 1 bytes) and leaves the buffer untouched when it finds nothing.
+#pragma once
+
+#include <cstdint>
+
+namespace mimoza {
+
+// How LookupAnswer tests a key against its subject. Any other value matches no key.
+enum MatchMode : int8_t {
+  ExactKey = 0,    // key and subject compared as whole texts
+  PatternKey = 1,  // the key is a pattern searched inside the subject
+};
+
+// What ClassifyReply makes of a reply.
+enum ReplyKind : int8_t {
+  Neither = 0,  // neither list matches
+  Yes = 1,      // the yes-list matches and the no-list does not
+  No = 2,       // the no-list matches, whatever the yes-list does
+};
+
+// A reserved dictionary key and the built-in default seeded under it when it is missing.
+// The texts are code page 932 bytes.
+struct ReservedKey {
+  const char* key;
+  const char* defaultText;
+};
+
+extern const ReservedKey kTitleKey;        // "<SMES0>": the window title
+extern const ReservedKey kOfferLearnKey;   // "<SMES1>": nothing found; may I learn this line?
+extern const ReservedKey kAskAnswerKey;    // "<SMES2>": consent given; what should I answer?
+extern const ReservedKey kLearnedKey;      // "<SMES3>": the new pair is stored
+extern const ReservedKey kOfferAddKey;     // "<SMES4>": Ctrl on a known line; add an answer?
+extern const ReservedKey kYesListKey;      // "<YES>": the yes-list pattern
+extern const ReservedKey kNoListKey;       // "<NO>": the no-list pattern
+
+// The process-wide 15-bit generator: state 1 until seeded. Our own, so that every platform draws
+// the same sequence from the same seed.
+void srand(uint32_t seed);
+int32_t rand();  // 0 to 32767
+
+// RandomInt: an integer from lo to hi inclusive (for hi >= lo), one draw of the generator.
+int32_t RandomInt(int32_t lo, int32_t hi);
+
+// FindByte: the first position in [from, end) holding byte, or null.
+const char* FindByte(const char* from, char byte, const char* end);
+
+// CopyBounded: copies at most n bytes of src, stopping before a NUL, then writes a NUL
+// (dst holds n + 1 bytes).
+void CopyBounded(char* dst, const char* src, uint32_t n);
+
+// PickQuip: a random line of the quip file, its LF included, cut to outLen bytes.
+// Returns false, leaving out untouched, when the file cannot be opened or read.
+bool PickQuip(const char* fileName, char* out, uint32_t outLen);
+
+// LookupAnswer: pools the answers of every key of Dictionary.txt that matches subject and copies
+// one drawn at random into out. Returns false, leaving out untouched, when none matched or the
+// file cannot be read.
+bool LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen);
+
+// AppendEntry: appends one key/answer entry to Dictionary.txt with a single write.
+// Returns false, leaving the file as it was, when the text could break the file's tags or the
+// write fails.
+bool AppendEntry(const char* key, const char* answer);
+
+// LookupOrSeed: LookupAnswer, and when that finds nothing, appends the default under the key and
+// looks up once more. out stays untouched when nothing can be read or stored.
+void LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
+                  uint32_t outLen);
+
+// ClassifyReply: searches the dictionary's yes-list and no-list in the reply; the no-list decides
+// last. A null reply is Neither.
+ReplyKind ClassifyReply(const char* text);
+
+}  // namespace mimoza
