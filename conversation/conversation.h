@@ -52,6 +52,8 @@ class Conversation {
   MatchMode CurrentMatchMode() const { return matchMode; }
 
  private:
+  void ShowPrompt(const ReservedKey& key, char* response);
+
   ConversationHost& host;
   ConversationState state = Idle;
   char pendingKey[kTextBufferSize] = {};    // the line that becomes a key once learned

@@ -1,0 +1,143 @@
+// terminal/encoding.cpp: UTF-8 terminal text <-> code page 932 core text, through iconv.
+// Leaves this file: ToCp932, ToUtf8, CutToLine. Utf8CharLength, Cp932CharLength and Convert are
+// private. Tested by tests/terminal/encoding_test.cpp.
+#include "terminal/encoding.h"
+
+#include <errno.h>
+#include <iconv.h>
+
+#include "conversation/conversation.h"
+#include "pattern/pattern.h"
+
+namespace mimoza {
+namespace {
+
+// Utf8CharLength: the length of the well-formed UTF-8 character at [p, end) (no overlong forms,
+// no surrogates, nothing above U+10FFFF), or 0 when the bytes there are not one.
+size_t Utf8CharLength(const unsigned char* p, const unsigned char* end) {
+  const size_t avail = static_cast<size_t>(end - p);
+  const unsigned char c = p[0];
+  size_t length = 0;
+  unsigned char low = 0x80;   // the range of the second byte, narrowed for the lead bytes whose
+  unsigned char high = 0xBF;  // longest form would be overlong or out of range
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;  // U+D800-U+DFFF are surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (avail < length) return 0;
+  if (p[1] < low || p[1] > high) return 0;
+  for (size_t i = 2; i < length; ++i) {
+    if (p[i] < 0x80 || p[i] > 0xBF) return 0;
+  }
+  return length;
+}
+
+// Utf8BadLength: how many bytes one "?" replaces at a malformed sequence: the lead byte and the
+// continuation bytes that still fit it (the maximal ill-formed prefix), at least one byte.
+size_t Utf8BadLength(const unsigned char* p, const unsigned char* end) {
+  size_t length = 1;
+  const unsigned char c = p[0];
+  const size_t want = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 1;
+  while (length < want && p + length < end && p[length] >= 0x80 && p[length] <= 0xBF) ++length;
+  return length;
+}
+
+// Cp932CharLength: the length of the code page 932 character starting at [p, end): two for a
+// lead byte followed by a byte that can trail it, else one.
+size_t Cp932CharLength(const unsigned char* p, const unsigned char* end) {
+  if (IsLeadByte(p[0]) && p + 1 < end && p[1] >= 0x40 && p[1] != 0x7F && p[1] <= 0xFC) return 2;
+  return 1;
+}
+
+// Convert: runs iconv from one encoding to the other over [in, in + length), appending to out.
+// At a sequence iconv cannot convert it appends replacement, skips the sequence's length as
+// measured by skipLength (on the input bytes) and goes on. Returns false when iconv cannot open
+// the pair at all.
+bool Convert(const char* to, const char* from, const char* in, size_t length,
+             std::string_view replacement,
+             size_t (*skipLength)(const unsigned char*, const unsigned char*), std::string& out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  char buffer[1024];
+  char* inPtr = const_cast<char*>(in);  // iconv's signature; it never writes the input
+  size_t inLeft = length;
+  while (inLeft > 0) {
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    const size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    out.append(buffer, static_cast<size_t>(outPtr - buffer));
+    if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
+    // EILSEQ (no form in the target, or malformed) or EINVAL (cut short at the end).
+    const auto* p = reinterpret_cast<const unsigned char*>(inPtr);
+    size_t skip = skipLength(p, p + inLeft);
+    if (skip == 0 || skip > inLeft) skip = 1;
+    out.append(replacement);
+    inPtr += skip;
+    inLeft -= skip;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
+  }
+  iconv_close(cd);
+  return true;
+}
+
+}  // namespace
+
+// The input is first split into well-formed and malformed stretches, so that iconv only ever
+// fails on a well-formed character that has no code page 932 form; that character is skipped
+// whole.
+std::string ToCp932(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
+  const auto* end = begin + utf8.size();
+  const auto* p = begin;
+  const auto unmappable = [](const unsigned char* at, const unsigned char* stop) {
+    const size_t length = Utf8CharLength(at, stop);
+    return length == 0 ? size_t{1} : length;
+  };
+  while (p < end) {
+    const auto* run = p;
+    while (p < end) {
+      const size_t length = Utf8CharLength(p, end);
+      if (length == 0) break;
+      p += length;
+    }
+    if (p > run && !Convert("CP932", "UTF-8", reinterpret_cast<const char*>(run),
+                            static_cast<size_t>(p - run), "?", unmappable, out)) {
+      out.append(static_cast<size_t>(p - run), '?');
+    }
+    if (p < end) {
+      out.push_back('?');
+      p += Utf8BadLength(p, end);
+    }
+  }
+  return out;
+}
+
+std::string ToUtf8(std::string_view cp932) {
+  std::string out;
+  out.reserve(cp932.size() * 3 / 2);
+  if (!Convert("UTF-8", "CP932", cp932.data(), cp932.size(), "\xEF\xBF\xBD", Cp932CharLength,
+               out)) {
+    out.assign(cp932.size(), '?');
+  }
+  return out;
+}
+
+std::string CutToLine(std::string_view cp932) {
+  const size_t nul = cp932.find('\0');
+  if (nul != std::string_view::npos) cp932 = cp932.substr(0, nul);
+  return std::string(cp932.substr(0, FitLineLength(cp932.data(), cp932.size(), kMaxLineBytes)));
+}
+
+}  // namespace mimoza

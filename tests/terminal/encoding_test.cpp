@@ -1,0 +1,84 @@
+// tests/terminal/encoding_test.cpp: the UTF-8 / code page 932 edge (ToCp932, ToUtf8, CutToLine).
+#include "terminal/encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace mimoza {
+namespace {
+
+TEST(EncodingTest, ToCp932) {
+  const struct {
+    const char* utf8;
+    std::string cp932;
+  } kCases[] = {
+      {"abc", "abc"},
+      {"\\~", "\\~"},  // code page 932 keeps the backslash and tilde of ASCII
+      {"こんにちは", "\x82\xB1\x82\xF1\x82\xC9\x82\xBF\x82\xCD"},
+      {"ｱ", "\xB1"},                              // half-width katakana is one byte
+      {"①", "\x87\x40"},                          // a vendor extension of code page 932
+      {"～", "\x81\x60"},                         // full-width tilde
+      {"é", "?"},                                 // no code page 932 form
+      {"a😀b", "a?b"},                             // four-byte character without a form: one "?"
+      {"\xFF", "?"},                              // never valid in UTF-8
+      {"\xE3\x81", "?"},                          // a three-byte character cut short at the end
+      {"\xE3\x81z", "?z"},                        // ... and in the middle
+      {"\xC0\xAF", "??"},                         // overlong "/"
+      {"\x80x", "?x"},                            // a lone continuation byte
+      {"あ\xED\xA0\x80い", "\x82\xA0?\x82\xA2"},  // an encoded surrogate
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(ToCp932(c.utf8), c.cp932) << c.utf8;
+  }
+  EXPECT_EQ(ToCp932(std::string_view("a\0b", 3)), std::string("a\0b", 3));
+}
+
+TEST(EncodingTest, ToUtf8) {
+  const struct {
+    std::string cp932;
+    const char* utf8;
+  } kCases[] = {
+      {"abc\\~", "abc\\~"},
+      {"\x82\xA0\x82\xA2", "あい"},
+      {"\xB1", "ｱ"},
+      {"\x87\x40", "①"},
+      {"\x81\x60", "～"},
+      {"x\x81", "x\xEF\xBF\xBD"},      // a lead byte cut off at the end
+      {"\x85\x40z", "\xEF\xBF\xBDz"},  // an unassigned double-byte code: one U+FFFD
+      {"\x81 z", "\xEF\xBF\xBD z"},    // a lead byte before a byte that cannot trail
+      {"\xFD"
+       "a",
+       "\xEF\xBF\xBD"
+       "a"},  // a byte code page 932 never uses
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(ToUtf8(c.cp932), c.utf8) << c.utf8;
+  }
+  // Every text a user types survives the round trip.
+  const char* kRoundTrip = "ミモザ、覚えていい？ OK 学習した ｶﾀｶﾅ \\ ~ ①";
+  EXPECT_EQ(ToUtf8(ToCp932(kRoundTrip)), kRoundTrip);
+}
+
+TEST(EncodingTest, CutToLine) {
+  const std::string a5997(5997, 'a');
+  const struct {
+    std::string in;
+    std::string out;
+  } kCases[] = {
+      {"", ""},
+      {a5997 + "\x82\xA0", a5997 + "\x82\xA0"},                // exactly 5999 bytes
+      {a5997 + "b\x82\xA0", a5997 + "b"},                      // the character would straddle 5999
+      {a5997 + "bc\x82\xA0", a5997 + "bc"},                    // cut after 5999 single bytes
+      {std::string(6000, '\x82'), std::string(5998, '\x82')},  // pairs, not bytes
+      {std::string("ab\0cd", 5), "ab"},                        // a NUL ends the line
+      {"ab\x81", "ab"},                                        // a dangling lead byte is dropped
+  };
+  for (const auto& c : kCases) {
+    const std::string cut = CutToLine(c.in);
+    EXPECT_TRUE(cut == c.out) << c.in.size() << " bytes cut to " << cut.size();
+  }
+}
+
+}  // namespace
+}  // namespace mimoza
