@@ -1,0 +1,189 @@
+// terminal/main.cpp: command line -> data directory, seed and one of the three faces.
+// Leaves this file: main. ParseOptions, DefaultDataDirectory and EnterDataDirectory are
+// private. Tested by tests/terminal/program_test.cpp.
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "knowledge/knowledge.h"
+#include "terminal/interactive.h"
+#include "terminal/stream_faces.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitNoDirectory = 1;
+
+constexpr const char* kUsage =
+    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--help] [--version]\n";
+
+constexpr const char* kHelp =
+    "Mimoza, a small chat companion that learns from you.\n"
+    "\n"
+    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--help] [--version]\n"
+    "\n"
+    "  --dir DIR   data directory (default $XDG_DATA_HOME/mimoza, else\n"
+    "              ~/.local/share/mimoza); created when missing\n"
+    "  --seed N    seed the random choices with N (0 to 4294967295) for a\n"
+    "              reproducible session; default: the clock\n"
+    "  --jsonl     machine protocol: JSON commands on stdin, JSON events on stdout\n"
+    "  --help      this text\n"
+    "  --version   the version\n"
+    "\n"
+    "In a terminal: Enter submits the line, Ctrl+Enter (or Alt+Enter) submits it with\n"
+    "Ctrl held, F2 or a click on the response shows the whole last response, Ctrl+D on\n"
+    "an empty line or Ctrl+C quits. With standard input not a terminal, each input\n"
+    "line is one submission and each response is printed as one line.\n"
+    "\n"
+    "Data files, in the data directory: Dictionary.txt (keys and answers, prompts,\n"
+    "the yes/no lists; created and appended by learning) and Boke.dat (quips, one a\n"
+    "line, code page 932; optional).\n"
+    "\n"
+    "When Mimoza knows nothing for a line it asks whether it may learn it, then what\n"
+    "it should answer, and stores the pair in Dictionary.txt. Submitting a line with\n"
+    "Ctrl held offers to add an answer to a line that already got one.\n";
+
+struct Options {
+  std::string dir;  // empty: the default data directory
+  uint32_t seed = 0;
+  bool hasSeed = false;
+  bool jsonl = false;
+  bool help = false;
+  bool version = false;
+};
+
+// ParseSeed: a decimal number from 0 to 2^32 - 1, nothing else.
+bool ParseSeed(std::string_view text, uint32_t& seed) {
+  if (text.empty() || text.size() > 10) return false;
+  uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > UINT32_MAX) return false;
+  seed = static_cast<uint32_t>(value);
+  return true;
+}
+
+// ParseOptions: reads argv into options ("--dir DIR" and "--dir=DIR" alike). Returns false,
+// after saying why on stderr, for an unknown option, a stray argument or a bad value.
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    std::string_view value;
+    bool hasValue = false;
+    const size_t equals = arg.find('=');
+    if (arg.substr(0, 2) == "--" && equals != std::string_view::npos) {
+      value = arg.substr(equals + 1);
+      arg = arg.substr(0, equals);
+      hasValue = true;
+    }
+    const bool takesValue = arg == "--dir" || arg == "--seed";
+    if (takesValue && !hasValue) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "mimoza: %s needs a value\n", argv[i]);
+        return false;
+      }
+      value = argv[++i];
+    } else if (!takesValue && hasValue) {
+      std::fprintf(stderr, "mimoza: unknown option %s\n", argv[i]);
+      return false;
+    }
+    if (arg == "--dir") {
+      if (value.empty()) {
+        std::fprintf(stderr, "mimoza: --dir needs a directory\n");
+        return false;
+      }
+      options.dir = value;
+    } else if (arg == "--seed") {
+      if (!ParseSeed(value, options.seed)) {
+        std::fprintf(stderr, "mimoza: --seed needs a number from 0 to 4294967295\n");
+        return false;
+      }
+      options.hasSeed = true;
+    } else if (arg == "--jsonl") {
+      options.jsonl = true;
+    } else if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else {
+      std::fprintf(stderr, "mimoza: unknown option %s\n", argv[i]);
+      return false;
+    }
+  }
+  return true;
+}
+
+// DefaultDataDirectory: $XDG_DATA_HOME/mimoza when that variable holds an absolute path (a
+// relative one is to be ignored), else $HOME/.local/share/mimoza; empty when neither is known.
+std::string DefaultDataDirectory() {
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome != nullptr && dataHome[0] == '/') return std::string(dataHome) + "/mimoza";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.local/share/mimoza";
+  return {};
+}
+
+// EnterDataDirectory: creates dir (with its parents) when missing and makes it the working
+// directory. Returns false, after a message on stderr, when it cannot.
+bool EnterDataDirectory(const std::string& dir) {
+  if (dir.empty()) {
+    std::fprintf(stderr, "mimoza: no data directory: set HOME or XDG_DATA_HOME, or use --dir\n");
+    return false;
+  }
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (error) {
+    std::fprintf(stderr, "mimoza: cannot create the data directory %s: %s\n", dir.c_str(),
+                 error.message().c_str());
+    return false;
+  }
+  if (chdir(dir.c_str()) != 0) {
+    std::fprintf(stderr, "mimoza: cannot use the data directory %s: %s\n", dir.c_str(),
+                 std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+// ClockSeed: milliseconds of a monotonic clock, so two runs a moment apart still differ.
+uint32_t ClockSeed() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  if (options.help) {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("mimoza %s\n", MIMOZA_VERSION);
+    return 0;
+  }
+  if (!EnterDataDirectory(options.dir.empty() ? DefaultDataDirectory() : options.dir)) {
+    return kExitNoDirectory;
+  }
+  mimoza::srand(options.hasSeed ? options.seed : ClockSeed());
+  if (options.jsonl) return mimoza::RunJsonLines(stdin, stdout);
+  // The screen face needs a terminal at both ends; otherwise lines go in and out as text.
+  if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return mimoza::RunPiped(stdin, stdout);
+  return mimoza::RunInteractive();
+}
