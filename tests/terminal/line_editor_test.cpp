@@ -19,13 +19,19 @@ class LineEditorTest : public ::testing::Test {
 
 std::string DumpAction(const EditorAction& action) {
   switch (action.kind) {
-    case ActNone: case ActEdited: return "";
-    case ActSubmit: return std::string(action.ctrl ? "Submit+Ctrl(" : "Submit(") + action.line + ") ";
-    case ActShowLast: return "ShowLast ";
+    case ActNone:
+    case ActEdited:
+      return "";
+    case ActSubmit:
+      return std::string(action.ctrl ? "Submit+Ctrl(" : "Submit(") + action.line + ") ";
+    case ActShowLast:
+      return "ShowLast ";
     case ActClick:
       return "Click(" + std::to_string(action.x) + "," + std::to_string(action.y) + ") ";
-    case ActQuit: return "Quit ";
-    case ActRedraw: return "Redraw ";
+    case ActQuit:
+      return "Quit ";
+    case ActRedraw:
+      return "Redraw ";
   }
   return "? ";
 }
@@ -144,28 +150,45 @@ const struct {
     {"kitty flags reply", "a\x1b[?1ub", "[ab|]"},
     {"cursor position reply", "a\x1b[5;1Rb", "[ab|]"},
     {"intermediate bytes", "a\x1b[1 qb", "[ab|]"},
-    {"OSC with BEL", "a\x1b]0;title\x07b", "[ab|]"},
+    {"OSC with BEL",
+     "a\x1b]0;title\x07"
+     "b",
+     "[ab|]"},
     {"OSC with ST", "a\x1b]11;rgb:0/0/0\x1b\\b", "[ab|]"},
-    {"DCS cancelled", "a\x1bPxyz\x18b", "[ab|]"},
+    {"DCS cancelled",
+     "a\x1bPxyz\x18"
+     "b",
+     "[ab|]"},
     {"ESC inside OSC starts a key", "a\x1b]0;t\x1b[Db", "[b|a]"},
     {"CSI cut by a control", "ab\x1b[1\x7f", "[a|]"},
     {"CSI cut by UTF-8", "\x1b[1あ", "[あ|]"},
     {"SS3 cut by a character", "\x1bO\x01x", "[x|]"},
     {"Alt+letter", "a\x1bxb", "[ab|]"},
     {"Esc Esc then a key", "a\x1b\x1b[Db", "[b|a]"},
-    {"malformed lead byte", "a\xff" "b", "[a\xef\xbf\xbd" "b|]"},
+    {"malformed lead byte",
+     "a\xff"
+     "b",
+     "[a\xef\xbf\xbd"
+     "b|]"},
     {"stray continuation", "\x80", "[\xef\xbf\xbd|]"},
     {"overlong slash", "\xe0\x80\xaf", "[\xef\xbf\xbd|]"},
     {"surrogate", "\xed\xa0\x80", "[\xef\xbf\xbd|]"},
     {"beyond Unicode", "\xf4\x90\x80\x80", "[\xef\xbf\xbd|]"},
-    {"cut-short character is dropped", "\xe3\x81" "a", "[a|]"},
+    {"cut-short character is dropped",
+     "\xe3\x81"
+     "a",
+     "[a|]"},
     {"C1 control", "\xc2\x85", "[|]"},
     {"four-byte character", "\xf0\x9f\x98\x80", "[\xf0\x9f\x98\x80|]"},
 };
 
 TEST_F(LineEditorTest, IgnoresGarbageSafely) {
   for (const auto& c : kGarbageCases) EXPECT_EQ(Type(c.bytes), c.dump) << c.name;
-  EXPECT_EQ(Type(std::string("a\0\x1f" "b", 4)), "[ab|]") << "NUL and other controls";
+  EXPECT_EQ(Type(std::string("a\0\x1f"
+                             "b",
+                             4)),
+            "[ab|]")
+      << "NUL and other controls";
 }
 
 TEST_F(LineEditorTest, CursorColumnCountsDisplayWidth) {
@@ -173,12 +196,9 @@ TEST_F(LineEditorTest, CursorColumnCountsDisplayWidth) {
     const char* bytes;
     int32_t column;
   } kCases[] = {
-      {"abc", 3},
-      {"日本語", 6},
-      {"日本語\x1b[D", 4},
-      {"ｶﾀｶﾅ", 4},  // half-width katakana
-      {"e\xcc\x81", 1},
-      {"a\xf0\x9f\x98\x80", 3},
+      {"abc", 3},          {"日本語", 6},
+      {"日本語\x1b[D", 4}, {"ｶﾀｶﾅ", 4},  // half-width katakana
+      {"e\xcc\x81", 1},    {"a\xf0\x9f\x98\x80", 3},
   };
   for (const auto& c : kCases) {
     LineEditor editor;
