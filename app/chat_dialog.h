@@ -1,0 +1,38 @@
+// app/chat_dialog.h: the chat window: dialog messages -> the conversation engine, and the
+// engine's host operations -> the dialog's controls.
+// Leaves this file: ChatDialog. Tested by tests/app/chat_dialog_test.cpp against the real
+// template, and end to end by tests/app/program_test.cpp.
+#pragma once
+
+#include <windows.h>
+
+#include "app/window_base.h"
+#include "conversation/conversation.h"
+
+namespace mimoza {
+
+// Owns the platform-neutral engine and is its host. WindowBase comes first, so the window
+// object's table of six virtual operations stays the primary one.
+class ChatDialog : public WindowBase, public ConversationHost {
+ public:
+  ChatDialog();
+
+  INT_PTR DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+  void SetTitle(const char* text) override;
+  void SetResponseLine(const char* text) override;
+  void SetInputText(const char* text) override;
+  bool IsControlKeyDown() override;
+  void ShowInfoBox(const char* caption, const char* text) override;
+
+  const Conversation& Engine() const { return conversation; }
+
+ private:
+  // SubmitInput: the OK button's steps: read the input box, ignore an empty line, clear the box,
+  // then hand the line to the engine.
+  void SubmitInput(HWND hwnd);
+
+  Conversation conversation;
+};
+
+}  // namespace mimoza

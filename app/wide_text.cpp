@@ -1,0 +1,54 @@
+// app/wide_text.cpp: code page 932 <-> UTF-16 for the dialog's texts.
+// Leaves this file: WideFromCp932, Cp932FromWide. Tested by tests/app/wide_text_test.cpp.
+#include "app/wide_text.h"
+
+#include <cstring>
+#include <new>
+
+#include "conversation/conversation.h"
+
+namespace mimoza {
+
+namespace {
+
+constexpr UINT kCodePage = 932;
+
+}  // namespace
+
+size_t WideFromCp932(const char* text, wchar_t (&out)[kWideTextSize]) {
+  out[0] = L'\0';
+  if (text == nullptr) return 0;
+  size_t length = FitLineLength(text, strnlen(text, kShownTextBytes + 1), kShownTextBytes);
+  if (length == 0) return 0;
+  int units = MultiByteToWideChar(kCodePage, 0, text, static_cast<int>(length), out,
+                                  static_cast<int>(kWideTextSize - 1));
+  if (units <= 0) units = 0;
+  out[units] = L'\0';
+  return static_cast<size_t>(units);
+}
+
+size_t Cp932FromWide(const wchar_t* text, size_t length, char* out, size_t limit) {
+  out[0] = '\0';
+  if (text == nullptr || length == 0 || limit == 0) return 0;
+  // Every UTF-16 unit gives one or two bytes, so converting only the units that can still
+  // matter bounds the work; the bytes are cut to the limit afterwards.
+  if (length > limit + 1) length = limit + 1;
+  const size_t capacity = 2 * length;
+  char* bytes = new (std::nothrow) char[capacity];
+  if (bytes == nullptr) return 0;
+  // No best fit: a character without a code page 932 form must arrive as "?", never as some
+  // look-alike the user did not type.
+  BOOL usedDefault = FALSE;
+  int written = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(length),
+                                    bytes, static_cast<int>(capacity), "?", &usedDefault);
+  size_t kept = 0;
+  if (written > 0) {
+    kept = FitLineLength(bytes, static_cast<size_t>(written), limit);
+    std::memcpy(out, bytes, kept);
+  }
+  delete[] bytes;
+  out[kept] = '\0';
+  return kept;
+}
+
+}  // namespace mimoza

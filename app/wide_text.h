@@ -1,0 +1,29 @@
+// app/wide_text.h: the dialog's edge between the core's code page 932 bytes and the UTF-16 that
+// the wide-character window functions take. Converting explicitly with code page 932 shows the
+// same texts on every system, whatever its own ANSI code page.
+// Leaves this file: kWideTextSize, WideFromCp932, Cp932FromWide. Tested by
+// tests/app/wide_text_test.cpp.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+namespace mimoza {
+
+// The longest core text shown is 6000 bytes (a fetched answer or prompt); each byte or byte pair
+// gives at most one UTF-16 unit, so 6000 units and a NUL hold any of them.
+inline constexpr size_t kShownTextBytes = 6000;
+inline constexpr size_t kWideTextSize = kShownTextBytes + 1;
+
+// WideFromCp932: converts at most the first kShownTextBytes bytes of text (cut at a character
+// boundary) into out, which holds kWideTextSize units. A null text gives an empty string.
+// Returns the number of units written before the NUL.
+size_t WideFromCp932(const char* text, wchar_t (&out)[kWideTextSize]);
+
+// Cp932FromWide: converts text[0, length) to code page 932, each character with no code page
+// 932 form becoming "?", then cuts the bytes to at most limit at a character boundary and
+// writes a NUL (out holds limit + 1 bytes). Returns the number of bytes before the NUL.
+size_t Cp932FromWide(const wchar_t* text, size_t length, char* out, size_t limit);
+
+}  // namespace mimoza
