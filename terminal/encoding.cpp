@@ -67,7 +67,7 @@ bool Convert(const char* to, const char* from, const char* in, size_t length,
              std::string_view replacement,
              size_t (*skipLength)(const unsigned char*, const unsigned char*), std::string& out) {
   iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;  // NOLINT(performance-no-int-to-ptr)
   char buffer[1024];
   char* inPtr = const_cast<char*>(in);  // iconv's signature; it never writes the input
   size_t inLeft = length;
