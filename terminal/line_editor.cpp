@@ -78,9 +78,9 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 EditorAction LineEditor::Feed(unsigned char byte) { return Apply(decoder.Feed(byte)); }
 
-EditorAction LineEditor::Flush() {
+Key LineEditor::FlushKey() {
   pasting = false;
-  return Apply(decoder.Flush());
+  return decoder.Flush();
 }
 
 EditorAction LineEditor::Apply(const Key& key) {

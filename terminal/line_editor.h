@@ -49,10 +49,15 @@ class LineEditor {
   EditorAction Feed(unsigned char byte);
   // Apply: one decoded key (Feed uses it; a caller that decodes keys itself may too).
   EditorAction Apply(const Key& key);
-  // Pending: true while a key sequence or a paste is unfinished; the caller calls Flush when the
-  // input then pauses, so a lone Esc counts and a paste with a lost end marker ends.
+  // Decode: one byte into a key without applying it, for a caller that lets some keys bypass
+  // the line (such as the one that closes a box).
+  Key Decode(unsigned char byte) { return decoder.Feed(byte); }
+  // Pending: true while a key sequence or a paste is unfinished; the caller calls Flush (or
+  // FlushKey and then Apply) when the input then pauses, so a lone Esc counts and a paste with a
+  // lost end marker ends.
   bool Pending() const { return decoder.Pending() || pasting; }
-  EditorAction Flush();
+  EditorAction Flush() { return Apply(FlushKey()); }
+  Key FlushKey();
 
   // SetText: replaces the line, cursor at its end; text beyond kMaxTextBytes is dropped at a
   // character boundary.
