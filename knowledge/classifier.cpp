@@ -1,0 +1,67 @@
+// knowledge/classifier.cpp: a reply -> Yes, No or Neither, by the dictionary's two lists.
+// Leaves this file: ClassifyReply.
+// Tested by tests/knowledge/classifier_test.cpp.
+#include <cstring>
+
+#include "knowledge/knowledge.h"
+#include "pattern/pattern.h"
+
+namespace mimoza {
+namespace {
+
+// A list is one pattern of "|"-separated alternatives; 2999 bytes hold far more words than anyone
+// types into a yes/no list.
+constexpr uint32_t kMaxListBytes = 2999;
+
+// FetchList: the list stored under the reserved key, seeded with its default when missing.
+// False when the list could be neither read nor seeded.
+bool FetchList(const ReservedKey& reserved, char* list) {
+  if (LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes)) return true;
+  AppendEntry(reserved.key, reserved.defaultText);
+  return LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes);
+}
+
+// DropTrailingBar: removes one "|" that ends the list as a character of its own; the second byte
+// of a double-byte character (0x83 0x7C is one) is left alone.
+void DropTrailingBar(char* list) {
+  const size_t length = std::strlen(list);
+  size_t last = 0;  // start of the last character
+  for (size_t i = 0; i < length; ++i) {
+    last = i;
+    if (IsLeadByte(static_cast<unsigned char>(list[i])) && i + 1 < length) ++i;
+  }
+  if (length > 0 && last == length - 1 && list[last] == '|') list[last] = '\0';
+}
+
+bool ListMatches(const char* list, const char* text) {
+  Pattern* pattern = CompilePattern(list);
+  MatchSpan* spans = nullptr;  // a failed search leaves it unwritten
+  const bool found = SearchPattern(pattern, text, &spans, 0) > 0;
+  FreeSpans(spans);
+  FreePattern(pattern);
+  return found;
+}
+
+}  // namespace
+
+ReplyKind ClassifyReply(const char* text) {
+  if (text == nullptr) return Neither;
+  char yesList[kMaxListBytes + 1];
+  char noList[kMaxListBytes + 1];
+  // Both lists are always fetched (and seeded), whatever the first one does.
+  const bool haveYes = FetchList(kYesListKey, yesList);
+  const bool haveNo = FetchList(kNoListKey, noList);
+  ReplyKind kind = Neither;
+  // A list that could not be had matches nothing; the no-list decides last.
+  if (haveYes) {
+    DropTrailingBar(yesList);
+    if (ListMatches(yesList, text)) kind = Yes;
+  }
+  if (haveNo) {
+    DropTrailingBar(noList);
+    if (ListMatches(noList, text)) kind = No;
+  }
+  return kind;
+}
+
+}  // namespace mimoza

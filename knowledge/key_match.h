@@ -1,0 +1,44 @@
+// knowledge/key_match.h: deciding most dictionary keys against a subject without compiling them.
+// A lookup tests every key on every turn. Most keys are plain words, and most keys that are
+// patterns still need some literal text to occur in the subject; both are settled here by byte
+// searches over the subject, and only the keys that may match go on to the pattern matcher. Every
+// verdict given here is the one compiling and searching the key would give.
+// Private to mimoza_knowledge and its tests and benchmarks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mimoza {
+
+// A subject prepared for many byte searches. Long subjects get an index of their byte pairs, so a
+// search looks only where the needle's rarest pair occurs instead of at every byte.
+struct SubjectIndex {
+  const char* bytes = nullptr;
+  size_t length = 0;
+  uint32_t* bucketStarts = nullptr;  // kPairBuckets + 1 offsets into positions, or null: no index
+  uint32_t* positions = nullptr;     // positions of the subject's byte pairs, grouped by bucket
+
+  SubjectIndex() = default;
+  SubjectIndex(const SubjectIndex&) = delete;
+  SubjectIndex& operator=(const SubjectIndex&) = delete;
+  ~SubjectIndex();
+};
+
+// IndexSubject: prepares the NUL-terminated subject. Without memory for the index the searches
+// fall back to scanning, with the same results.
+void IndexSubject(const char* subject, SubjectIndex* index);
+
+// SubjectContains: whether needle[0, length) occurs in the subject (length >= 1).
+bool SubjectContains(const SubjectIndex& subject, const char* needle, size_t length);
+
+enum KeyVerdict : int8_t {
+  KeyNoMatch = 0,  // the key cannot match the subject
+  KeyMatch,        // the key matches the subject
+  KeySearch,       // undecided: compile the key and search it
+};
+
+// JudgeKey: what the pattern key[0, length) (no NUL inside) does with the subject.
+KeyVerdict JudgeKey(const SubjectIndex& subject, const char* key, size_t length);
+
+}  // namespace mimoza

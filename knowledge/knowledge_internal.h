@@ -1,0 +1,38 @@
+// knowledge/knowledge_internal.h: the knowledge files' operations below the public interface.
+// The tag scan helpers of the dictionary store, and the lookup and the quip pick over a text that
+// is already in memory: the file operations run exactly these after reading their file, so the
+// tests, the fuzz targets and the benchmarks reach the same code paths without disk I/O.
+// Private to mimoza_knowledge and its tests, fuzz targets and benchmarks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "knowledge/knowledge.h"
+
+namespace mimoza {
+
+// Capacities of one lookup and one pick. Further answers and lines are ignored.
+constexpr int32_t kMaxAnswers = 65536;    // far beyond any hand-kept dictionary's pool for a line
+constexpr int32_t kMaxQuipLines = 60000;  // a quip file is a hand-edited list of one-liners
+constexpr uint32_t kMaxKeyBytes = 6000;   // keys are learned from input lines of 5999 bytes
+
+// FindBytes: the first position p at or after from with needle[0, needleLen) at p and
+// p + needleLen not past end; null when from is null or there is none.
+const char* FindBytes(const char* from, const char* needle, size_t needleLen, const char* end);
+
+// ExtractTagText: finds the next element named tagName ("<" tagName, any bytes up to the first
+// ">", the text, then "</" tagName ">") that opens at or after from and closes before end, copies
+// its text (at most outLen bytes, stopping at a NUL, then a NUL) into out and returns the position
+// just after its closing tag. Null, with out unchanged, when no complete element follows.
+const char* ExtractTagText(const char* from, const char* tagName, const char* end, char* out,
+                           uint32_t outLen);
+
+// LookupAnswerInText: LookupAnswer over text[0, length) instead of Dictionary.txt.
+bool LookupAnswerInText(const char* text, size_t length, const char* subject, MatchMode mode,
+                        char* out, uint32_t outLen);
+
+// PickQuipFromText: PickQuip over text[0, length) instead of a file (it always draws once).
+void PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen);
+
+}  // namespace mimoza

@@ -1,0 +1,165 @@
+// knowledge/text_file.cpp: file bytes <-> text (CR LF folding, 0x1A end, one-write appends).
+// Leaves this file: TextBuffer, ReadTextFile, FoldTextLineEnds, AppendTextFile.
+// Tested by tests/knowledge/text_file_test.cpp.
+#include "knowledge/text_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace mimoza {
+namespace {
+
+// The few file calls that differ between the POSIX and Windows C libraries.
+#ifdef _WIN32
+using FileStat = struct _stat64;
+using FileOffset = int64_t;
+int OpenForReading(const char* name) { return _open(name, _O_RDONLY | _O_BINARY); }
+int OpenForAppending(const char* name) {
+  return _open(name, _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+int StatOpenFile(int fd, FileStat* st) { return _fstat64(fd, st); }
+// Windows reads and writes take an unsigned int count; callers pass at most kMaxChunk.
+long ReadSome(int fd, char* into, size_t count) {
+  return _read(fd, into, static_cast<unsigned>(count));
+}
+long WriteSome(int fd, const char* from, size_t count) {
+  return _write(fd, from, static_cast<unsigned>(count));
+}
+FileOffset CurrentOffset(int fd) { return _lseeki64(fd, 0, SEEK_CUR); }
+bool FlushToDisk(int fd) { return _commit(fd) == 0; }
+bool CutBack(int fd, FileOffset length) { return _chsize_s(fd, length) == 0; }
+void CloseFile(int fd) { _close(fd); }
+#else
+using FileStat = struct stat;
+using FileOffset = off_t;
+// O_NONBLOCK keeps a FIFO standing in for the file from blocking the open; it changes nothing for
+// the regular files that are read afterwards.
+int OpenForReading(const char* name) { return open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC); }
+int OpenForAppending(const char* name) {
+  return open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+}
+int StatOpenFile(int fd, FileStat* st) { return fstat(fd, st); }
+long ReadSome(int fd, char* into, size_t count) { return static_cast<long>(read(fd, into, count)); }
+long WriteSome(int fd, const char* from, size_t count) {
+  return static_cast<long>(write(fd, from, count));
+}
+FileOffset CurrentOffset(int fd) { return lseek(fd, 0, SEEK_CUR); }
+bool FlushToDisk(int fd) { return fsync(fd) == 0; }
+bool CutBack(int fd, FileOffset length) { return ftruncate(fd, length) == 0; }
+void CloseFile(int fd) { close(fd); }
+#endif
+
+// Reads go in chunks the 32-bit Windows calls can take.
+constexpr size_t kMaxChunk = size_t{1} << 30;
+
+// A file longer than this cannot be held in one buffer of the address space (a 32-bit process
+// cannot have half its space in one block anyway); it yields no text rather than a wrapped size.
+constexpr uint64_t kMaxTextBytes = static_cast<uint64_t>(PTRDIFF_MAX) - 1;
+
+constexpr char kTextEnd = 0x1A;
+
+}  // namespace
+
+TextBuffer::~TextBuffer() { std::free(bytes); }
+
+size_t FoldTextLineEnds(char* bytes, size_t length) {
+  size_t kept = 0;
+  for (size_t i = 0; i < length; ++i) {
+    const char c = bytes[i];
+    if (c == kTextEnd) break;
+    if (c == '\r' && i + 1 < length && bytes[i + 1] == '\n') continue;  // the LF is kept next
+    bytes[kept++] = c;
+  }
+  return kept;
+}
+
+bool ReadTextFile(const char* fileName, TextBuffer* text) {
+  std::free(text->bytes);
+  text->bytes = nullptr;
+  text->length = 0;
+  if (fileName == nullptr) return false;
+  const int fd = OpenForReading(fileName);
+  if (fd < 0) return false;
+  FileStat st{};
+  if (StatOpenFile(fd, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG || st.st_size < 0 ||
+      static_cast<uint64_t>(st.st_size) > kMaxTextBytes) {
+    CloseFile(fd);
+    return false;
+  }
+  const auto size = static_cast<size_t>(st.st_size);
+  char* bytes = static_cast<char*>(std::malloc(size + 1));
+  if (bytes == nullptr) {
+    CloseFile(fd);
+    return false;
+  }
+  // The file may shrink or grow while it is read (another process appending): the text is what
+  // the reads deliver, up to the length found at the start.
+  size_t got = 0;
+  while (got < size) {
+    const size_t want = size - got < kMaxChunk ? size - got : kMaxChunk;
+    const long n = ReadSome(fd, bytes + got, want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      CloseFile(fd);
+      std::free(bytes);
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  CloseFile(fd);
+  text->length = FoldTextLineEnds(bytes, got);
+  bytes[text->length] = '\0';
+  text->bytes = bytes;
+  return true;
+}
+
+bool AppendTextFile(const char* fileName, const char* text, size_t length) {
+  if (fileName == nullptr || text == nullptr) return false;
+  size_t lineFeeds = 0;
+  for (size_t i = 0; i < length; ++i) lineFeeds += text[i] == '\n';
+  if (length > kMaxChunk - lineFeeds) return false;  // one write must carry the whole text
+  const size_t stored = length + lineFeeds;
+  char* bytes = static_cast<char*>(std::malloc(stored + 1));
+  if (bytes == nullptr) return false;
+  size_t at = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] == '\n') bytes[at++] = '\r';
+    bytes[at++] = text[i];
+  }
+
+  const int fd = OpenForAppending(fileName);
+  if (fd < 0) {
+    std::free(bytes);
+    return false;
+  }
+  // One write: in append mode the system places it at the end as a whole, so two processes
+  // appending at once cannot interleave inside it.
+  long written = WriteSome(fd, bytes, stored);
+  while (written < 0 && errno == EINTR) written = WriteSome(fd, bytes, stored);
+  bool ok = written >= 0 && static_cast<size_t>(written) == stored && FlushToDisk(fd);
+  if (!ok && written > 0) {
+    // A short write (disk full, file-size limit) or a failed flush: the offset now stands just
+    // after our bytes, so cutting back to where they began removes exactly them and leaves no
+    // partial entry for every later read to trip over.
+    const FileOffset after = CurrentOffset(fd);
+    if (after >= static_cast<FileOffset>(written)) CutBack(fd, after - written);
+  }
+  CloseFile(fd);
+  std::free(bytes);
+  return ok;
+}
+
+}  // namespace mimoza

@@ -1,0 +1,39 @@
+// knowledge/text_file.h: files read and appended as text, identically on every platform.
+// Reading folds each CR LF into LF, keeps a lone CR and stops at the first 0x1A; appending writes
+// each LF as CR LF. Files are opened in binary mode everywhere, so this module alone decides the
+// bytes, and the Linux and Windows builds read and write the same files the same way.
+// Private to mimoza_knowledge (and its tests, fuzz targets and benchmarks).
+#pragma once
+
+#include <cstddef>
+
+namespace mimoza {
+
+// A whole file as text. bytes[0, length) is what the read delivered and bytes[length] is a NUL,
+// so the text can also be handed to code that stops at a NUL. Owns its buffer.
+struct TextBuffer {
+  char* bytes = nullptr;
+  size_t length = 0;
+
+  TextBuffer() = default;
+  TextBuffer(const TextBuffer&) = delete;
+  TextBuffer& operator=(const TextBuffer&) = delete;
+  ~TextBuffer();
+};
+
+// ReadTextFile: reads the regular file fileName whole into text as text.
+// Returns false, leaving text empty, when the file is missing, is no regular file (a directory),
+// cannot be read, is too large to address or its buffer cannot be allocated.
+bool ReadTextFile(const char* fileName, TextBuffer* text);
+
+// FoldTextLineEnds: the reading conversion in place over bytes[0, length): CR LF -> LF, a lone CR
+// stays, 0x1A ends the text. Returns the new length.
+size_t FoldTextLineEnds(char* bytes, size_t length);
+
+// AppendTextFile: appends text[0, length) with each LF written as CR LF, creating the file when it
+// is missing. One write in append mode, so concurrent appenders never interleave inside it, then
+// flushed to the disk. Returns true only when every byte was written and flushed; otherwise the
+// file is cut back to where this write began and the result is false.
+bool AppendTextFile(const char* fileName, const char* text, size_t length);
+
+}  // namespace mimoza
