@@ -11,7 +11,9 @@ namespace mimoza {
 
 // Bytes 0x81-0x9F and 0xE0-0xFC lead a two-byte character in code page 932, on every platform,
 // whatever the system's own code page; the second byte may be "\\", "[", "|" or any other byte.
-inline bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+inline bool IsLeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 struct Pattern;  // a compiled automaton; private to the pattern library
 

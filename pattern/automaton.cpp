@@ -1,0 +1,197 @@
+// pattern/automaton.cpp: syntax tree -> numbered-state automaton (Pattern), and pattern text ->
+// Pattern through the lexer and the parser.
+// Leaves this file: CompilePattern, FreePattern, BuildPattern, CountExtraStates, BuildFragment,
+// AddEdge.
+// Tested by tests/pattern/automaton_test.cpp and tests/pattern/search_test.cpp.
+//
+// Both tree walks use an explicit stack: a run of concatenated items nests to the left, so the
+// tree is as deep as the pattern is long.
+#include "pattern/automaton.h"
+
+#include "pattern/pattern.h"
+
+namespace mimoza {
+namespace {
+
+// One step of BuildFragment: build node from..to, or, for finishLazy, add the two ways out of a
+// lazy loop once its operand is in place.
+struct BuildStep {
+  const PatternNode* node;
+  int32_t from;
+  int32_t to;
+  bool finishLazy;
+};
+
+void AddEpsilon(Pattern& pattern, int32_t from, int32_t to, int32_t kind) {
+  AddEdge(pattern, from, to, -1, kind);
+}
+
+}  // namespace
+
+PatternEdge* AddEdge(Pattern& pattern, int32_t from, int32_t to, int32_t epsilon, int32_t kind) {
+  auto* edge = static_cast<PatternEdge*>(pattern.arena.Allocate(sizeof(PatternEdge)));
+  if (edge == nullptr) {
+    pattern.failed = true;
+    return nullptr;
+  }
+  *edge = PatternEdge{pattern.states[from], nullptr, kind, epsilon, to, 0, 0, 0};
+  pattern.states[from] = edge;
+  return edge;
+}
+
+int32_t CountExtraStates(const PatternNode* node) {
+  int32_t count = 0;
+  WorkStack<const PatternNode*> work;
+  work.Push(node);
+  while (!work.Empty()) {
+    const PatternNode* at = work.Pop();
+    if (at == nullptr) continue;
+    switch (at->kind) {
+      case NodeConcat:
+        ++count;
+        [[fallthrough]];
+      case NodeAlt:
+        if (!work.Push(at->left) || !work.Push(at->right)) return INT32_MAX;
+        break;
+      case NodeStar:
+      case NodeLazyStar:
+        count += 2;
+        if (!work.Push(at->left)) return INT32_MAX;
+        break;
+      default:
+        break;
+    }
+    // The parser's node bound keeps this far below INT32_MAX; stop early all the same.
+    if (count > kMaxPatternStates) return count;
+  }
+  return count;
+}
+
+void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int32_t to) {
+  // Steps run in the order a recursive build would take them: a node's new states are numbered
+  // before its children, its left child is built before its right one.
+  WorkStack<BuildStep> work;
+  work.Push({node, from, to, false});
+  while (!work.Empty() && !pattern.failed) {
+    BuildStep step = work.Pop();
+    const PatternNode* at = step.node;
+    int32_t f = step.from;
+    int32_t t = step.to;
+    if (step.finishLazy) {
+      // The exit goes in last, so the loop state tries leaving before its operand.
+      AddEpsilon(pattern, f + 1, f, NodeLazyStar);
+      AddEpsilon(pattern, f, t, NodeLazyStar);
+      continue;
+    }
+    if (at == nullptr) continue;  // an absent subtree gives no way through
+    bool pushed = true;
+    switch (at->kind) {
+      case NodeChar:
+        if (PatternEdge* edge = AddEdge(pattern, f, t, 0, NodeChar)) {
+          edge->charLead = at->charLead;
+          edge->charTrail = at->charTrail;
+        }
+        break;
+      case NodeClass:
+        if (PatternEdge* edge = AddEdge(pattern, f, t, 0, NodeClass)) {
+          edge->classText = DupText(pattern.arena, at->classText);
+          if (edge->classText == nullptr) pattern.failed = true;
+        }
+        break;
+      case NodeEmpty:
+        AddEpsilon(pattern, f, t, NodeEmpty);
+        break;
+      case NodeGroupOpen:
+      case NodeGroupClose:
+        if (PatternEdge* edge = AddEdge(pattern, f, t, -1, at->kind)) {
+          edge->group = at->group;
+          pattern.hasGroupEdges = true;
+        }
+        break;
+      case NodeLineStart:
+        // "^" takes effect only where nothing can have been matched before it.
+        if (f == pattern.startState) {
+          pattern.lineStartAnchored = 1;
+          AddEpsilon(pattern, f, t, NodeLineStart);
+        }
+        break;
+      case NodeLineEnd:
+        // "$" takes effect only where nothing can follow it.
+        if (t == pattern.finalState) {
+          pattern.lineEndAnchored = 1;
+          AddEpsilon(pattern, f, t, NodeLineEnd);
+        }
+        break;
+      case NodeConcat: {
+        int32_t middle = pattern.stateCount++;
+        pushed =
+            work.Push({at->right, middle, t, false}) && work.Push({at->left, f, middle, false});
+        break;
+      }
+      case NodeAlt:
+        // The right child is built last, so its edges out of f come first in f's list.
+        pushed = work.Push({at->right, f, t, false}) && work.Push({at->left, f, t, false});
+        break;
+      case NodeStar: {
+        int32_t loop = pattern.stateCount;
+        pattern.stateCount += 2;
+        // The exit goes in before the operand, so the loop state tries its operand first.
+        AddEpsilon(pattern, f, loop, NodeStar);
+        AddEpsilon(pattern, loop + 1, loop, NodeStar);
+        AddEpsilon(pattern, loop, t, NodeStar);
+        pushed = work.Push({at->left, loop, loop + 1, false});
+        break;
+      }
+      case NodeLazyStar: {
+        int32_t loop = pattern.stateCount;
+        pattern.stateCount += 2;
+        AddEpsilon(pattern, f, loop, NodeLazyStar);
+        pushed = work.Push({at, loop, t, true}) && work.Push({at->left, loop, loop + 1, false});
+        break;
+      }
+      default:
+        break;
+    }
+    if (!pushed) pattern.failed = true;
+  }
+}
+
+Pattern* BuildPattern(PatternLexer& lexer) {
+  int32_t extra = CountExtraStates(lexer.root);
+  if (extra > kMaxPatternStates - 2) return nullptr;
+  auto* pattern = new (std::nothrow) Pattern;
+  if (pattern == nullptr) return nullptr;
+  int32_t count = extra + 2;
+  pattern->states = static_cast<PatternEdge**>(
+      pattern->arena.AllocateZeroed(sizeof(PatternEdge*) * static_cast<size_t>(count)));
+  pattern->startState = 0;
+  pattern->finalState = 1;
+  pattern->stateCount = 2;
+  pattern->groupSlots = lexer.groupCount + 1;
+  pattern->lineStartAnchored = 0;
+  pattern->lineEndAnchored = 0;
+  pattern->hasGroupEdges = false;
+  pattern->failed = pattern->states == nullptr;
+  if (!pattern->failed) BuildFragment(*pattern, lexer.root, 0, 1);
+  if (pattern->failed) {
+    delete pattern;
+    return nullptr;
+  }
+  return pattern;
+}
+
+Pattern* CompilePattern(const char* text) {
+  if (text == nullptr) return nullptr;
+  // The record lives on this frame: its first tree block covers a usual key without a heap call.
+  PatternLexer lexer;
+  lexer.cursor = text;
+  NextToken(lexer);
+  lexer.root = ParseAlternation(lexer);
+  Pattern* pattern = lexer.failed ? nullptr : BuildPattern(lexer);
+  FreeTree(lexer, lexer.root);
+  return pattern;
+}
+
+void FreePattern(Pattern* pattern) { delete pattern; }
+
+}  // namespace mimoza

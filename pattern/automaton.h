@@ -1,0 +1,57 @@
+// pattern/automaton.h: syntax tree -> numbered-state automaton, and the compile entry point.
+// Leaves this file: PatternEdge, Pattern, BuildPattern, CountExtraStates, BuildFragment, AddEdge
+// (CompilePattern and FreePattern are declared in pattern/pattern.h).
+// Tested by tests/pattern/automaton_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "pattern/memory.h"
+#include "pattern/parser.h"
+
+namespace mimoza {
+
+struct PatternEdge {
+  PatternEdge* next;      // the next edge of the same state, tried after this one
+  const char* classText;  // NodeClass: the edge's own copy (null if it could not be made)
+  int32_t kind;           // NodeKind of the node that made the edge
+  int32_t epsilon;        // -1: taken without consuming; 0: consumes one character
+  int32_t target;         // state the edge leads to
+  int32_t group;          // NodeGroupOpen, NodeGroupClose: the group number
+  uint8_t charLead;       // NodeChar: first byte
+  uint8_t charTrail;      // NodeChar: second byte, 0 for a one-byte character
+};
+
+struct Pattern {
+  PatternEdge** states;       // index == state number: first edge of its list, or null
+  int32_t startState;         // always 0
+  int32_t finalState;         // always 1; it has no edges
+  int32_t stateCount;         // next free number while building; then the length of states
+  int32_t groupSlots;         // groups + 1; slot 0 is the whole match
+  int32_t lineStartAnchored;  // 1: the search tries line starts only
+  int32_t lineEndAnchored;    // 1: final only at a line end, nothing consumes CR or LF
+  bool hasGroupEdges;         // some edge records a span: the search keeps its span log
+  bool failed;                // memory ran out while building: the build gives null
+
+  // Edges, the state array and class-text copies come from the arena; a short key fits in
+  // firstBlock, so compiling it costs one heap call.
+  alignas(8) unsigned char firstBlock[768];
+  Arena arena{firstBlock, sizeof(firstBlock)};
+};
+
+// BuildPattern: the automaton of lexer.root with lexer.groupCount groups; null when it would
+// pass kMaxPatternStates or memory runs out.
+Pattern* BuildPattern(PatternLexer& lexer);
+
+// CountExtraStates: the states the subtree needs beyond the start and final states.
+int32_t CountExtraStates(const PatternNode* node);
+
+// BuildFragment: adds the states and edges that take the walk from state from to state to by
+// matching node.
+void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int32_t to);
+
+// AddEdge: a new edge at the head of from's list (so it is tried before the edges added
+// earlier), or null, with the list unchanged, when memory runs out.
+PatternEdge* AddEdge(Pattern& pattern, int32_t from, int32_t to, int32_t epsilon, int32_t kind);
+
+}  // namespace mimoza

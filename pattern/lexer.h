@@ -1,0 +1,101 @@
+// pattern/lexer.h: pattern text -> tokens, one per NextToken call; the escape decoder and the
+// small text helpers shared by the later stages.
+// Leaves this file: PatternToken, kTokenTexts, EscapeMode, PatternLexer, NextToken,
+// DecodeEscape, HexValue, DupText, and the limits kClassTextLimit, kMaxPatternNodes.
+// Tested by tests/pattern/lexer_test.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pattern/memory.h"
+
+namespace mimoza {
+
+struct PatternNode;
+
+// Token kinds. Kinds are also indexes into kTokenTexts: keep both in this order. A two-byte text
+// precedes its one-byte prefix, so "*?" wins over "*".
+enum PatternToken : int32_t {
+  TokChar = 0,      // one character; charLead/charTrail hold its bytes
+  TokGroupOpen,     // "("
+  TokGroupClose,    // ")"
+  TokLazyStar,      // "*?"
+  TokLazyPlus,      // "+?"
+  TokLazyOptional,  // "??"
+  TokLazyRepeat,    // "{m,n}?" (or a stray "}?"); repeatMin/repeatMax hold the counts
+  TokStar,          // "*"
+  TokPlus,          // "+"
+  TokOptional,      // "?"
+  TokBraceOpen,     // "{": never delivered; becomes TokRepeat, TokLazyRepeat or TokEnd
+  TokRepeat,        // "{m,n}" (or a stray "}"); repeatMin/repeatMax hold the counts
+  TokDot,           // ".": never delivered; becomes TokClass
+  TokClassOpen,     // "[": never delivered; becomes TokClass or TokEnd
+  TokClass,         // "[...]", ".", "\d" ... (or a stray "]"); classText holds the class
+  TokLineStart,     // "^"
+  TokLineEnd,       // "$"
+  TokBar,           // "|"
+  TokEscape,        // "\": never delivered; becomes TokChar, TokClass or TokEnd
+  TokEnd,           // end of the text, or a construct cut off by it
+};
+
+// The text each kind is recognised by; "c" and "" are placeholders that are never compared.
+inline constexpr const char* kTokenTexts[] = {"c", "(", ")", "*?", "+?", "??", "}?", "*", "+",  "?",
+                                              "{", "}", ".", "[",  "]",  "^",  "$",  "|", "\\", ""};
+static_assert(sizeof(kTokenTexts) / sizeof(kTokenTexts[0]) == TokEnd + 1);
+
+enum EscapeMode : int32_t {
+  KeepClassEscapes = 0,    // inside brackets: "\d" ... "\W" and "\\" stay two bytes
+  ExpandClassEscapes = 1,  // outside brackets and in the class test: they become class texts
+};
+
+// A class text holds at most this many bytes (plus its NUL): one byte covers every single-byte
+// value, and no class a person writes by hand comes near it.
+inline constexpr int32_t kClassTextLimit = 255;
+// DecodeEscape writes at most 11 bytes of text ("^0-9a-zA-Z_") and a NUL.
+inline constexpr size_t kEscapeOutputBytes = 12;
+// A pattern whose expanded syntax tree (every copy of a repeat counted) or automaton passes this
+// many nodes or states compiles to null: far beyond any key a person teaches (a few dozen), and
+// small enough that a search over a 5999-byte line stays in the tens of milliseconds.
+inline constexpr int32_t kMaxPatternNodes = 100000;
+inline constexpr int32_t kMaxPatternStates = 100000;
+
+// The state of one compilation, shared by the lexer and the parser.
+struct PatternLexer {
+  PatternNode* root = nullptr;               // the syntax tree, stored by CompilePattern
+  PatternToken token = TokChar;              // kind of the current token
+  uint8_t charLead = 0;                      // TokChar: its (first) byte
+  uint8_t charTrail = 0;                     // TokChar: second byte of a two-byte character, else 0
+  const char* cursor = nullptr;              // next unread byte of the caller's text
+  char classText[kClassTextLimit + 1] = {};  // last class text written, NUL-terminated
+  int32_t repeatMin = 0;                     // last repeat's lower count
+  int32_t repeatMax = 0;                     // last repeat's upper count; 0: no upper bound
+  int32_t groupCount = 0;                    // groups opened so far (kept by the parser)
+
+  // The tree's memory: nodes and class texts come from the arena, whose first block is
+  // treeBlock; freed nodes are kept for reuse.
+  alignas(8) unsigned char treeBlock[4096];
+  Arena arena{treeBlock, sizeof(treeBlock)};
+  PatternNode* freeNodes = nullptr;  // released nodes, linked through their left field
+  int32_t liveNodes = 0;             // nodes in use, checked against kMaxPatternNodes
+  bool failed = false;               // a bound was passed or memory ran out: compile to null
+};
+
+// NextToken: reads the token at cursor into the record and advances past it. Never fails; once
+// the text is used up every call gives TokEnd and cursor stays on the NUL.
+void NextToken(PatternLexer& lexer);
+
+// DecodeEscape: decodes the escape at `at` (a backslash followed by a byte other than NUL) into
+// out (kEscapeOutputBytes bytes, NUL-terminated) and returns the first byte after it. "\x" with
+// no digit, or digits of value 0, give the empty output; a NUL is never stepped over.
+const char* DecodeEscape(EscapeMode mode, const char* at, char* out);
+
+// HexValue: the value of the hexadecimal digits at the start of text (0 when there is none);
+// saturates at INT32_MAX rather than overflowing on a long run of digits.
+int32_t HexValue(const char* text);
+
+// DupText: a copy of text in the arena, or null for a null text or when memory runs out. The
+// copy lives as long as the arena.
+char* DupText(Arena& arena, const char* text);
+
+}  // namespace mimoza

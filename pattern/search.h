@@ -1,0 +1,30 @@
+// pattern/search.h: (Pattern, subject line) -> match and group spans.
+// Leaves this file: SearchPattern, FreeSpans (declared in pattern/pattern.h), SearchWith,
+// SearchWalk, SearchStats, ClassContains.
+// Tested by tests/pattern/search_test.cpp and tests/pattern/class_test.cpp.
+#pragma once
+
+#include <cstdint>
+
+#include "pattern/pattern.h"
+
+namespace mimoza {
+
+enum SearchWalk : int32_t {
+  WalkBounded = 0,  // remembers failed (state, position) pairs: time states x subject length
+  WalkPlain = 1,    // the plain ordered walk, kept as the reference the bounded walk must equal
+};
+
+struct SearchStats {
+  int64_t steps;  // (state, position) pairs entered, over all start positions
+};
+
+// SearchWith: SearchPattern with a chosen walk; stats (may be null) receives the step count.
+int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** spans,
+                   int32_t ignoreCase, SearchWalk walk, SearchStats* stats);
+
+// ClassContains: 1 when the class text contains the character at s, else 0. Reads s[0] and s[1]
+// only; never reads past the NUL of the class text.
+int32_t ClassContains(const char* text, const char* s);
+
+}  // namespace mimoza
