@@ -15,8 +15,7 @@ constexpr char32_t kReplacement = 0xFFFD;
 constexpr const char* kPrompt = "> ";
 constexpr int32_t kPromptWidth = 2;
 constexpr const char* kKeysHint =
-    "Enter: send   Ctrl+Enter or Alt+Enter: send with Ctrl   F2 or a click on the answer: read "
-    "it whole   Ctrl+D: quit";
+    "Enter: send  Alt+Enter: send with Ctrl  F2 or click: read it all  Ctrl+D: quit";
 constexpr const char* kBoxHint = "Any key: close";
 
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
