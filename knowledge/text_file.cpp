@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>  // SEEK_CUR, which the MinGW headers do not bring in otherwise
 #include <cstdlib>
 #include <cstring>
 
