@@ -6,6 +6,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -168,6 +170,8 @@ class PtyProgram {
     pid = forkpty(&master, nullptr, nullptr, &size);
     if (pid == 0) {
       setenv("TERM", "xterm-256color", 1);
+      const rlimit noCore = {0, 0};  // the signal cases need no core files
+      setrlimit(RLIMIT_CORE, &noCore);
       execl(MIMOZA_PROGRAM, "mimoza", "--dir", dir.c_str(), "--seed", seed,
             static_cast<char*>(nullptr));
       _exit(127);
@@ -217,6 +221,7 @@ class PtyProgram {
   }
 
   int Master() const { return master; }
+  pid_t Pid() const { return pid; }
   const std::string& Output() const { return output; }
 
  private:
@@ -240,6 +245,21 @@ class PtyProgram {
   std::string output;
   size_t consumed = 0;
 };
+
+// ExpectRestored: the program's exit left the mode sequences undone and the pseudo-terminal in
+// the cooked modes it started in.
+void ExpectRestored(const PtyProgram& program, const char* how) {
+  const std::string& out = program.Output();
+  ASSERT_GE(out.size(), 7u) << how;
+  EXPECT_EQ(out.substr(out.size() - 7), "\x1b[23;0t") << how << ": title popped last";
+  EXPECT_NE(out.find("\x1b[<u\x1b[?25h\x1b[?1049l"), std::string::npos)
+      << how << ": keyboard protocol popped, cursor shown, main screen back";
+  termios after = {};
+  ASSERT_EQ(tcgetattr(program.Master(), &after), 0) << how;
+  EXPECT_EQ(after.c_lflag & (ECHO | ICANON | ISIG), tcflag_t{ECHO | ICANON | ISIG}) << how;
+  EXPECT_EQ(after.c_iflag & ICRNL, tcflag_t{ICRNL}) << how;
+  EXPECT_EQ(after.c_oflag & OPOST, tcflag_t{OPOST}) << how;
+}
 
 TEST(InteractiveTest, ConversationUnderAPseudoTerminal) {
   char pattern[] = "/tmp/mimoza_interactive_XXXXXX";
@@ -274,21 +294,59 @@ TEST(InteractiveTest, ConversationUnderAPseudoTerminal) {
     ASSERT_TRUE(program.ReadUntil("\x1b[3;1H\x1b[K")) << program.Output();
     program.Type("\x1b[<0;4;3M\x1b[<0;4;3m");
     ASSERT_TRUE(program.ReadUntil("│ やあ")) << program.Output();
+    // A resize redraws at the new size.
+    winsize taller = {};
+    taller.ws_row = 30;
+    taller.ws_col = 80;
+    ASSERT_EQ(ioctl(program.Master(), TIOCSWINSZ, &taller), 0);
+    ASSERT_TRUE(program.ReadUntil("\x1b[30;1H\x1b[K")) << program.Output();
     program.Type("q\x04");
 
     const int status = program.Finish();
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    const std::string& out = program.Output();
-    EXPECT_EQ(out.substr(out.size() - 7), "\x1b[23;0t") << "title popped last";
-    EXPECT_NE(out.find("\x1b[<u\x1b[?25h\x1b[?1049l"), std::string::npos)
-        << "keyboard protocol popped, cursor shown, main screen back";
-    // A new pseudo-terminal starts in the usual cooked modes; they must be back.
-    termios after = {};
-    ASSERT_EQ(tcgetattr(program.Master(), &after), 0);
-    EXPECT_EQ(after.c_lflag & (ECHO | ICANON | ISIG), tcflag_t{ECHO | ICANON | ISIG});
-    EXPECT_EQ(after.c_iflag & ICRNL, tcflag_t{ICRNL});
-    EXPECT_EQ(after.c_oflag & OPOST, tcflag_t{OPOST});
+    ExpectRestored(program, "Ctrl+D");
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// Every other way out restores the terminal too: Ctrl+C ends with 0, a signal ends the program
+// as that signal would, after the restore.
+TEST(InteractiveTest, EveryWayOutRestoresTheTerminal) {
+  const struct {
+    const char* how;
+    const char* keys;  // typed, when not null
+    int signal;        // sent, when keys is null
+  } kCases[] = {
+      {"Ctrl+C", "abc\x03", 0},
+      {"Ctrl+C, kitty", "\x1b[99;5u", 0},
+      {"Ctrl+D after clearing the line", "a\x7f\x04", 0},
+      {"SIGTERM", nullptr, SIGTERM},
+      {"SIGHUP", nullptr, SIGHUP},
+      {"SIGINT", nullptr, SIGINT},
+      {"SIGQUIT", nullptr, SIGQUIT},
+  };
+  char pattern[] = "/tmp/mimoza_interactive_XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  for (const auto& c : kCases) {
+    PtyProgram program;
+    ASSERT_TRUE(program.Start(dir, "1")) << c.how;
+    ASSERT_TRUE(program.ReadUntil("\x1b[5;3H")) << c.how << program.Output();
+    if (c.keys != nullptr) {
+      program.Type(c.keys);
+    } else {
+      kill(program.Pid(), c.signal);
+    }
+    const int status = program.Finish();
+    if (c.keys != nullptr) {
+      ASSERT_TRUE(WIFEXITED(status)) << c.how << " " << status;
+      EXPECT_EQ(WEXITSTATUS(status), 0) << c.how;
+    } else {
+      ASSERT_TRUE(WIFSIGNALED(status)) << c.how << " " << status;
+      EXPECT_EQ(WTERMSIG(status), c.signal) << c.how;
+    }
+    ExpectRestored(program, c.how);
   }
   std::filesystem::remove_all(dir);
 }
