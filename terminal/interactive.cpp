@@ -50,8 +50,8 @@ constexpr char kLeaveModes[] =
     "\x1b[?1049l"
     "\x1b[23;0t";
 
-// Process-wide because signal handlers and atexit can reach nothing else. Written only before
-// the handlers are installed or with them able to run at any point, hence sig_atomic_t.
+// Process-wide because signal handlers and atexit can reach nothing else; the flag is a
+// sig_atomic_t since a handler may read it at any moment.
 termios gSavedModes;
 volatile sig_atomic_t gTerminalEntered = 0;
 int gWakePipe[2] = {-1, -1};  // signal handlers write one byte: 'w' resize, 'c' continued
@@ -88,8 +88,12 @@ termios RawModes(const termios& saved) {
 bool EnterTerminal() {
   if (tcgetattr(STDIN_FILENO, &gSavedModes) != 0) return false;
   const termios raw = RawModes(gSavedModes);
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return false;
+  // Marked first, so a signal that lands in between still restores.
   gTerminalEntered = 1;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) {
+    gTerminalEntered = 0;
+    return false;
+  }
   WriteAll(STDOUT_FILENO, kEnterModes, sizeof kEnterModes - 1);
   return true;
 }
