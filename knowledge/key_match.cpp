@@ -39,7 +39,8 @@ bool ScanContains(const char* bytes, size_t length, const char* needle, size_t n
 // metacharacter, a ")" that closes no group ends the pattern, "\" is left to the real lexer);
 // whatever it does not fully understand it answers with "no requirement", which is always safe.
 
-constexpr int32_t kMaxNeedles = 16;         // more alternatives than this are simply compiled
+constexpr int32_t kMaxNeedles = 16;         // a set with more needles than this demands nothing
+constexpr int32_t kMaxClauses = 4;          // a sequence keeps its most selective sets
 constexpr int32_t kMaxScreenDepth = 64;     // deeper group nesting is simply compiled
 constexpr int32_t kMaxSureCount = 1000000;  // larger repeat counts are not relied on
 
@@ -48,12 +49,28 @@ struct Needle {
   size_t length;
 };
 
-// What a part of a pattern demands of any subject it matches.
-struct Requirement {
-  int32_t count = -1;  // -1: nothing (the part may match anywhere, even empty)
-  bool exact = false;  // and conversely: the part matches every subject holding one of the needles
+// At least one of the needles occurs in the subject.
+struct Clause {
+  int32_t count = 0;
   Needle needles[kMaxNeedles] = {};
 };
+
+// What a part of a pattern demands of any subject it matches: every clause holds. No clause at
+// all: the part may match anywhere, even as the empty string.
+struct Requirement {
+  int32_t clauseCount = 0;
+  bool exact = false;  // one clause, and the part matches every subject that satisfies it
+  Clause clauses[kMaxClauses] = {};
+};
+
+Requirement OneClause(const Needle* needles, int32_t count, bool exact) {
+  Requirement r;
+  r.clauseCount = 1;
+  r.exact = exact;
+  r.clauses[0].count = count;
+  for (int32_t i = 0; i < count; ++i) r.clauses[0].needles[i] = needles[i];
+  return r;
+}
 
 enum ScreenToken : int8_t {
   ScrChar,        // one literal character of charLength bytes at tokenStart
@@ -73,7 +90,8 @@ struct ScreenLexer {
   ScreenToken token = ScrEnd;
   const char* tokenStart = nullptr;
   size_t charLength = 0;
-  Requirement set;      // members of the current ScrSet
+  Needle members[kMaxNeedles] = {};  // members of the current ScrSet
+  int32_t memberCount = 0;
   bool gaveUp = false;  // a construct this reading leaves to the pattern lexer ("\")
   int32_t depth = 0;
 };
@@ -110,8 +128,7 @@ void ReadRepeat(ScreenLexer& lx) {
 void ReadClass(ScreenLexer& lx) {
   const char* p = lx.cursor + 1;
   bool opaque = false;
-  lx.set.count = 0;
-  lx.set.exact = true;
+  lx.memberCount = 0;
   if (p == lx.end) {
     lx.cursor = lx.end;
     lx.token = ScrEnd;
@@ -152,8 +169,8 @@ void ReadClass(ScreenLexer& lx) {
     } else if (b == '^' || b == '-') {
       opaque = true;
     }
-    if (lx.set.count < kMaxNeedles) {
-      lx.set.needles[lx.set.count++] = Needle{p, width};
+    if (lx.memberCount < kMaxNeedles) {
+      lx.members[lx.memberCount++] = Needle{p, width};
     } else {
       opaque = true;
     }
@@ -227,22 +244,33 @@ void NextScreenToken(ScreenLexer& lx) {
   ++lx.cursor;
 }
 
-size_t ShortestNeedle(const Requirement& r) {
+size_t ShortestNeedle(const Clause& c) {
   size_t shortest = SIZE_MAX;
-  for (int32_t i = 0; i < r.count; ++i) {
-    if (r.needles[i].length < shortest) shortest = r.needles[i].length;
+  for (int32_t i = 0; i < c.count; ++i) {
+    if (c.needles[i].length < shortest) shortest = c.needles[i].length;
   }
   return shortest;
 }
 
-// Better: a requirement whose shortest needle is longer rules out more subjects, and with equal
+// Better: a clause whose shortest needle is longer rules out more subjects, and with equal
 // lengths fewer needles rule out more.
-bool IsBetter(const Requirement& candidate, const Requirement& current) {
-  if (candidate.count < 0) return false;
-  if (current.count < 0) return true;
+bool IsBetter(const Clause& candidate, const Clause& current) {
   const size_t a = ShortestNeedle(candidate);
   const size_t b = ShortestNeedle(current);
   return a != b ? a > b : candidate.count < current.count;
+}
+
+// AddClause: adds a clause to a conjunction, dropping the least selective one when it is full.
+void AddClause(Requirement& r, const Clause& clause) {
+  if (r.clauseCount < kMaxClauses) {
+    r.clauses[r.clauseCount++] = clause;
+    return;
+  }
+  int32_t worst = 0;
+  for (int32_t i = 1; i < r.clauseCount; ++i) {
+    if (IsBetter(r.clauses[worst], r.clauses[i])) worst = i;
+  }
+  if (IsBetter(clause, r.clauses[worst])) r.clauses[worst] = clause;
 }
 
 Requirement ScreenAlternation(ScreenLexer& lx);
@@ -253,15 +281,15 @@ Requirement ScreenAtom(ScreenLexer& lx, bool* plainChar) {
   Requirement r;
   *plainChar = false;
   switch (lx.token) {
-    case ScrChar:
-      r.count = 1;
-      r.exact = true;
-      r.needles[0] = Needle{lx.tokenStart, lx.charLength};
+    case ScrChar: {
+      const Needle character{lx.tokenStart, lx.charLength};
+      r = OneClause(&character, 1, true);
       *plainChar = true;
       NextScreenToken(lx);
       return r;
+    }
     case ScrSet:
-      r = lx.set;
+      r = OneClause(lx.members, lx.memberCount, true);
       NextScreenToken(lx);
       return r;
     case ScrOpaque:
@@ -288,7 +316,7 @@ Requirement ScreenQuantified(ScreenLexer& lx, bool* plainChar) {
   Requirement r = ScreenAtom(lx, plainChar);
   if (lx.token == ScrQuantZero || lx.token == ScrQuantOne) {
     *plainChar = false;
-    if (lx.token == ScrQuantZero) r.count = -1;
+    if (lx.token == ScrQuantZero) r.clauseCount = 0;
     r.exact = false;
     NextScreenToken(lx);
   }
@@ -296,20 +324,20 @@ Requirement ScreenQuantified(ScreenLexer& lx, bool* plainChar) {
 }
 
 // sequence -> quantified* (up to "|", ")" or the end)
-// Runs of unquantified characters are contiguous in the key, so a run is one needle.
+// Every part of a sequence must match, so their clauses add up. Runs of unquantified characters
+// are contiguous in the key, so a run is one needle.
 Requirement ScreenSequence(ScreenLexer& lx) {
-  Requirement best;
-  int32_t items = 0;
+  Requirement all;
+  int32_t parts = 0;
+  bool exactPart = false;
   const char* runStart = nullptr;
   const char* runEnd = nullptr;
   auto endRun = [&]() {
     if (runStart == nullptr) return;
-    Requirement run;
-    run.count = 1;
-    run.exact = true;
-    run.needles[0] = Needle{runStart, static_cast<size_t>(runEnd - runStart)};
-    if (IsBetter(run, best)) best = run;
-    ++items;
+    const Needle run{runStart, static_cast<size_t>(runEnd - runStart)};
+    AddClause(all, OneClause(&run, 1, true).clauses[0]);
+    ++parts;
+    exactPart = true;
     runStart = nullptr;
   };
   while (lx.token != ScrBar && lx.token != ScrGroupClose && lx.token != ScrEnd) {
@@ -318,34 +346,56 @@ Requirement ScreenSequence(ScreenLexer& lx) {
     const Requirement item = ScreenQuantified(lx, &plainChar);
     if (plainChar) {
       if (runStart == nullptr) runStart = itemStart;
-      runEnd = itemStart + item.needles[0].length;
+      runEnd = itemStart + item.clauses[0].needles[0].length;
       continue;
     }
     endRun();
-    if (IsBetter(item, best)) best = item;
-    ++items;
+    for (int32_t i = 0; i < item.clauseCount; ++i) AddClause(all, item.clauses[i]);
+    ++parts;
+    exactPart = item.exact;
   }
   endRun();
-  // Only a sequence of one part inherits exactness: two parts must both occur, and in order.
-  if (items != 1) best.exact = false;
-  return best;
+  // Only a sequence of one part can be exact: two parts must both occur, and in order.
+  all.exact = parts == 1 && exactPart && all.clauseCount == 1;
+  return all;
 }
 
-// alternation -> sequence ("|" sequence)*: one needle of any branch must occur.
+// alternation -> sequence ("|" sequence)*: each branch gives its most selective clause, and one
+// needle of any branch must occur.
 Requirement ScreenAlternation(ScreenLexer& lx) {
   Requirement all = ScreenSequence(lx);
-  while (lx.token == ScrBar) {
-    NextScreenToken(lx);
-    const Requirement branch = ScreenSequence(lx);
-    if (all.count < 0 || branch.count < 0 || all.count + branch.count > kMaxNeedles) {
-      all.count = -1;
-      continue;  // the rest must still be read, to leave the tokens where the parser would
+  if (lx.token != ScrBar) return all;
+  bool demands = true;
+  Clause any;
+  bool exact = true;
+  for (bool first = true;; first = false) {
+    const Requirement branch = first ? all : ScreenSequence(lx);
+    if (branch.clauseCount == 0) demands = false;
+    if (demands) {
+      int32_t best = 0;
+      for (int32_t i = 1; i < branch.clauseCount; ++i) {
+        if (IsBetter(branch.clauses[i], branch.clauses[best])) best = i;
+      }
+      const Clause& clause = branch.clauses[best];
+      if (any.count + clause.count > kMaxNeedles) {
+        demands = false;
+      } else {
+        for (int32_t i = 0; i < clause.count; ++i) any.needles[any.count++] = clause.needles[i];
+        exact = exact && branch.exact;
+      }
     }
-    for (int32_t i = 0; i < branch.count; ++i) all.needles[all.count++] = branch.needles[i];
-    all.exact = all.exact && branch.exact;
+    // Every branch is read even when nothing is demanded any more, to leave the tokens where
+    // the parser would.
+    if (lx.token != ScrBar) break;
+    NextScreenToken(lx);
   }
-  if (all.count < 0) all.exact = false;
-  return all;
+  Requirement r;
+  if (demands) {
+    r.clauseCount = 1;
+    r.exact = exact;
+    r.clauses[0] = any;
+  }
+  return r;
 }
 
 }  // namespace
@@ -436,17 +486,20 @@ KeyVerdict JudgeKey(const SubjectIndex& subject, const char* key, size_t length)
   lx.cursor = key;
   lx.end = key + length;
   NextScreenToken(lx);
-  Requirement r = ScreenAlternation(lx);
-  if (lx.gaveUp || r.count < 0) return KeySearch;
+  const Requirement r = ScreenAlternation(lx);
+  if (lx.gaveUp || r.clauseCount == 0) return KeySearch;
   // A ")" that closes no group ends the pattern; the needles read before it still hold, but
   // exactness is not claimed for such keys.
   const bool exact = r.exact && lx.token == ScrEnd;
-  for (int32_t i = 0; i < r.count; ++i) {
-    if (SubjectContains(subject, r.needles[i].bytes, r.needles[i].length)) {
-      return exact ? KeyMatch : KeySearch;
+  for (int32_t c = 0; c < r.clauseCount; ++c) {
+    bool holds = false;
+    for (int32_t i = 0; i < r.clauses[c].count && !holds; ++i) {
+      holds =
+          SubjectContains(subject, r.clauses[c].needles[i].bytes, r.clauses[c].needles[i].length);
     }
+    if (!holds) return KeyNoMatch;
   }
-  return KeyNoMatch;
+  return exact ? KeyMatch : KeySearch;
 }
 
 }  // namespace mimoza

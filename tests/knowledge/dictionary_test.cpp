@@ -1,0 +1,235 @@
+// tests/knowledge/dictionary_test.cpp: the dictionary store, over texts in memory and on disk.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "knowledge/knowledge.h"
+#include "knowledge/knowledge_internal.h"
+#include "tests/knowledge/test_support.h"
+
+namespace mimoza {
+namespace {
+
+using testing::Cp932;
+using testing::InTempDir;
+using testing::ReadBytes;
+using testing::SeedDrawing;
+using testing::WriteBytes;
+
+// LookupAt: the answer LookupAnswerInText gives when the generator draws r, or "<none>".
+std::string LookupAt(const std::string& text, const std::string& subject, MatchMode mode,
+                     int32_t r = 0, uint32_t outLen = 6000) {
+  std::string out(outLen + 1, '#');
+  srand(SeedDrawing(r));
+  if (!LookupAnswerInText(text.data(), text.size(), subject.c_str(), mode, out.data(), outLen)) {
+    return out == std::string(outLen + 1, '#') ? "<none>" : "<none, but out was written>";
+  }
+  return out.c_str();
+}
+
+// Candidates: every answer some draw can give (pools here hold fewer than 64 answers).
+std::set<std::string> Candidates(const std::string& text, const std::string& subject,
+                                 MatchMode mode = PatternKey) {
+  std::set<std::string> seen;
+  for (int32_t r = 0; r < 32768; r += 512) seen.insert(LookupAt(text, subject, mode, r));
+  seen.insert(LookupAt(text, subject, mode, 32767));
+  return seen;
+}
+
+using Set = std::set<std::string>;
+
+TEST(DictionaryText, KeysPoolTheirAnswers) {
+  const std::string ohayo = Cp932("おはよう");
+  const std::string entry = "<KEY>" + ohayo + "</KEY>\n<ANS>" + Cp932("おはよう！") + "</ANS>\n";
+  const std::string longer = Cp932("おはようございます");
+  EXPECT_EQ(Candidates(entry, longer), Set{Cp932("おはよう！")});
+  EXPECT_EQ(Candidates(entry, longer, ExactKey), Set{"<none>"});
+  EXPECT_EQ(Candidates(entry, ohayo, ExactKey), Set{Cp932("おはよう！")});
+  EXPECT_EQ(LookupAt(entry, ohayo, static_cast<MatchMode>(2)), "<none>");
+  EXPECT_EQ(LookupAt(entry, "", PatternKey), "<none>");
+
+  const std::string twice = "<KEY>k</KEY><ANS>A</ANS>\n<KEY>k</KEY><ANS>B</ANS>\n";
+  EXPECT_EQ(LookupAt(twice, "k", PatternKey, 16383), "A");
+  EXPECT_EQ(LookupAt(twice, "k", PatternKey, 16384), "B");
+
+  const std::string parts = "<KEY>" + Cp932("おは") + "</KEY><ANS>1</ANS><KEY>" + Cp932("よう") +
+                            "</KEY><ANS>2</ANS><KEY>" + Cp932("^よう") + "</KEY><ANS>3</ANS>";
+  EXPECT_EQ(Candidates(parts, ohayo), (Set{"1", "2"}));
+  EXPECT_EQ(Candidates("<KEY></KEY><ANS>e</ANS>", "x"), Set{"e"});  // the empty key
+  EXPECT_EQ(Candidates("<KEY></KEY><ANS>e</ANS>", "", ExactKey), Set{"e"});
+}
+
+TEST(DictionaryText, TheAnswerWalk) {
+  const struct {
+    const char* text;
+    const char* subject;
+    Set answers;
+  } kCases[] = {
+      {"<KEY>k</KEY><ANS>1</ANS><ANS>2</ANS><ANS>3</ANS>", "k", {"1", "2", "3"}},
+      {"<KEY>k</KEY><ANS>1</ANS><ANS>2</ANS><ANS>3</ANS><KEY>j</KEY><ANS>4</ANS>",
+       "k",
+       {"1", "2", "3"}},
+      // an "<ANS>" inside an answer starts a further answer
+      {"<KEY>k</KEY><ANS>x<ANS>y</ANS><ANS>z</ANS>", "k", {"x<ANS>y", "y", "z"}},
+      // an opening tag with more bytes opens a key but ends no answers
+      {"<KEY>k</KEY><ANS>1</ANS><KEY class=a>j</KEY><ANS>2</ANS>", "k", {"1", "2"}},
+      {"<KEY>k</KEY><ANS>1</ANS><KEY class=a>j</KEY><ANS>2</ANS>", "j", {"2"}},
+      {"<KEYS>j</KEY><ANS>2</ANS>", "j", {"2"}},
+      // a key without answers collects the next ones
+      {"<KEY>k</KEY><KEY>j</KEY><ANS>2</ANS><KEY>i</KEY><ANS>3</ANS>", "k", {"2"}},
+      // an unclosed answer runs to the end and ends the lookup
+      {"<KEY>k</KEY><ANS>1</ANS><ANS>2<KEY>k</KEY><ANS", "k", {"1", "2<KEY>k</KEY><ANS"}},
+      // and closes at the next closing tag, wherever it stands
+      {"<KEY>k</KEY><ANS>1\n<KEY>j</KEY><ANS>2</ANS>", "k", {"1\n<KEY>j</KEY><ANS>2"}},
+      {"<KEY>k</KEY>", "k", {"<none>"}},
+      {"<KEY>k", "k", {"<none>"}},
+      {"<KEY k</KEY><ANS>1</ANS>", "k", {"<none>"}},
+      {"", "k", {"<none>"}},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Candidates(c.text, c.subject), c.answers) << c.text;
+
+  // A NUL ends a key or an answer text.
+  const std::string nul("<KEY>k\0x</KEY><ANS>a\0b</ANS>", 28);
+  EXPECT_EQ(Candidates(nul, "k"), Set{"a"});
+}
+
+TEST(DictionaryText, LimitsOfKeysAnswersAndPools) {
+  const std::string key6000(6000, 'k');
+  const std::string longKey = "<KEY>" + key6000 + "x</KEY><ANS>a</ANS>";
+  EXPECT_EQ(LookupAt(longKey, key6000, ExactKey), "a");  // only the first 6000 bytes count
+  EXPECT_EQ(LookupAt(longKey, key6000 + "x", ExactKey), "<none>");
+
+  EXPECT_EQ(LookupAt("<KEY>k</KEY><ANS>abcd</ANS>", "k", PatternKey, 0, 4), "abcd");
+  EXPECT_EQ(LookupAt("<KEY>k</KEY><ANS>abcde</ANS>", "k", PatternKey, 0, 4), "abcd");
+
+  std::string many = "<KEY>k</KEY>";
+  for (int i = 0; i <= kMaxAnswers; ++i) many += "<ANS>" + std::to_string(i) + "</ANS>";
+  EXPECT_EQ(LookupAt(many, "k", PatternKey, 32767), "65535");  // the 65537th is ignored
+}
+
+TEST(DictionaryText, TagHelpers) {
+  const std::string text = "x<KEY a>key</KEY>y";
+  const char* end = text.data() + text.size();
+  char out[8] = "keep";
+  EXPECT_EQ(ExtractTagText(text.data(), "KEY", end, out, 2), end - 1);
+  EXPECT_STREQ(out, "ke");
+  std::strcpy(out, "keep");
+  EXPECT_EQ(ExtractTagText(text.data(), "KEY", end - 2, out, 7), nullptr);  // closes too late
+  EXPECT_EQ(ExtractTagText(text.data(), "ANS", end, out, 7), nullptr);
+  EXPECT_STREQ(out, "keep");
+  EXPECT_EQ(FindBytes(text.data(), "</KEY>", 6, end), text.data() + 11);
+  EXPECT_EQ(FindBytes(text.data(), "</KEY>", 6, text.data() + 16), nullptr);
+  EXPECT_EQ(FindBytes(nullptr, "a", 1, end), nullptr);
+}
+
+class DictionaryFile : public InTempDir {};
+
+TEST_F(DictionaryFile, SeedsMissingEntriesAndReadsCrLfFiles) {
+  char out[6001] = "keep";
+  EXPECT_FALSE(LookupAnswer("x", PatternKey, out, 6000));
+  EXPECT_STREQ(out, "keep");
+  LookupOrSeed(kOfferLearnKey.key, kOfferLearnKey.defaultText, PatternKey, out, 6000);
+  EXPECT_STREQ(out, kOfferLearnKey.defaultText);
+  EXPECT_EQ(ReadBytes("Dictionary.txt"),
+            "<KEY><SMES1></KEY>\r\n<ANS>" + Cp932("覚えていい？") + "</ANS>\r\n");
+
+  // A key found inside the requested key's text answers for it, and nothing is seeded.
+  const std::string withS = "<KEY>S</KEY>\r\n<ANS>s\r\nanswer</ANS>\r\n\x1a<KEY>";
+  WriteBytes("Dictionary.txt", withS);
+  LookupOrSeed(kAskAnswerKey.key, kAskAnswerKey.defaultText, PatternKey, out, 6000);
+  EXPECT_STREQ(out, "s\nanswer");
+  EXPECT_EQ(ReadBytes("Dictionary.txt"), withS);
+  EXPECT_FALSE(LookupAnswer(kNoListKey.key, PatternKey, out, 6000));
+}
+
+TEST_F(DictionaryFile, UnreadableOrUnwritableFilesGiveNothing) {
+  std::filesystem::create_directory("Dictionary.txt");
+  char out[16] = "keep";
+  EXPECT_FALSE(LookupAnswer("x", PatternKey, out, 15));
+  EXPECT_FALSE(AppendEntry("x", "y"));
+  LookupOrSeed("x", "y", PatternKey, out, 15);
+  EXPECT_STREQ(out, "keep");
+  std::filesystem::remove("Dictionary.txt");
+
+  std::filesystem::create_symlink("/dev/full", "Dictionary.txt");
+  EXPECT_FALSE(AppendEntry("x", "y"));
+}
+
+TEST_F(DictionaryFile, RefusesTextsThatWouldBreakTheTags) {
+  WriteBytes("Dictionary.txt", "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n");
+  const struct {
+    const char* key;
+    const char* answer;
+  } kRefused[] = {
+      {"a</KEY>b", "x"}, {"<KEY", "x"},   {"a<ANS>", "x"}, {"a\x1a", "x"},
+      {"k", "a</ANS>b"}, {"k", "x<KEY>"}, {"k", "<KEYS"},  {"k", "<ANS>"},
+      {"k", "\x1a"},     {nullptr, "x"},  {"k", nullptr},
+  };
+  for (const auto& c : kRefused) {
+    EXPECT_FALSE(AppendEntry(c.key, c.answer)) << (c.key ? c.key : "null");
+  }
+  EXPECT_EQ(ReadBytes("Dictionary.txt"), "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n");
+  // Harmless look-alikes and format characters are stored verbatim.
+  ASSERT_TRUE(AppendEntry("%s</ANS>", "<KEx>\n%d"));
+  EXPECT_EQ(ReadBytes("Dictionary.txt"),
+            "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<KEY>%s</ANS></KEY>\r\n<ANS><KEx>\r\n%d</ANS>\r\n");
+}
+
+TEST_F(DictionaryFile, AShortWriteLeavesTheFileAsItWas) {
+  const std::string before = "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n";
+  WriteBytes("Dictionary.txt", before);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{before.size() + 10, before.size() + 10};  // the entry stops half-way
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(AppendEntry("a long key", "a long answer") ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadBytes("Dictionary.txt"), before);
+}
+
+TEST_F(DictionaryFile, ConcurrentAppendsNeverInterleave) {
+  const std::string answer(300, 'a');
+  pid_t children[2];
+  for (int c = 0; c < 2; ++c) {
+    children[c] = fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      bool ok = true;
+      for (int i = 0; i < 1000; ++i) {
+        const std::string key = std::to_string(c) + "-" + std::to_string(i);
+        ok = AppendEntry(key.c_str(), answer.c_str()) && ok;
+      }
+      _exit(ok ? 0 : 1);
+    }
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const std::string text = ReadBytes("Dictionary.txt");
+  std::set<std::string> keys;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t keyEnd = text.find("</KEY>\r\n<ANS>", at);
+    ASSERT_NE(keyEnd, std::string::npos);
+    ASSERT_EQ(text.compare(at, 5, "<KEY>"), 0) << at;
+    keys.insert(text.substr(at + 5, keyEnd - at - 5));
+    const size_t answerAt = keyEnd + 13;
+    ASSERT_EQ(text.compare(answerAt, answer.size() + 8, answer + "</ANS>\r\n"), 0) << at;
+    at = answerAt + answer.size() + 8;
+  }
+  EXPECT_EQ(keys.size(), 2000u);
+}
+
+}  // namespace
+}  // namespace mimoza

@@ -1,0 +1,94 @@
+// tests/knowledge/key_match_test.cpp: the verdicts given without compiling a key, against
+// compiling and searching it.
+#include "knowledge/key_match.h"
+
+#include <random>
+#include <string>
+
+#include "pattern/pattern.h"
+#include "tests/knowledge/test_support.h"
+
+namespace mimoza {
+namespace {
+
+bool Compiled(const std::string& key, const std::string& subject) {
+  Pattern* pattern = CompilePattern(key.c_str());
+  MatchSpan* spans = nullptr;
+  const bool found = SearchPattern(pattern, subject.c_str(), &spans, 0) > 0;
+  FreeSpans(spans);
+  FreePattern(pattern);
+  return found;
+}
+
+KeyVerdict Judge(const std::string& key, const std::string& subject) {
+  SubjectIndex index;
+  IndexSubject(subject.c_str(), &index);
+  return JudgeKey(index, key.data(), key.size());
+}
+
+// Pieces with every trap of the key syntax: metacharacters, trail bytes equal to "\" (0x83 0x5C)
+// and "|" (0x83 0x7C), lone lead bytes, half-width katakana, line ends.
+const char* const kKeyPieces[] = {
+    "a",   "b",   "ab",     "\x82\xa0", "\x82\xa2", "\x83\x5c", "\x83\x7c",    "\x82", "\xb1",
+    "\r",  "\n",  "(",      ")",        "*",        "+",        "?",           "{",    "}",
+    "{2}", "{0,", "{1,2}?", ".",        "[",        "]",        "[a\x82\xa0]", "[^a]", "[a-b]",
+    "^",   "$",   "|",      "\\",       "-",        ",",        "1",
+};
+const char* const kSubjectPieces[] = {"a",        "b",        "ab",   "\x82\xa0", "\x82\xa2",
+                                      "\x83\x5c", "\x83\x7c", "\x82", "\xb1",     "\r\n",
+                                      "|",        "\\",       "x"};
+
+template <size_t N>
+std::string RandomText(std::mt19937& rng, const char* const (&pieces)[N], size_t most) {
+  std::string text;
+  const size_t count = rng() % (most + 1);
+  for (size_t i = 0; i < count; ++i) text += pieces[rng() % N];
+  return text;
+}
+
+TEST(KeyMatch, VerdictsAgreeWithTheMatcher) {
+  std::mt19937 rng(20261208);
+  int decided = 0;
+  for (int round = 0; round < 40000; ++round) {
+    const std::string key = RandomText(rng, kKeyPieces, round % 4 == 0 ? 2 : 6);
+    // Every fourth subject is long enough to be indexed.
+    const std::string subject = RandomText(rng, kSubjectPieces, round % 4 == 1 ? 400 : 12);
+    const KeyVerdict verdict = Judge(key, subject);
+    if (verdict == KeySearch) continue;
+    ++decided;
+    ASSERT_EQ(verdict == KeyMatch, Compiled(key, subject))
+        << "key \"" << key << "\" subject \"" << subject << "\"";
+  }
+  EXPECT_GT(decided, 20000);  // the screen must settle most keys, or it saves nothing
+}
+
+TEST(KeyMatch, TypicalKeys) {
+  const std::string ohayo = testing::Cp932("おはよう");
+  const std::string subject = testing::Cp932("今日もおはようございます");
+  const struct {
+    std::string key;
+    KeyVerdict verdict;
+  } kCases[] = {
+      {ohayo, KeyMatch},
+      {testing::Cp932("こんにちは"), KeyNoMatch},
+      {testing::Cp932("こんばんは|おはよう"), KeyMatch},  // every branch plain: decided
+      {testing::Cp932("(こんばんは|おやすみ)"), KeyNoMatch},
+      {testing::Cp932("[おこ]は"), KeySearch},   // needs the matcher...
+      {testing::Cp932("[こに]は"), KeyNoMatch},  // ...unless no member occurs
+      {testing::Cp932("おや.*すみ"), KeyNoMatch},
+      {testing::Cp932("^こん|ばんは"), KeyNoMatch},
+      {testing::Cp932("(こん)+ばんは?"), KeyNoMatch},
+      {testing::Cp932("こん)おはよう"), KeyNoMatch},  // ")" ends the pattern there
+      {testing::Cp932("こ?ん*おはよう"), KeySearch},
+      {testing::Cp932("\\d|こん"), KeySearch},  // escapes are the matcher's
+      {"", KeyMatch},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(static_cast<int>(Judge(c.key, subject)), static_cast<int>(c.verdict)) << c.key;
+  }
+  EXPECT_EQ(Judge("", ""), KeyNoMatch);  // nothing matches an empty subject
+  EXPECT_EQ(Judge("a", ""), KeyNoMatch);
+}
+
+}  // namespace
+}  // namespace mimoza

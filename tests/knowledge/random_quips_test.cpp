@@ -1,0 +1,141 @@
+// tests/knowledge/random_quips_test.cpp: the generator, RandomInt, the byte helpers, PickQuip.
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "knowledge/knowledge.h"
+#include "knowledge/knowledge_internal.h"
+#include "tests/knowledge/test_support.h"
+
+namespace mimoza {
+namespace {
+
+using testing::InTempDir;
+using testing::SeedDrawing;
+using testing::WriteBytes;
+
+// RandomIntAt: RandomInt(lo, hi) when the generator draws r.
+int32_t RandomIntAt(int32_t r, int32_t lo, int32_t hi) {
+  srand(SeedDrawing(r));
+  return RandomInt(lo, hi);
+}
+
+TEST(Generator, DrawsTheSameSequenceEverywhere) {
+  srand(1);  // the state before any seeding
+  const int32_t expected[] = {41, 18467, 6334, 26500, 19169};
+  for (int32_t value : expected) EXPECT_EQ(rand(), value);
+  for (int32_t r : {0, 1, 16383, 32767}) {
+    srand(SeedDrawing(r));
+    EXPECT_EQ(rand(), r);
+  }
+}
+
+TEST(Generator, RandomIntSplitsTheOutputsEvenly) {
+  std::array<int32_t, 10> counts{};
+  for (int32_t r = 0; r < 32768; ++r) {
+    const int32_t v = RandomIntAt(r, 0, 9);
+    ASSERT_GE(v, 0);
+    ASSERT_LE(v, 9);
+    ++counts[static_cast<size_t>(v)];
+    EXPECT_EQ(v == 1, r >= 3277 && r <= 6553) << r;
+  }
+  for (size_t v = 0; v < 10; ++v) EXPECT_EQ(counts[v], v == 3 || v == 6 ? 3276 : 3277) << v;
+}
+
+TEST(Generator, RandomIntAtTheEdgesOfItsRange) {
+  const struct {
+    int32_t r, lo, hi, expected;
+  } kCases[] = {
+      {32767, 0, 0, 0},
+      {32767, 5, 5, 5},
+      {16383, 0, 1, 0},
+      {16384, 0, 1, 1},
+      {32767, 7, 6, 7},
+      {0, 7, 6, 7},
+      {16384, 0, -3, -1},
+      {16383, 0, -3, 0},
+      {32767, 0, 59999, 59999},
+      {0, -10, -1, -10},
+      {32767, INT32_MIN, INT32_MAX, INT32_MIN},  // the count wraps to 0: lo
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(RandomIntAt(c.r, c.lo, c.hi), c.expected) << c.r << " " << c.lo << " " << c.hi;
+  }
+}
+
+TEST(ByteHelpers, CopyBoundedAndFindByte) {
+  char dst[8];
+  std::memset(dst, 'x', sizeof dst);
+  CopyBounded(dst, "abcdef", 3);
+  EXPECT_EQ(std::string(dst, 5), std::string("abc\0x", 5));
+  CopyBounded(dst, "ab", 3);
+  EXPECT_EQ(std::string(dst, 4), std::string("ab\0\0", 4));
+  CopyBounded(dst, "ab", 0);
+  EXPECT_EQ(dst[0], '\0');
+  const char text[] = "a\nb\n";
+  EXPECT_EQ(FindByte(text, '\n', text + 4), text + 1);
+  EXPECT_EQ(FindByte(text + 2, '\n', text + 3), nullptr);  // the end is not searched
+  EXPECT_EQ(FindByte(text, 'z', text + 4), nullptr);
+}
+
+class Quips : public InTempDir {
+ protected:
+  // PickAt: PickQuip on the file when the generator draws r; "<missing>" when it returns false.
+  std::string PickAt(int32_t r, uint32_t outLen = 100) {
+    char out[128];
+    std::memset(out, '#', sizeof out);
+    srand(SeedDrawing(r));
+    if (!PickQuip("Boke.dat", out, outLen)) return "<missing>";
+    return out;
+  }
+};
+
+TEST_F(Quips, EveryLineCanBeDrawnWithItsLineFeed) {
+  WriteBytes("Boke.dat", "one\r\ntwo\r\nthree\rx\r\ntail without LF");
+  EXPECT_EQ(PickAt(0), "one\n");
+  EXPECT_EQ(PickAt(16384), "two\n");
+  EXPECT_EQ(PickAt(32767), "three\rx\n");  // a lone CR stays
+}
+
+TEST_F(Quips, FilesWithoutLinesStillDrawOnce) {
+  for (const char* content : {"", "no line feed",
+                              "\x1a"
+                              "one\n"}) {
+    WriteBytes("Boke.dat", content);
+    srand(5);
+    char out[8] = "keep";
+    EXPECT_TRUE(PickQuip("Boke.dat", out, 4)) << content;
+    EXPECT_STREQ(out, "");
+    srand(5);
+    rand();
+    const int32_t afterOneDraw = rand();
+    srand(5);
+    PickQuip("Boke.dat", out, 4);
+    EXPECT_EQ(rand(), afterOneDraw) << content;
+  }
+}
+
+TEST_F(Quips, LongLinesAreCutAndNulEndsALine) {
+  WriteBytes("Boke.dat", std::string("abc\n") + std::string("ab\0cd\n", 6));
+  EXPECT_EQ(PickAt(0, 4), "abc\n");  // outLen - 1 bytes plus the LF fill out exactly
+  EXPECT_EQ(PickAt(0, 3), "abc");    // one byte more: the LF is lost
+  EXPECT_EQ(PickAt(32767, 100), "ab");
+}
+
+TEST_F(Quips, MissingFileLeavesOutAlone) {
+  EXPECT_EQ(PickAt(0), "<missing>");
+  std::filesystem::create_directory("Boke.dat");
+  EXPECT_EQ(PickAt(0), "<missing>");
+}
+
+TEST(QuipText, OnlyTheFirst60000LinesCount) {
+  std::string text;
+  for (int i = 0; i < kMaxQuipLines + 5; ++i) text += std::to_string(i) + "\n";
+  char out[16];
+  srand(SeedDrawing(32767));
+  PickQuipFromText(text.data(), text.size(), out, 15);
+  EXPECT_STREQ(out, "59999\n");
+}
+
+}  // namespace
+}  // namespace mimoza
