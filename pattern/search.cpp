@@ -31,12 +31,6 @@ constexpr size_t kNoMatch = ~static_cast<size_t>(0);
 // bigger pattern is refused as no match (it could not be searched in time anyway).
 constexpr uint64_t kMaxPairs = uint64_t{1} << 40;
 
-enum PairMark : uint32_t {
-  PairUnvisited = 0,
-  PairOnPath = 1,  // on the current path
-  PairFailed = 2,  // walked completely without reaching the final state
-};
-
 enum LogKind : int32_t {
   LogWrite = 0,  // field := value (a subject offset)
   LogClose = 1,  // a failed pair's stretch ends here; value = index where it began
@@ -131,10 +125,12 @@ struct MatchContext {
   bool failed;   // memory ran out: the search reports no match
   int64_t steps;
 
-  // The visited record: two bits (PairMark) per (state, position), position-major. A short
-  // search keeps it in inlineMarks.
+  // The visited record: one bit per (state, position), position-major, set while the pair is on
+  // the path and, in the bounded walk, kept once it has failed. Whether a set pair failed or is
+  // on the path matters only for the span log, and only failed pairs appear in closes. A short
+  // search keeps the record in inlineMarks.
   uint64_t* marks;
-  uint64_t inlineMarks[16];
+  uint64_t inlineMarks[32];
   WorkStack<WalkFrame, 64> frames;
   WorkStack<LogEntry, 16> log;
   PairMap closes;
@@ -142,14 +138,9 @@ struct MatchContext {
   ~MatchContext() {
     if (marks != inlineMarks) delete[] marks;
   }
-  uint32_t Mark(uint64_t pair) const {
-    return static_cast<uint32_t>(marks[pair >> 5] >> ((pair & 31) * 2)) & 3;
-  }
-  void SetMark(uint64_t pair, uint32_t mark) {
-    uint64_t& word = marks[pair >> 5];
-    unsigned shift = static_cast<unsigned>(pair & 31) * 2;
-    word = (word & ~(uint64_t{3} << shift)) | (uint64_t{mark} << shift);
-  }
+  bool Visited(uint64_t pair) const { return ((marks[pair >> 6] >> (pair & 63)) & 1) != 0; }
+  void SetVisited(uint64_t pair) { marks[pair >> 6] |= uint64_t{1} << (pair & 63); }
+  void ClearVisited(uint64_t pair) { marks[pair >> 6] &= ~(uint64_t{1} << (pair & 63)); }
 };
 
 namespace {
@@ -208,10 +199,9 @@ void Leave(MatchContext& context, const WalkFrame& frame) {
   uint64_t pair = frame.position * static_cast<uint64_t>(context.pattern->stateCount) +
                   static_cast<uint64_t>(frame.state);
   if (context.plain) {
-    context.SetMark(pair, PairUnvisited);
+    context.ClearVisited(pair);
     return;
   }
-  context.SetMark(pair, PairFailed);
   if (context.logging && context.log.Size() > frame.logBegin) {
     uint64_t close = context.log.Size();
     Log(context, LogClose, 0, frame.logBegin);
@@ -225,14 +215,14 @@ bool Enter(MatchContext& context, int32_t state, size_t pos) {
   const Pattern& pattern = *context.pattern;
   if (state == pattern.finalState) return AcceptsAt(context, pos);
   uint64_t pair = pos * static_cast<uint64_t>(pattern.stateCount) + static_cast<uint64_t>(state);
-  uint32_t mark = context.Mark(pair);
-  if (mark == PairOnPath) return false;
-  if (mark == PairFailed) {
+  if (context.Visited(pair)) {
+    // On the path (an epsilon cycle) or failed before; a failed pair with span writes replays
+    // them.
     uint64_t close = 0;
     if (context.logging && context.closes.Find(pair, &close)) Log(context, LogSkip, 0, close);
     return false;
   }
-  context.SetMark(pair, PairOnPath);
+  context.SetVisited(pair);
   ++context.steps;
   if (!context.frames.Push(WalkFrame{pattern.states[state], pos, context.log.Size(), state})) {
     context.failed = true;
@@ -322,7 +312,7 @@ size_t NextStart(const MatchContext& context, size_t pos) {
 bool PrepareMarks(MatchContext& context, size_t length) {
   uint64_t pairs = static_cast<uint64_t>(context.pattern->stateCount) * (uint64_t{length} + 1);
   if (pairs > kMaxPairs) return false;
-  uint64_t words = (pairs + 31) / 32;
+  uint64_t words = (pairs + 63) / 64;
   if (words <= sizeof(context.inlineMarks) / sizeof(uint64_t)) {
     context.marks = context.inlineMarks;
     std::memset(context.inlineMarks, 0, sizeof(context.inlineMarks));
