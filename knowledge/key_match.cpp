@@ -39,9 +39,9 @@ bool ScanContains(const char* bytes, size_t length, const char* needle, size_t n
 // metacharacter, a ")" that closes no group ends the pattern, "\" is left to the real lexer);
 // whatever it does not fully understand it answers with "no requirement", which is always safe.
 
-constexpr int32_t kMaxNeedles = 16;         // a set with more needles than this demands nothing
+constexpr int32_t kMaxNeedles = 8;          // a set with more needles than this demands nothing
 constexpr int32_t kMaxClauses = 4;          // a sequence keeps its most selective sets
-constexpr int32_t kMaxScreenDepth = 64;     // deeper group nesting is simply compiled
+constexpr int32_t kMaxScreenDepth = 16;     // deeper group nesting is simply compiled
 constexpr int32_t kMaxSureCount = 1000000;  // larger repeat counts are not relied on
 
 struct Needle {
@@ -49,27 +49,31 @@ struct Needle {
   size_t length;
 };
 
-// At least one of the needles occurs in the subject.
+// At least one of the needles occurs in the subject. Only the first count needles are set: the
+// records are filled in place and never cleared, as every key of every lookup passes here.
 struct Clause {
-  int32_t count = 0;
-  Needle needles[kMaxNeedles] = {};
+  int32_t count;
+  Needle needles[kMaxNeedles];
 };
 
 // What a part of a pattern demands of any subject it matches: every clause holds. No clause at
 // all: the part may match anywhere, even as the empty string.
 struct Requirement {
-  int32_t clauseCount = 0;
-  bool exact = false;  // one clause, and the part matches every subject that satisfies it
-  Clause clauses[kMaxClauses] = {};
+  int32_t clauseCount;
+  bool exact;  // one clause, and the part matches every subject that satisfies it
+  Clause clauses[kMaxClauses];
 };
 
-Requirement OneClause(const Needle* needles, int32_t count, bool exact) {
-  Requirement r;
+void CopyClause(Clause& to, const Clause& from) {
+  to.count = from.count;
+  for (int32_t i = 0; i < from.count; ++i) to.needles[i] = from.needles[i];
+}
+
+void SetNeedles(Requirement& r, const Needle* needles, int32_t count, bool exact) {
   r.clauseCount = 1;
   r.exact = exact;
   r.clauses[0].count = count;
   for (int32_t i = 0; i < count; ++i) r.clauses[0].needles[i] = needles[i];
-  return r;
 }
 
 enum ScreenToken : int8_t {
@@ -263,79 +267,82 @@ bool IsBetter(const Clause& candidate, const Clause& current) {
 // AddClause: adds a clause to a conjunction, dropping the least selective one when it is full.
 void AddClause(Requirement& r, const Clause& clause) {
   if (r.clauseCount < kMaxClauses) {
-    r.clauses[r.clauseCount++] = clause;
+    CopyClause(r.clauses[r.clauseCount++], clause);
     return;
   }
   int32_t worst = 0;
   for (int32_t i = 1; i < r.clauseCount; ++i) {
     if (IsBetter(r.clauses[worst], r.clauses[i])) worst = i;
   }
-  if (IsBetter(clause, r.clauses[worst])) r.clauses[worst] = clause;
+  if (IsBetter(clause, r.clauses[worst])) CopyClause(r.clauses[worst], clause);
 }
 
-Requirement ScreenAlternation(ScreenLexer& lx);
+void ScreenAlternation(ScreenLexer& lx, Requirement& all);
 
 // atom -> char | class | "." | anchor | "(" alternation ")" | nothing
 // plainChar tells the sequence that the atom is one character it may join to a literal run.
-Requirement ScreenAtom(ScreenLexer& lx, bool* plainChar) {
-  Requirement r;
+void ScreenAtom(ScreenLexer& lx, Requirement& r, bool* plainChar) {
+  r.clauseCount = 0;
+  r.exact = false;
   *plainChar = false;
   switch (lx.token) {
     case ScrChar: {
       const Needle character{lx.tokenStart, lx.charLength};
-      r = OneClause(&character, 1, true);
+      SetNeedles(r, &character, 1, true);
       *plainChar = true;
       NextScreenToken(lx);
-      return r;
+      return;
     }
     case ScrSet:
-      r = OneClause(lx.members, lx.memberCount, true);
+      SetNeedles(r, lx.members, lx.memberCount, true);
       NextScreenToken(lx);
-      return r;
+      return;
     case ScrOpaque:
       NextScreenToken(lx);
-      return r;
+      return;
     case ScrGroupOpen:
       if (++lx.depth > kMaxScreenDepth) {
         lx.gaveUp = true;
         lx.token = ScrEnd;
-        return r;
+        return;
       }
       NextScreenToken(lx);
-      r = ScreenAlternation(lx);
+      ScreenAlternation(lx, r);
       --lx.depth;
       NextScreenToken(lx);  // the ")", or the end again
-      return r;
+      return;
     default:
-      return r;  // no atom: a quantifier stands on nothing
+      return;  // no atom: a quantifier stands on nothing
   }
 }
 
 // quantified -> atom [quantifier]
-Requirement ScreenQuantified(ScreenLexer& lx, bool* plainChar) {
-  Requirement r = ScreenAtom(lx, plainChar);
+void ScreenQuantified(ScreenLexer& lx, Requirement& r, bool* plainChar) {
+  ScreenAtom(lx, r, plainChar);
   if (lx.token == ScrQuantZero || lx.token == ScrQuantOne) {
     *plainChar = false;
     if (lx.token == ScrQuantZero) r.clauseCount = 0;
     r.exact = false;
     NextScreenToken(lx);
   }
-  return r;
 }
 
 // sequence -> quantified* (up to "|", ")" or the end)
 // Every part of a sequence must match, so their clauses add up. Runs of unquantified characters
 // are contiguous in the key, so a run is one needle.
-Requirement ScreenSequence(ScreenLexer& lx) {
-  Requirement all;
+void ScreenSequence(ScreenLexer& lx, Requirement& all) {
+  all.clauseCount = 0;
   int32_t parts = 0;
   bool exactPart = false;
   const char* runStart = nullptr;
   const char* runEnd = nullptr;
+  Requirement item;
   auto endRun = [&]() {
     if (runStart == nullptr) return;
-    const Needle run{runStart, static_cast<size_t>(runEnd - runStart)};
-    AddClause(all, OneClause(&run, 1, true).clauses[0]);
+    Clause run;
+    run.count = 1;
+    run.needles[0] = Needle{runStart, static_cast<size_t>(runEnd - runStart)};
+    AddClause(all, run);
     ++parts;
     exactPart = true;
     runStart = nullptr;
@@ -343,7 +350,7 @@ Requirement ScreenSequence(ScreenLexer& lx) {
   while (lx.token != ScrBar && lx.token != ScrGroupClose && lx.token != ScrEnd) {
     const char* itemStart = lx.tokenStart;
     bool plainChar = false;
-    const Requirement item = ScreenQuantified(lx, &plainChar);
+    ScreenQuantified(lx, item, &plainChar);
     if (plainChar) {
       if (runStart == nullptr) runStart = itemStart;
       runEnd = itemStart + item.clauses[0].needles[0].length;
@@ -357,45 +364,47 @@ Requirement ScreenSequence(ScreenLexer& lx) {
   endRun();
   // Only a sequence of one part can be exact: two parts must both occur, and in order.
   all.exact = parts == 1 && exactPart && all.clauseCount == 1;
-  return all;
+}
+
+// AddBranch: ors the most selective clause of a branch into any; false when the branch demands
+// nothing or the needles overflow, so the alternation demands nothing either.
+bool AddBranch(Clause& any, const Requirement& branch) {
+  if (branch.clauseCount == 0) return false;
+  int32_t best = 0;
+  for (int32_t i = 1; i < branch.clauseCount; ++i) {
+    if (IsBetter(branch.clauses[i], branch.clauses[best])) best = i;
+  }
+  const Clause& clause = branch.clauses[best];
+  if (any.count + clause.count > kMaxNeedles) return false;
+  for (int32_t i = 0; i < clause.count; ++i) any.needles[any.count++] = clause.needles[i];
+  return true;
 }
 
 // alternation -> sequence ("|" sequence)*: each branch gives its most selective clause, and one
 // needle of any branch must occur.
-Requirement ScreenAlternation(ScreenLexer& lx) {
-  Requirement all = ScreenSequence(lx);
-  if (lx.token != ScrBar) return all;
-  bool demands = true;
+void ScreenAlternation(ScreenLexer& lx, Requirement& all) {
+  ScreenSequence(lx, all);
+  if (lx.token != ScrBar) return;
   Clause any;
-  bool exact = true;
-  for (bool first = true;; first = false) {
-    const Requirement branch = first ? all : ScreenSequence(lx);
-    if (branch.clauseCount == 0) demands = false;
-    if (demands) {
-      int32_t best = 0;
-      for (int32_t i = 1; i < branch.clauseCount; ++i) {
-        if (IsBetter(branch.clauses[i], branch.clauses[best])) best = i;
-      }
-      const Clause& clause = branch.clauses[best];
-      if (any.count + clause.count > kMaxNeedles) {
-        demands = false;
-      } else {
-        for (int32_t i = 0; i < clause.count; ++i) any.needles[any.count++] = clause.needles[i];
-        exact = exact && branch.exact;
-      }
-    }
-    // Every branch is read even when nothing is demanded any more, to leave the tokens where
-    // the parser would.
-    if (lx.token != ScrBar) break;
+  any.count = 0;
+  bool demands = AddBranch(any, all);
+  bool exact = all.exact;
+  Requirement branch;
+  // Every branch is read even when nothing is demanded any more, to leave the tokens where the
+  // parser would.
+  while (lx.token == ScrBar) {
     NextScreenToken(lx);
+    ScreenSequence(lx, branch);
+    demands = demands && AddBranch(any, branch);
+    exact = exact && branch.exact;
   }
-  Requirement r;
+  all.clauseCount = 0;
+  all.exact = false;
   if (demands) {
-    r.clauseCount = 1;
-    r.exact = exact;
-    r.clauses[0] = any;
+    all.clauseCount = 1;
+    all.exact = exact;
+    CopyClause(all.clauses[0], any);
   }
-  return r;
 }
 
 }  // namespace
@@ -486,7 +495,8 @@ KeyVerdict JudgeKey(const SubjectIndex& subject, const char* key, size_t length)
   lx.cursor = key;
   lx.end = key + length;
   NextScreenToken(lx);
-  const Requirement r = ScreenAlternation(lx);
+  Requirement r;
+  ScreenAlternation(lx, r);
   if (lx.gaveUp || r.clauseCount == 0) return KeySearch;
   // A ")" that closes no group ends the pattern; the needles read before it still hold, but
   // exactness is not claimed for such keys.
