@@ -1,6 +1,8 @@
 // conversation/conversation.h: the conversation engine's public interface.
 // One Conversation per window (or terminal): it turns each submitted line into a response and
 // runs the three-turn learning dialogue. It reaches its host only through ConversationHost.
+// Leaves this file: ConversationState, ConversationHost, Conversation, FitLineLength,
+// kTextBufferSize, kMaxLineBytes. Tested by tests/conversation/conversation_test.cpp.
 #pragma once
 
 #include <cstddef>
@@ -41,7 +43,8 @@ class Conversation {
 
   // OpenConversation: fetches the title (exact key) and shows it; call once before any line.
   void OpenConversation();
-  // SubmitLine: one turn for a non-empty line of at most kMaxLineBytes bytes.
+  // SubmitLine: one turn for a non-empty line of at most kMaxLineBytes bytes. A null or empty
+  // line does nothing at all (no roll, no lookup), as if the host had filtered it.
   void SubmitLine(const char* line);
   // ShowLastResponse: shows the whole last response in an information box, if there is one.
   void ShowLastResponse();
@@ -62,7 +65,8 @@ class Conversation {
 };
 
 // FitLineLength: the length of the longest beginning of text[0, length) that is at most limit
-// bytes and does not end inside a two-byte code page 932 character. Hosts use it to cut input.
+// bytes and does not end inside a two-byte code page 932 character; a lead byte standing last in
+// the text is left out too. Hosts use it to cut input.
 size_t FitLineLength(const char* text, size_t length, size_t limit);
 
 }  // namespace mimoza
