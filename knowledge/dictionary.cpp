@@ -1,7 +1,7 @@
 // knowledge/dictionary.cpp: Dictionary.txt text + subject -> one pooled answer; entries -> file.
 // Leaves this file: LookupAnswer, LookupAnswerInText, ExtractTagText, FindBytes, AppendEntry,
 // LookupOrSeed. The element scan, the answer walk and the answer table are private.
-// Tested by tests/knowledge/dictionary_test.cpp and tests/knowledge/dictionary_file_test.cpp;
+// Tested by tests/knowledge/dictionary_test.cpp (in memory and on disk);
 // fuzzed by fuzz/dictionary_fuzz.cpp; measured by bench/dictionary_bench.cpp.
 #include <cstdlib>
 #include <cstring>

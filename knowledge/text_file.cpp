@@ -1,6 +1,6 @@
 // knowledge/text_file.cpp: file bytes <-> text (CR LF folding, 0x1A end, one-write appends).
 // Leaves this file: TextBuffer, ReadTextFile, FoldTextLineEnds, AppendTextFile.
-// Tested by tests/knowledge/text_file_test.cpp.
+// Tested by tests/knowledge/text_file_test.cpp, appends also by dictionary_test.cpp there.
 #include "knowledge/text_file.h"
 
 #include <fcntl.h>
@@ -76,12 +76,27 @@ constexpr char kTextEnd = 0x1A;
 TextBuffer::~TextBuffer() { std::free(bytes); }
 
 size_t FoldTextLineEnds(char* bytes, size_t length) {
+  const void* textEnd = std::memchr(bytes, kTextEnd, length);
+  if (textEnd != nullptr) length = static_cast<size_t>(static_cast<const char*>(textEnd) - bytes);
+  // Runs between CRs move down in one piece each; every text line ends in a CR, so this is a
+  // handful of block moves per line instead of a test per byte.
   size_t kept = 0;
-  for (size_t i = 0; i < length; ++i) {
-    const char c = bytes[i];
-    if (c == kTextEnd) break;
-    if (c == '\r' && i + 1 < length && bytes[i + 1] == '\n') continue;  // the LF is kept next
-    bytes[kept++] = c;
+  size_t at = 0;
+  while (at < length) {
+    const void* cr = std::memchr(bytes + at, '\r', length - at);
+    const size_t runEnd =
+        cr != nullptr ? static_cast<size_t>(static_cast<const char*>(cr) - bytes) : length;
+    if (kept != at) std::memmove(bytes + kept, bytes + at, runEnd - at);
+    kept += runEnd - at;
+    at = runEnd;
+    if (at == length) break;
+    // A CR: dropped before an LF (which starts the next run), kept when alone.
+    if (at + 1 < length && bytes[at + 1] == '\n') {
+      ++at;
+      continue;
+    }
+    bytes[kept++] = '\r';
+    ++at;
   }
   return kept;
 }
