@@ -8,7 +8,10 @@
 // tree is as deep as the pattern is long.
 #include "pattern/automaton.h"
 
+#include <cstring>
+
 #include "pattern/pattern.h"
+#include "pattern/search.h"
 
 namespace mimoza {
 namespace {
@@ -156,6 +159,58 @@ void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int3
   }
 }
 
+void BuildStartFilter(Pattern& pattern) {
+  pattern.anyStart = true;
+  pattern.firstLead = 0;
+  std::memset(pattern.firstBytes, 0, sizeof(pattern.firstBytes));
+  auto* seen = static_cast<bool*>(
+      pattern.arena.AllocateZeroed(static_cast<size_t>(pattern.stateCount) * sizeof(bool)));
+  WorkStack<int32_t> work;
+  if (seen == nullptr || !work.Push(pattern.startState)) return;
+  seen[pattern.startState] = true;
+  int32_t consuming = 0;
+  auto addByte = [&](unsigned char c) {
+    pattern.firstBytes[c >> 3] = static_cast<uint8_t>(pattern.firstBytes[c >> 3] | (1u << (c & 7)));
+  };
+  while (!work.Empty()) {
+    int32_t state = work.Pop();
+    if (state == pattern.finalState) return;  // the empty match can start anywhere
+    for (const PatternEdge* edge = pattern.states[state]; edge != nullptr; edge = edge->next) {
+      if (edge->epsilon != 0) {
+        if (!seen[edge->target]) {
+          seen[edge->target] = true;
+          if (!work.Push(edge->target)) return;
+        }
+        continue;
+      }
+      ++consuming;
+      if (edge->kind == NodeChar) {
+        addByte(edge->charLead);
+        // Either case may match when the search folds.
+        if (edge->charLead >= 'a' && edge->charLead <= 'z') addByte(edge->charLead - 0x20);
+        if (edge->charLead >= 'A' && edge->charLead <= 'Z') addByte(edge->charLead + 0x20);
+        pattern.firstLead = edge->charLead;
+        pattern.firstTrail = edge->charTrail;
+        continue;
+      }
+      if (edge->classText == nullptr) continue;  // never holds
+      // A class without lead bytes tests the first byte only; else give up.
+      for (const char* t = edge->classText; *t != '\0'; ++t) {
+        if (IsLeadByte(static_cast<unsigned char>(*t))) return;
+      }
+      for (int c = 1; c < 256; ++c) {
+        const char probe[2] = {static_cast<char>(c), '\0'};
+        if (ClassContains(edge->classText, probe) == 1) addByte(static_cast<unsigned char>(c));
+      }
+    }
+  }
+  pattern.anyStart = false;
+  // One character that folding cannot touch is looked for directly.
+  bool single = consuming == 1 && pattern.firstLead != 0 &&
+                !((pattern.firstLead | 0x20) >= 'a' && (pattern.firstLead | 0x20) <= 'z');
+  if (!single) pattern.firstLead = 0;
+}
+
 Pattern* BuildPattern(PatternLexer& lexer) {
   int32_t extra = CountExtraStates(lexer.root);
   if (extra > kMaxPatternStates - 2) return nullptr;
@@ -171,8 +226,12 @@ Pattern* BuildPattern(PatternLexer& lexer) {
   pattern->lineStartAnchored = 0;
   pattern->lineEndAnchored = 0;
   pattern->hasGroupEdges = false;
+  pattern->anyStart = true;
+  pattern->firstLead = 0;
+  pattern->firstTrail = 0;
   pattern->failed = pattern->states == nullptr;
   if (!pattern->failed) BuildFragment(*pattern, lexer.root, 0, 1);
+  if (!pattern->failed) BuildStartFilter(*pattern);
   if (pattern->failed) {
     delete pattern;
     return nullptr;

@@ -31,7 +31,14 @@ struct Pattern {
   int32_t lineStartAnchored;  // 1: the search tries line starts only
   int32_t lineEndAnchored;    // 1: final only at a line end, nothing consumes CR or LF
   bool hasGroupEdges;         // some edge records a span: the search keeps its span log
-  bool failed;                // memory ran out while building: the build gives null
+  // Start filter: which subject characters a match can begin with. anyStart: no filter;
+  // firstLead != 0: only that character (firstTrail its second byte); else firstBytes, a bit per
+  // first byte.
+  bool anyStart;
+  uint8_t firstLead;
+  uint8_t firstTrail;
+  uint8_t firstBytes[32];
+  bool failed;  // memory ran out while building: the build gives null
 
   // Edges, the state array and class-text copies come from the arena; a short key fits in
   // firstBlock, so compiling it costs one heap call.
@@ -42,6 +49,11 @@ struct Pattern {
 // BuildPattern: the automaton of lexer.root with lexer.groupCount groups; null when it would
 // pass kMaxPatternStates or memory runs out.
 Pattern* BuildPattern(PatternLexer& lexer);
+
+// BuildStartFilter: fills the start filter from the consuming edges reachable from state 0
+// without consuming; leaves anyStart set when it cannot tell (the empty match, classes with
+// two-byte items, memory running out).
+void BuildStartFilter(Pattern& pattern);
 
 // CountExtraStates: the states the subtree needs beyond the start and final states.
 int32_t CountExtraStates(const PatternNode* node);

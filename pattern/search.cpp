@@ -26,33 +26,36 @@
 namespace mimoza {
 namespace {
 
-constexpr size_t kNoMatch = ~static_cast<size_t>(0);
-// Pairs of a search must stay countable in 64 bits with room to spare; a bigger subject times a
-// bigger pattern is refused as no match (it could not be searched in time anyway).
+constexpr uint32_t kNoMatch = ~uint32_t{0};
+// Positions are 32-bit offsets: a longer subject (the program's lines hold 5999 bytes) is
+// reported as no match.
+constexpr size_t kMaxSubjectBytes = 0x7FFFFFFF;
+// Pairs of a search must stay countable with room to spare; a bigger subject times a bigger
+// pattern is refused as no match (it could not be searched in time anyway).
 constexpr uint64_t kMaxPairs = uint64_t{1} << 40;
+// Up to this many pairs the span log finds a failed pair's stretch in a plain array (4 bytes a
+// pair); beyond it, in a hash table sized by the pairs that actually failed.
+constexpr uint64_t kMaxDensePairs = uint64_t{1} << 20;
 
-enum LogKind : int32_t {
-  LogWrite = 0,  // field := value (a subject offset)
-  LogClose = 1,  // a failed pair's stretch ends here; value = index where it began
-  LogSkip = 2,   // a failed pair was skipped; value = index of its LogClose entry
-};
+// Log entries: a span write (field >= 0), or one of these.
+constexpr int32_t kLogClose = -1;  // a failed pair's stretch ends here; value: where it began
+constexpr int32_t kLogSkip = -2;   // a failed pair was skipped; value: its kLogClose entry
 
 struct LogEntry {
-  int32_t kind;
-  int32_t field;  // LogWrite: 2 * group, + 1 for the end
-  uint64_t value;
-  bool scanned;  // LogClose: its stretch was read by the backward pass
+  int32_t field;   // span write: 2 * group, + 1 for the end; else kLogClose or kLogSkip
+  uint32_t value;  // span write: a subject offset
+  bool scanned;    // kLogClose: its stretch was read by the backward pass
 };
 
 struct WalkFrame {
   const PatternEdge* next;  // next edge to try
-  size_t position;
-  uint64_t logBegin;  // log size when the pair was entered
+  uint32_t position;
   int32_t state;
+  uint32_t logBegin;  // log size when the pair was entered
 };
 
-// PairMap: failed pair -> index of its LogClose entry, for pairs whose stretch is not empty.
-// Open addressing, sized to what the search actually records.
+// PairMap: failed pair -> index of its kLogClose entry + 1, for pairs whose stretch is not
+// empty. Open addressing, sized to what the search actually records.
 class PairMap {
  public:
   PairMap() = default;
@@ -60,32 +63,29 @@ class PairMap {
   PairMap& operator=(const PairMap&) = delete;
   ~PairMap() { delete[] slots_; }
 
-  bool Insert(uint64_t pair, uint64_t value) {
+  bool Insert(uint64_t pair, uint32_t value) {
     if ((count_ + 1) * 2 > capacity_ && !Grow()) return false;
     Place(pair + 1, value);
     ++count_;
     return true;
   }
-  bool Find(uint64_t pair, uint64_t* value) const {
-    if (capacity_ == 0) return false;
+  uint32_t Find(uint64_t pair) const {
+    if (capacity_ == 0) return 0;
     for (size_t i = Hash(pair + 1);; i = (i + 1) & (capacity_ - 1)) {
-      if (slots_[i].key == 0) return false;
-      if (slots_[i].key == pair + 1) {
-        *value = slots_[i].value;
-        return true;
-      }
+      if (slots_[i].key == 0) return 0;
+      if (slots_[i].key == pair + 1) return slots_[i].value;
     }
   }
 
  private:
   struct Slot {
     uint64_t key;  // pair + 1; 0 marks an empty slot
-    uint64_t value;
+    uint32_t value;
   };
   size_t Hash(uint64_t key) const {
     return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (capacity_ - 1);
   }
-  void Place(uint64_t key, uint64_t value) {
+  void Place(uint64_t key, uint32_t value) {
     size_t i = Hash(key);
     while (slots_[i].key != 0) i = (i + 1) & (capacity_ - 1);
     slots_[i] = {key, value};
@@ -120,23 +120,30 @@ struct MatchContext {
   MatchSpan* spans;    // the plain walk writes spans here directly
   int32_t ignoreCase;  // folding only when exactly 1
   const unsigned char* subject;
-  bool plain;    // WalkPlain: no failed marks, no log
-  bool logging;  // bounded walk of a pattern with group edges
+  uint64_t stateCount;
+  bool plain;    // WalkPlain: on-path marks only, spans written directly
+  bool logging;  // the bounded walk's second pass over a pattern with group edges
   bool failed;   // memory ran out: the search reports no match
   int64_t steps;
 
   // The visited record: one bit per (state, position), position-major, set while the pair is on
   // the path and, in the bounded walk, kept once it has failed. Whether a set pair failed or is
-  // on the path matters only for the span log, and only failed pairs appear in closes. A short
-  // search keeps the record in inlineMarks.
-  uint64_t* marks;
+  // on the path matters only for the span log, and only failed pairs have a stretch there. A
+  // short search keeps the record in inlineMarks.
+  uint64_t* marks = nullptr;
+  uint64_t markWords = 0;
   uint64_t inlineMarks[32];
   WorkStack<WalkFrame, 64> frames;
   WorkStack<LogEntry, 16> log;
-  PairMap closes;
+  uint32_t* denseCloses = nullptr;  // pair -> kLogClose index + 1, when the pairs are few
+  PairMap closes;                   // the same, for many pairs
 
+  MatchContext() = default;
+  MatchContext(const MatchContext&) = delete;
+  MatchContext& operator=(const MatchContext&) = delete;
   ~MatchContext() {
     if (marks != inlineMarks) delete[] marks;
+    delete[] denseCloses;
   }
   bool Visited(uint64_t pair) const { return ((marks[pair >> 6] >> (pair & 63)) & 1) != 0; }
   void SetVisited(uint64_t pair) { marks[pair >> 6] |= uint64_t{1} << (pair & 63); }
@@ -151,12 +158,11 @@ unsigned char FoldAscii(unsigned char c) {
 
 // Step: the position after the character at pos when the consuming edge holds there, else
 // kNoMatch. A lead byte right before the NUL is a one-byte character: nothing steps past the NUL.
-size_t Step(const MatchContext& context, const PatternEdge& edge, size_t pos) {
+inline uint32_t Step(const MatchContext& context, const PatternEdge& edge, uint32_t pos) {
   const unsigned char* s = context.subject + pos;
   unsigned char c = s[0];
   if (c == 0) return kNoMatch;
   if (context.pattern->lineEndAnchored == 1 && (c == '\r' || c == '\n')) return kNoMatch;
-  bool twoByte = IsLeadByte(c) && s[1] != 0;
   bool holds;
   if (edge.kind == NodeClass) {
     holds = edge.classText != nullptr &&
@@ -169,81 +175,99 @@ size_t Step(const MatchContext& context, const PatternEdge& edge, size_t pos) {
     holds = edge.charLead == c;
   }
   if (!holds) return kNoMatch;
-  return pos + (twoByte ? 2 : 1);
+  return pos + ((IsLeadByte(c) && s[1] != 0) ? 2 : 1);
 }
 
-bool AcceptsAt(const MatchContext& context, size_t pos) {
+inline bool AcceptsAt(const MatchContext& context, uint32_t pos) {
   if (context.pattern->lineEndAnchored != 1) return true;
   unsigned char c = context.subject[pos];
   return c == 0 || c == '\r' || c == '\n';
 }
 
-void Log(MatchContext& context, int32_t kind, int32_t field, uint64_t value) {
-  if (!context.log.Push(LogEntry{kind, field, value, false})) context.failed = true;
+void Log(MatchContext& context, int32_t field, uint32_t value) {
+  if (!context.log.Push(LogEntry{field, value, false})) context.failed = true;
 }
 
 // RecordSpan: a group edge was taken at pos.
-void RecordSpan(MatchContext& context, const PatternEdge& edge, size_t pos) {
+void RecordSpan(MatchContext& context, const PatternEdge& edge, uint32_t pos) {
   if (edge.group < 0 || edge.group >= context.pattern->groupSlots) return;
   bool isEnd = edge.kind == NodeGroupClose;
   if (context.plain) {
     MatchSpan& span = context.spans[edge.group];
     (isEnd ? span.end : span.start) = reinterpret_cast<const char*>(context.subject + pos);
   } else if (context.logging) {
-    Log(context, LogWrite, edge.group * 2 + (isEnd ? 1 : 0), pos);
+    Log(context, edge.group * 2 + (isEnd ? 1 : 0), pos);
   }
+}
+
+// FindClose: index + 1 of the kLogClose entry of a failed pair, or 0 when its stretch is empty.
+uint32_t FindClose(const MatchContext& context, uint64_t pair) {
+  if (context.denseCloses != nullptr) return context.denseCloses[pair];
+  return context.closes.Find(pair);
 }
 
 // Leave: the top frame's pair has no edge left to try.
 void Leave(MatchContext& context, const WalkFrame& frame) {
-  uint64_t pair = frame.position * static_cast<uint64_t>(context.pattern->stateCount) +
-                  static_cast<uint64_t>(frame.state);
+  uint64_t pair = frame.position * context.stateCount + static_cast<uint64_t>(frame.state);
   if (context.plain) {
     context.ClearVisited(pair);
     return;
   }
+  // The bounded walk keeps the mark: the pair has failed for good.
   if (context.logging && context.log.Size() > frame.logBegin) {
-    uint64_t close = context.log.Size();
-    Log(context, LogClose, 0, frame.logBegin);
-    if (!context.closes.Insert(pair, close)) context.failed = true;
+    auto close = static_cast<uint32_t>(context.log.Size());
+    Log(context, kLogClose, frame.logBegin);
+    if (context.denseCloses != nullptr) {
+      context.denseCloses[pair] = close + 1;
+    } else if (!context.closes.Insert(pair, close + 1)) {
+      context.failed = true;
+    }
   }
 }
 
 // Enter: the walk arrives at (state, pos). True when that is an accepted end of the match;
 // otherwise the pair is entered (pushed) unless it is on the path or has failed before.
-bool Enter(MatchContext& context, int32_t state, size_t pos) {
-  const Pattern& pattern = *context.pattern;
-  if (state == pattern.finalState) return AcceptsAt(context, pos);
-  uint64_t pair = pos * static_cast<uint64_t>(pattern.stateCount) + static_cast<uint64_t>(state);
-  if (context.Visited(pair)) {
-    // On the path (an epsilon cycle) or failed before; a failed pair with span writes replays
-    // them.
-    uint64_t close = 0;
-    if (context.logging && context.closes.Find(pair, &close)) Log(context, LogSkip, 0, close);
+[[gnu::always_inline]] inline bool Enter(MatchContext& context, int32_t state, uint32_t pos) {
+  if (state == context.pattern->finalState) return AcceptsAt(context, pos);
+  uint64_t pair = pos * context.stateCount + static_cast<uint64_t>(state);
+  uint64_t& word = context.marks[pair >> 6];
+  uint64_t bit = uint64_t{1} << (pair & 63);
+  if ((word & bit) != 0) {
+    // On the path (an epsilon cycle) or failed before; a failed pair that wrote spans replays
+    // them, as the plain walk would by walking it again.
+    if (context.logging) {
+      if (uint32_t close = FindClose(context, pair)) Log(context, kLogSkip, close - 1);
+    }
     return false;
   }
-  context.SetVisited(pair);
+  word |= bit;
   ++context.steps;
-  if (!context.frames.Push(WalkFrame{pattern.states[state], pos, context.log.Size(), state})) {
+  if (!context.frames.Push(WalkFrame{context.pattern->states[state], pos, state,
+                                     static_cast<uint32_t>(context.log.Size())})) {
     context.failed = true;
   }
   return false;
 }
 
 // MatchFrom: the end of the first match in try order from (state, pos), or kNoMatch.
-size_t MatchFrom(MatchContext& context, int32_t state, size_t pos) {
+uint32_t MatchFrom(MatchContext& context, int32_t state, uint32_t pos) {
   context.frames.Clear();
   if (Enter(context, state, pos)) return pos;
-  while (!context.frames.Empty() && !context.failed) {
+  // Leaving a pair matters to the plain walk (its mark goes) and to the logging pass (its
+  // stretch is closed). The first bounded pass only keeps the mark, so it drops a frame as soon
+  // as its last edge is taken: the stack then holds only pairs with choices left.
+  bool leaveQuietly = !context.plain && !context.logging;
+  while (!context.frames.Empty()) {
     WalkFrame& top = context.frames.Top();
     const PatternEdge* edge = top.next;
     if (edge == nullptr) {
-      Leave(context, top);
+      if (!leaveQuietly) Leave(context, top);
       context.frames.Pop();
       continue;
     }
     top.next = edge->next;
-    size_t to = top.position;
+    uint32_t to = top.position;
+    if (leaveQuietly && edge->next == nullptr) context.frames.Pop();
     if (edge->epsilon != 0) {
       if (edge->kind == NodeGroupOpen || edge->kind == NodeGroupClose) {
         RecordSpan(context, *edge, to);
@@ -253,23 +277,24 @@ size_t MatchFrom(MatchContext& context, int32_t state, size_t pos) {
       if (to == kNoMatch) continue;
     }
     if (Enter(context, edge->target, to)) return to;
+    if (context.failed) break;
   }
-  // Leave the on-path marks of an abandoned walk as they are: the search ends with it.
+  // The on-path marks of an abandoned walk stay: the search ends with it.
   return kNoMatch;
 }
 
-// ResolveSpans: the last write of every group field in the stretch of the log from begin on, in
-// the order the plain walk would have made them: scanning backwards, a skip stands for the
-// stretch it refers to. A stretch read once need not be read again, because every field still
-// open then is still open now; so each log entry is read at most once.
-bool ResolveSpans(MatchContext& context, uint64_t begin, MatchSpan* spans) {
+// ResolveSpans: the last write of every group field in the log, in the order the plain walk
+// would have made them: scanning backwards, a skip stands for the stretch it refers to. A
+// stretch read once need not be read again, because every field still open then is still open
+// now; so each log entry is read at most once.
+bool ResolveSpans(MatchContext& context, MatchSpan* spans) {
   struct Range {
-    uint64_t next;  // one past the entry to read next
-    uint64_t low;
+    uint32_t next;  // one past the entry to read next
+    uint32_t low;
   };
   int64_t open = 2 * (static_cast<int64_t>(context.pattern->groupSlots) - 1);
   WorkStack<Range> ranges;
-  if (!ranges.Push({context.log.Size(), begin})) return false;
+  if (!ranges.Push({static_cast<uint32_t>(context.log.Size()), 0})) return false;
   while (!ranges.Empty() && open > 0) {
     Range& range = ranges.Top();
     if (range.next <= range.low) {
@@ -277,7 +302,7 @@ bool ResolveSpans(MatchContext& context, uint64_t begin, MatchSpan* spans) {
       continue;
     }
     LogEntry& entry = context.log[--range.next];
-    if (entry.kind == LogWrite) {
+    if (entry.field >= 0) {
       int32_t group = entry.field / 2;
       if (group == 0) continue;  // slot 0 is the whole match, written last
       const char*& field = (entry.field & 1) != 0 ? spans[group].end : spans[group].start;
@@ -285,7 +310,7 @@ bool ResolveSpans(MatchContext& context, uint64_t begin, MatchSpan* spans) {
         field = reinterpret_cast<const char*>(context.subject + entry.value);
         --open;
       }
-    } else if (entry.kind == LogClose) {
+    } else if (entry.field == kLogClose) {
       if (entry.scanned) range.next = entry.value;  // already read: jump over its stretch
       entry.scanned = true;
     } else {
@@ -299,27 +324,81 @@ bool ResolveSpans(MatchContext& context, uint64_t begin, MatchSpan* spans) {
   return true;
 }
 
-// NextStart: the start position after pos: the next byte, or for a pattern anchored at line
-// starts the first byte of the next non-empty line.
-size_t NextStart(const MatchContext& context, size_t pos) {
+// MayStartAt: false when no match can start at pos, by the pattern's start filter.
+inline bool MayStartAt(const Pattern& pattern, const unsigned char* s) {
+  if (pattern.anyStart) return true;
+  if (pattern.firstLead != 0) {
+    return s[0] == pattern.firstLead && (!IsLeadByte(s[0]) || s[1] == pattern.firstTrail);
+  }
+  return (pattern.firstBytes[s[0] >> 3] & (1u << (s[0] & 7))) != 0;
+}
+
+// NextStart: the first start position after pos worth trying (the terminator when there is
+// none): the next byte, or for a pattern anchored at line starts the first byte of the next
+// non-empty line, skipping those where the start filter rules a match out.
+uint32_t NextStart(const MatchContext& context, uint32_t pos) {
   const unsigned char* s = context.subject;
-  if (context.pattern->lineStartAnchored != 1) return pos + 1;
-  while (s[pos] != 0 && s[pos] != '\r' && s[pos] != '\n') ++pos;
-  while (s[pos] == '\r' || s[pos] == '\n') ++pos;
+  const Pattern& pattern = *context.pattern;
+  do {
+    if (pattern.lineStartAnchored != 1) {
+      ++pos;
+      if (pattern.firstLead != 0 && s[pos] != 0) {
+        const void* found = std::strchr(reinterpret_cast<const char*>(s + pos),
+                                        static_cast<char>(pattern.firstLead));
+        pos = found == nullptr
+                  ? pos + static_cast<uint32_t>(std::strlen(reinterpret_cast<const char*>(s + pos)))
+                  : static_cast<uint32_t>(static_cast<const unsigned char*>(found) - s);
+      }
+    } else {
+      while (s[pos] != 0 && s[pos] != '\r' && s[pos] != '\n') ++pos;
+      while (s[pos] == '\r' || s[pos] == '\n') ++pos;
+    }
+  } while (s[pos] != 0 && !MayStartAt(pattern, s + pos));
   return pos;
 }
 
+// PrepareMarks: an empty visited record (allocated once per search), and for the logging pass
+// the dense table of stretches when the pairs are few.
 bool PrepareMarks(MatchContext& context, size_t length) {
-  uint64_t pairs = static_cast<uint64_t>(context.pattern->stateCount) * (uint64_t{length} + 1);
+  uint64_t pairs = context.stateCount * (uint64_t{length} + 1);
   if (pairs > kMaxPairs) return false;
-  uint64_t words = (pairs + 63) / 64;
-  if (words <= sizeof(context.inlineMarks) / sizeof(uint64_t)) {
-    context.marks = context.inlineMarks;
-    std::memset(context.inlineMarks, 0, sizeof(context.inlineMarks));
-    return true;
+  if (context.marks == nullptr) {
+    context.markWords = (pairs + 63) / 64;
+    if (context.markWords <= sizeof(context.inlineMarks) / sizeof(uint64_t)) {
+      context.marks = context.inlineMarks;
+    } else {
+      context.marks = new (std::nothrow) uint64_t[static_cast<size_t>(context.markWords)];
+      if (context.marks == nullptr) return false;
+    }
   }
-  context.marks = new (std::nothrow) uint64_t[static_cast<size_t>(words)]();
-  return context.marks != nullptr;
+  std::memset(context.marks, 0, static_cast<size_t>(context.markWords) * sizeof(uint64_t));
+  if (context.logging && pairs <= kMaxDensePairs && context.denseCloses == nullptr) {
+    context.denseCloses = new (std::nothrow) uint32_t[static_cast<size_t>(pairs)]();
+    if (context.denseCloses == nullptr) return false;
+  }
+  return true;
+}
+
+// FirstStart: the first start position worth trying, or the terminator.
+uint32_t FirstStart(const MatchContext& context) {
+  if (MayStartAt(*context.pattern, context.subject)) return 0;
+  return NextStart(context, 0);
+}
+
+// PlainSearch: the reference: the plain ordered walk from every start position, spans written
+// as it goes and reset for each start.
+int32_t PlainSearch(MatchContext& context, MatchSpan* array, const char* subject) {
+  int32_t slots = context.pattern->groupSlots;
+  for (uint32_t start = 0; subject[start] != '\0'; start = NextStart(context, start)) {
+    for (int32_t i = 0; i < slots; ++i) array[i] = MatchSpan{nullptr, nullptr};
+    uint32_t end = MatchFrom(context, context.pattern->startState, start);
+    if (context.failed) return 0;
+    if (end != kNoMatch) {
+      array[0] = MatchSpan{subject + start, subject + end};
+      return slots;
+    }
+  }
+  return 0;
 }
 
 }  // namespace
@@ -330,39 +409,57 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
   if (pattern == nullptr || subject == nullptr || spans == nullptr || subject[0] == '\0') {
     return 0;
   }
+  size_t length = std::strlen(subject);
+  if (length > kMaxSubjectBytes) return 0;
   MatchContext context;
   context.pattern = pattern;
+  context.spans = nullptr;
   context.ignoreCase = ignoreCase;
   context.subject = reinterpret_cast<const unsigned char*>(subject);
+  context.stateCount = static_cast<uint64_t>(pattern->stateCount);
   context.plain = walk == WalkPlain;
-  context.logging = !context.plain && pattern->hasGroupEdges;
+  context.logging = false;
   context.failed = false;
   context.steps = 0;
-  context.marks = nullptr;
-  if (!PrepareMarks(context, std::strlen(subject))) return 0;
+  if (!PrepareMarks(context, length)) return 0;
   int32_t slots = pattern->groupSlots;
-  auto* array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)];
+  auto* array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
   if (array == nullptr) return 0;
-  context.spans = array;
-  size_t start = 0;
-  for (;;) {
-    for (int32_t i = 0; i < slots; ++i) array[i] = MatchSpan{nullptr, nullptr};
-    uint64_t section = context.log.Size();
-    size_t end = MatchFrom(context, pattern->startState, start);
-    if (context.failed) break;
-    if (end != kNoMatch) {
-      if (context.logging && !ResolveSpans(context, section, array)) break;
-      array[0] = MatchSpan{subject + start, subject + end};
-      *spans = array;
-      if (stats != nullptr) stats->steps = context.steps;
-      return slots;
+
+  int32_t result = 0;
+  if (context.plain) {
+    context.spans = array;
+    result = PlainSearch(context, array, subject);
+  } else {
+    // First pass: find the match, with failed pairs shared by all start positions.
+    uint32_t start = FirstStart(context);
+    uint32_t end = kNoMatch;
+    for (; subject[start] != '\0'; start = NextStart(context, start)) {
+      end = MatchFrom(context, pattern->startState, start);
+      if (end != kNoMatch || context.failed) break;
     }
-    start = NextStart(context, start);
-    if (subject[start] == '\0') break;
+    if (end != kNoMatch && !context.failed) {
+      result = slots;
+      if (pattern->hasGroupEdges) {
+        // Second pass, from the winning start only, logging span writes: it takes the same
+        // path, and resolving its log gives the plain walk's spans for that start.
+        context.logging = true;
+        if (!PrepareMarks(context, length) ||
+            MatchFrom(context, pattern->startState, start) != end || context.failed ||
+            !ResolveSpans(context, array)) {
+          result = 0;
+        }
+      }
+      array[0] = MatchSpan{subject + start, subject + end};
+    }
   }
   if (stats != nullptr) stats->steps = context.steps;
-  delete[] array;
-  return 0;
+  if (result == 0) {
+    delete[] array;
+    return 0;
+  }
+  *spans = array;
+  return result;
 }
 
 int32_t SearchPattern(const Pattern* pattern, const char* subject, MatchSpan** spans,
