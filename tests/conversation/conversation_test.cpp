@@ -305,6 +305,22 @@ TEST_F(ConversationTest, FieldsAcrossALearningDialogue) {
   EXPECT_EQ(engine.LastResponse(), Sjis("何て言えばいい？"));
 }
 
+// An empty line is no turn: nothing is shown, drawn or remembered.
+TEST_F(ConversationTest, EmptyLinesDoNothing) {
+  RecordingHost host;
+  Conversation engine(host);
+  engine.OpenConversation();
+  host.Take();
+  srand(99);
+  const int32_t next = rand();
+  srand(99);
+  engine.SubmitLine("");
+  engine.SubmitLine(nullptr);
+  EXPECT_EQ(host.Take(), "");
+  EXPECT_EQ(rand(), next);
+  EXPECT_FALSE(std::filesystem::exists("Boke.dat"));
+}
+
 // The longest texts fill the buffers exactly: a 5999-byte line is kept whole as the pending
 // key, and a quip longer than a buffer is shown cut to 6000 bytes and kept cut to 5999.
 TEST_F(ConversationTest, LongestTexts) {

@@ -165,6 +165,15 @@ TEST_F(ProgramTest, LongLinesAreCut) {
       dictionary.find("<KEY>" + keyCp932 + "</KEY>\r\n<ANS>" + std::string(5999, 'x') + "</ANS>"),
       std::string::npos);
 
+  // A JSON line beyond what any submission can need is refused whole; the session goes on.
+  const ProgramRun huge =
+      RunProgram("--jsonl --seed 2 --dir h",
+                 "{\"submit\":\"" + std::string(2000000, 'x') + "\"}\n{\"click\":true}\n");
+  EXPECT_EQ(huge.exitCode, 0) << huge.err;
+  EXPECT_EQ(huge.out,
+            "{\"event\":\"title\",\"text\":\"ミモザ\"}\n"
+            "{\"event\":\"error\",\"message\":\"line too long\"}\n");
+
   // The same through a pipe, with an even longer line and one line end of CR LF.
   const ProgramRun piped =
       RunProgram("--seed 2 --dir p", std::string(100000, 'y') + "\r\nうん\r\nz\n");
