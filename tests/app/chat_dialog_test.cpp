@@ -281,11 +281,11 @@ TEST_F(ChatDialogTest, OnlyAClickOnTheResponseLineShowsTheLastResponse) {
     };
     // Nothing to show before the first turn.
     notify(STN_CLICKED);
-    EXPECT_TRUE(TopLevelDialogs(thread, 0, dialog).empty());
+    EXPECT_TRUE(TopLevelDialogs(thread, 0, dialog, false).empty());
 
     Submit(dialog, L"    ");
     notify(STN_DBLCLK);
-    EXPECT_TRUE(TopLevelDialogs(thread, 0, dialog).empty());
+    EXPECT_TRUE(TopLevelDialogs(thread, 0, dialog, false).empty());
 
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_RESPONSE, STN_CLICKED),
                  reinterpret_cast<LPARAM>(Response(dialog)));

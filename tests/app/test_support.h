@@ -103,6 +103,7 @@ inline std::wstring ClassName(HWND window) {
 struct DialogQuery {
   DWORD processId;
   HWND owner;
+  bool visibleOnly;
   std::vector<HWND> found;
 };
 
@@ -110,17 +111,20 @@ inline BOOL CALLBACK CollectDialog(HWND window, LPARAM data) {
   auto& query = *reinterpret_cast<DialogQuery*>(data);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if ((query.processId == 0 || process == query.processId) && IsWindowVisible(window) &&
-      ClassName(window) == L"#32770" && GetWindow(window, GW_OWNER) == query.owner) {
+  if ((query.processId == 0 || process == query.processId) &&
+      (!query.visibleOnly || IsWindowVisible(window)) && ClassName(window) == L"#32770" &&
+      GetWindow(window, GW_OWNER) == query.owner) {
     query.found.push_back(window);
   }
   return TRUE;
 }
 
-// TopLevelDialogs: the visible dialog-class windows owned by owner, of one thread, or (thread
-// 0) of the process processId.
-inline std::vector<HWND> TopLevelDialogs(DWORD thread, DWORD processId, HWND owner) {
-  DialogQuery query{processId, owner, {}};
+// TopLevelDialogs: the dialog-class windows owned by owner, of one thread, or (thread 0) of the
+// process processId; only the visible ones unless visibleOnly is false (a dialog stays hidden
+// until its modal loop first idles).
+inline std::vector<HWND> TopLevelDialogs(DWORD thread, DWORD processId, HWND owner,
+                                         bool visibleOnly = true) {
+  DialogQuery query{processId, owner, visibleOnly, {}};
   if (thread != 0) {
     EnumThreadWindows(thread, CollectDialog, reinterpret_cast<LPARAM>(&query));
   } else {
