@@ -4,6 +4,8 @@
 // private. Tested by tests/conversation/conversation_test.cpp.
 #include "conversation/conversation.h"
 
+#include <cstring>
+
 namespace mimoza {
 namespace {
 
@@ -40,7 +42,7 @@ void Conversation::OpenConversation() {
   LookupOrSeed(kTitleKey.key, kTitleKey.defaultText, matchMode, title, kTextBufferSize);
   host.SetTitle(title);
   matchMode = PatternKey;
-  // state is Idle from construction and only a turn's switch changes it.
+  state = Idle;  // an opening starts afresh; no learning dialogue carries over
 }
 
 // ShowPrompt: fetches the prompt under key (seeding its default) into response and shows it.
@@ -64,7 +66,7 @@ void Conversation::SubmitLine(const char* line) {
         state = AwaitingConsent;
       } else if (found) {
         host.SetResponseLine(response);
-      } else if (FindByte(line, '\0', line + kMinLearnBytes) != nullptr) {  // under 4 bytes
+      } else if (std::strlen(line) < kMinLearnBytes) {
         host.SetResponseLine(nullptr);
         host.SetInputText(nullptr);
       } else {

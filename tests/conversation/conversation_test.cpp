@@ -303,6 +303,12 @@ TEST_F(ConversationTest, FieldsAcrossALearningDialogue) {
   RunTurn(engine, host, Sjis("うん"), 0, false);
   EXPECT_EQ(engine.PendingKey(), Sjis("ねこねこ"));  // kept until the answer comes
   EXPECT_EQ(engine.LastResponse(), Sjis("何て言えばいい？"));
+  // Opening again drops the unfinished dialogue: the next line is no answer to store.
+  engine.OpenConversation();
+  EXPECT_EQ(engine.State(), Idle);
+  RunTurn(engine, host, Sjis("いぬいぬ"), 0, false);
+  EXPECT_EQ(engine.State(), AwaitingConsent);
+  EXPECT_EQ(ReadDictionary().find("いぬいぬ"), std::string::npos);
 }
 
 // An empty line is no turn: nothing is shown, drawn or remembered.
