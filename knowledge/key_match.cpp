@@ -41,6 +41,8 @@ bool ScanContains(const char* bytes, size_t length, const char* needle, size_t n
 
 constexpr int32_t kMaxNeedles = 8;          // a set with more needles than this demands nothing
 constexpr int32_t kMaxClauses = 4;          // a sequence keeps its most selective sets
+constexpr int32_t kMaxTexts = 16;           // larger finite languages are not spelled out
+constexpr size_t kScratchBytes = 1024;      // room for the texts joined from several parts
 constexpr int32_t kMaxScreenDepth = 16;     // deeper group nesting is simply compiled
 constexpr int32_t kMaxSureCount = 1000000;  // larger repeat counts are not relied on
 
@@ -56,12 +58,14 @@ struct Clause {
   Needle needles[kMaxNeedles];
 };
 
-// What a part of a pattern demands of any subject it matches: every clause holds. No clause at
-// all: the part may match anywhere, even as the empty string.
+// What a part of a pattern demands of any subject it matches: every clause holds (no clause at
+// all: the part may match anywhere, even as the empty string). When the part can match only
+// finitely many texts, language lists them all.
 struct Requirement {
   int32_t clauseCount;
-  bool exact;  // one clause, and the part matches every subject that satisfies it
   Clause clauses[kMaxClauses];
+  int32_t languageCount;  // -1: unknown or infinite; 0: the part never matches
+  Needle language[kMaxTexts];
 };
 
 void CopyClause(Clause& to, const Clause& from) {
@@ -69,21 +73,48 @@ void CopyClause(Clause& to, const Clause& from) {
   for (int32_t i = 0; i < from.count; ++i) to.needles[i] = from.needles[i];
 }
 
-void SetNeedles(Requirement& r, const Needle* needles, int32_t count, bool exact) {
+// SetNeedles: the requirement of one character, or of a class: one of the needles, and exactly
+// those texts.
+void SetNeedles(Requirement& r, const Needle* needles, int32_t count) {
   r.clauseCount = 1;
-  r.exact = exact;
   r.clauses[0].count = count;
-  for (int32_t i = 0; i < count; ++i) r.clauses[0].needles[i] = needles[i];
+  r.languageCount = count;
+  for (int32_t i = 0; i < count; ++i) r.clauses[0].needles[i] = r.language[i] = needles[i];
 }
+
+// A quantified item that repeats one character of a set, or any character: "x*", "[xy]+", ".*".
+struct StarItem {
+  bool valid;
+  bool any;   // "." : every character but NUL
+  bool plus;  // at least one copy
+  int32_t count;
+  Needle chars[kMaxNeedles];
+};
+
+// A pattern that is one sequence: finitely many prefix texts, one starred item, and finitely
+// many suffix texts ("おは.*よう", "あ[いう]+え?"). Whether it matches follows from where the
+// texts occur and a walk over the characters between them.
+struct StarForm {
+  int32_t state = 0;  // 0: no starred item yet; 1: one, at the top level; -1: not of this form
+  StarItem item{};
+  int32_t prefixCount = 0;
+  Needle prefix[kMaxTexts] = {};
+  int32_t suffixCount = 0;
+  Needle suffix[kMaxTexts] = {};
+};
 
 enum ScreenToken : int8_t {
   ScrChar,        // one literal character of charLength bytes at tokenStart
   ScrGroupOpen,   // "("
   ScrGroupClose,  // ")"
-  ScrQuantZero,   // a quantifier that allows no copy of its atom: "*", "?", "{0,...}", "}" ...
-  ScrQuantOne,    // a quantifier that demands a copy: "+", "+?", "{m,...}" with m >= 1
+  ScrStar,        // "*" or "*?": any number of copies of the atom
+  ScrPlus,        // "+" or "+?": one copy or more
+  ScrOptional,    // "?" or "??": the atom or nothing
+  ScrQuantZero,   // a repeat that allows no copy of its atom: "{0,...}", or "}" outside one
+  ScrQuantOne,    // a repeat that demands a copy: "{m,...}" with m >= 1
   ScrSet,         // a class of plain members, each in members
-  ScrOpaque,      // an atom that demands nothing we can name: ".", a wide class, an anchor
+  ScrDot,         // ".": any character
+  ScrOpaque,      // an atom that demands nothing we can name: a wide class, an anchor
   ScrBar,         // "|"
   ScrEnd,         // the end of the pattern, also where a construct is cut off
 };
@@ -98,9 +129,34 @@ struct ScreenLexer {
   int32_t memberCount = 0;
   bool gaveUp = false;  // a construct this reading leaves to the pattern lexer ("\")
   int32_t depth = 0;
+  size_t scratchUsed = 0;
+  char scratch[kScratchBytes];  // texts of finite languages that join several parts
+  StarItem item;                // what the quantified item just read repeats, if it can star
+  StarForm star;                // the whole pattern as prefix, one starred item, suffix
 };
 
-bool IsScreenMeta(unsigned char c) { return std::strchr("()*+?{}.[]^$|\\", c) != nullptr && c; }
+// The bytes that start a token other than a literal.
+bool IsScreenMeta(unsigned char c) {
+  switch (c) {
+    case '(':
+    case ')':
+    case '*':
+    case '+':
+    case '?':
+    case '{':
+    case '}':
+    case '.':
+    case '[':
+    case ']':
+    case '^':
+    case '$':
+    case '|':
+    case '\\':
+      return true;
+    default:
+      return false;
+  }
+}
 
 // ReadRepeat: "{" at cursor; counts up to "}" and an optional lazy "?".
 void ReadRepeat(ScreenLexer& lx) {
@@ -204,7 +260,7 @@ void NextScreenToken(ScreenLexer& lx) {
     case '+':
     case '?':
     case '}':  // outside a repeat: the last counts, which this reading does not track
-      lx.token = c == '+' ? ScrQuantOne : ScrQuantZero;
+      lx.token = c == '*' ? ScrStar : c == '+' ? ScrPlus : c == '?' ? ScrOptional : ScrQuantZero;
       ++lx.cursor;
       if (lx.cursor != lx.end && *lx.cursor == '?') ++lx.cursor;  // the lazy forms
       return;
@@ -215,6 +271,9 @@ void NextScreenToken(ScreenLexer& lx) {
       ReadClass(lx);
       return;
     case '.':
+      lx.token = ScrDot;
+      ++lx.cursor;
+      return;
     case ']':  // outside a class: the last class text
     case '^':
     case '$':
@@ -277,26 +336,59 @@ void AddClause(Requirement& r, const Clause& clause) {
   if (IsBetter(clause, r.clauses[worst])) CopyClause(r.clauses[worst], clause);
 }
 
+// JoinLanguages: the texts become every text so far followed by every text of next; unknown when
+// either is, or when the texts do not fit.
+void JoinLanguages(ScreenLexer& lx, Requirement& r, const Needle* next, int32_t nextCount) {
+  if (r.languageCount < 0 || nextCount < 0 || r.languageCount * nextCount > kMaxTexts) {
+    r.languageCount = -1;
+    return;
+  }
+  Needle joined[kMaxTexts];
+  int32_t count = 0;
+  for (int32_t i = 0; i < r.languageCount; ++i) {
+    for (int32_t j = 0; j < nextCount; ++j) {
+      const Needle& a = r.language[i];
+      const Needle& b = next[j];
+      if (a.length == 0 || b.length == 0) {
+        joined[count++] = a.length == 0 ? b : a;
+        continue;
+      }
+      if (kScratchBytes - lx.scratchUsed < a.length + b.length) {
+        r.languageCount = -1;
+        return;
+      }
+      char* text = lx.scratch + lx.scratchUsed;
+      std::memcpy(text, a.bytes, a.length);
+      std::memcpy(text + a.length, b.bytes, b.length);
+      lx.scratchUsed += a.length + b.length;
+      joined[count++] = Needle{text, a.length + b.length};
+    }
+  }
+  r.languageCount = count;
+  for (int32_t i = 0; i < count; ++i) r.language[i] = joined[i];
+}
+
 void ScreenAlternation(ScreenLexer& lx, Requirement& all);
 
 // atom -> char | class | "." | anchor | "(" alternation ")" | nothing
 // plainChar tells the sequence that the atom is one character it may join to a literal run.
 void ScreenAtom(ScreenLexer& lx, Requirement& r, bool* plainChar) {
   r.clauseCount = 0;
-  r.exact = false;
+  r.languageCount = -1;
   *plainChar = false;
   switch (lx.token) {
     case ScrChar: {
       const Needle character{lx.tokenStart, lx.charLength};
-      SetNeedles(r, &character, 1, true);
+      SetNeedles(r, &character, 1);
       *plainChar = true;
       NextScreenToken(lx);
       return;
     }
     case ScrSet:
-      SetNeedles(r, lx.members, lx.memberCount, true);
+      SetNeedles(r, lx.members, lx.memberCount);
       NextScreenToken(lx);
       return;
+    case ScrDot:
     case ScrOpaque:
       NextScreenToken(lx);
       return;
@@ -312,28 +404,60 @@ void ScreenAtom(ScreenLexer& lx, Requirement& r, bool* plainChar) {
       NextScreenToken(lx);  // the ")", or the end again
       return;
     default:
-      return;  // no atom: a quantifier stands on nothing
+      // No atom: a quantifier stands on nothing. Such an atom gives no way through, so it
+      // matches no text at all ("?a" is "a", and "+a" never matches).
+      r.languageCount = 0;
+      return;
   }
 }
 
 // quantified -> atom [quantifier]
 void ScreenQuantified(ScreenLexer& lx, Requirement& r, bool* plainChar) {
+  const ScreenToken atom = lx.token;
   ScreenAtom(lx, r, plainChar);
-  if (lx.token == ScrQuantZero || lx.token == ScrQuantOne) {
-    *plainChar = false;
-    if (lx.token == ScrQuantZero) r.clauseCount = 0;
-    r.exact = false;
-    NextScreenToken(lx);
+  // A starred character, class or dot can become the middle of a StarForm.
+  StarItem& item = lx.item;
+  item.valid = (lx.token == ScrStar || lx.token == ScrPlus) &&
+               (atom == ScrChar || atom == ScrSet || atom == ScrDot);
+  if (item.valid) {
+    item.any = atom == ScrDot;
+    item.plus = lx.token == ScrPlus;
+    item.count = item.any ? 0 : r.languageCount;
+    for (int32_t i = 0; i < item.count; ++i) item.chars[i] = r.language[i];
   }
+  switch (lx.token) {
+    case ScrOptional:
+      if (r.languageCount >= 0 && r.languageCount < kMaxTexts) {
+        r.language[r.languageCount++] = Needle{lx.tokenStart, 0};
+      } else {
+        r.languageCount = -1;
+      }
+      r.clauseCount = 0;
+      break;
+    case ScrStar:
+    case ScrQuantZero:
+      r.clauseCount = 0;
+      r.languageCount = -1;
+      break;
+    case ScrPlus:
+    case ScrQuantOne:
+      r.languageCount = -1;
+      break;
+    default:
+      return;
+  }
+  *plainChar = false;
+  NextScreenToken(lx);
 }
 
 // sequence -> quantified* (up to "|", ")" or the end)
-// Every part of a sequence must match, so their clauses add up. Runs of unquantified characters
-// are contiguous in the key, so a run is one needle.
+// Every part of a sequence must match, so their clauses add up, and its texts are those of its
+// parts joined in order. Runs of unquantified characters are contiguous in the key, so a run is
+// one needle.
 void ScreenSequence(ScreenLexer& lx, Requirement& all) {
   all.clauseCount = 0;
-  int32_t parts = 0;
-  bool exactPart = false;
+  all.languageCount = 1;
+  all.language[0] = Needle{lx.tokenStart, 0};  // the empty sequence matches the empty text
   const char* runStart = nullptr;
   const char* runEnd = nullptr;
   Requirement item;
@@ -343,8 +467,7 @@ void ScreenSequence(ScreenLexer& lx, Requirement& all) {
     run.count = 1;
     run.needles[0] = Needle{runStart, static_cast<size_t>(runEnd - runStart)};
     AddClause(all, run);
-    ++parts;
-    exactPart = true;
+    JoinLanguages(lx, all, run.needles, 1);
     runStart = nullptr;
   };
   while (lx.token != ScrBar && lx.token != ScrGroupClose && lx.token != ScrEnd) {
@@ -358,12 +481,28 @@ void ScreenSequence(ScreenLexer& lx, Requirement& all) {
     }
     endRun();
     for (int32_t i = 0; i < item.clauseCount; ++i) AddClause(all, item.clauses[i]);
-    ++parts;
-    exactPart = item.exact;
+    if (lx.item.valid && lx.depth == 0 && lx.star.state == 0 && all.languageCount >= 0) {
+      // The first starred item of the pattern's own sequence: what came before is the prefix,
+      // and the texts collected from here on are the suffix.
+      lx.star.state = 1;
+      lx.star.item = lx.item;
+      lx.star.prefixCount = all.languageCount;
+      for (int32_t i = 0; i < all.languageCount; ++i) lx.star.prefix[i] = all.language[i];
+      all.languageCount = 1;
+      all.language[0] = Needle{lx.tokenStart, 0};
+      continue;
+    }
+    if (lx.depth == 0 && lx.star.state == 1 && item.languageCount < 0) lx.star.state = -1;
+    JoinLanguages(lx, all, item.language, item.languageCount);
   }
   endRun();
-  // Only a sequence of one part can be exact: two parts must both occur, and in order.
-  all.exact = parts == 1 && exactPart && all.clauseCount == 1;
+  if (lx.depth == 0 && lx.star.state == 1) {
+    // The sequence as a whole is infinite; its suffix texts complete the StarForm.
+    if (all.languageCount < 0) lx.star.state = -1;
+    lx.star.suffixCount = all.languageCount;
+    for (int32_t i = 0; i < all.languageCount; ++i) lx.star.suffix[i] = all.language[i];
+    all.languageCount = -1;
+  }
 }
 
 // AddBranch: ors the most selective clause of a branch into any; false when the branch demands
@@ -381,28 +520,33 @@ bool AddBranch(Clause& any, const Requirement& branch) {
 }
 
 // alternation -> sequence ("|" sequence)*: each branch gives its most selective clause, and one
-// needle of any branch must occur.
+// needle of any branch must occur; the texts are those of all branches.
 void ScreenAlternation(ScreenLexer& lx, Requirement& all) {
   ScreenSequence(lx, all);
   if (lx.token != ScrBar) return;
   Clause any;
   any.count = 0;
   bool demands = AddBranch(any, all);
-  bool exact = all.exact;
   Requirement branch;
   // Every branch is read even when nothing is demanded any more, to leave the tokens where the
   // parser would.
+  if (lx.depth == 0) lx.star.state = -1;  // a StarForm is a single sequence
   while (lx.token == ScrBar) {
     NextScreenToken(lx);
     ScreenSequence(lx, branch);
     demands = demands && AddBranch(any, branch);
-    exact = exact && branch.exact;
+    if (all.languageCount < 0 || branch.languageCount < 0 ||
+        all.languageCount + branch.languageCount > kMaxTexts) {
+      all.languageCount = -1;
+    } else {
+      for (int32_t i = 0; i < branch.languageCount; ++i) {
+        all.language[all.languageCount++] = branch.language[i];
+      }
+    }
   }
   all.clauseCount = 0;
-  all.exact = false;
   if (demands) {
     all.clauseCount = 1;
-    all.exact = exact;
     CopyClause(all.clauses[0], any);
   }
 }
@@ -412,12 +556,22 @@ void ScreenAlternation(ScreenLexer& lx, Requirement& all) {
 SubjectIndex::~SubjectIndex() {
   std::free(bucketStarts);
   std::free(positions);
+  std::free(pairBits);
 }
 
 void IndexSubject(const char* subject, SubjectIndex* index) {
   index->bytes = subject;
   index->length = std::strlen(subject);
-  if (index->length < kIndexFrom || index->length > UINT32_MAX) return;
+  if (index->length < 2 || index->length > UINT32_MAX) return;
+  const auto* s = reinterpret_cast<const unsigned char*>(subject);
+  index->pairBits = static_cast<uint64_t*>(std::calloc(65536 / 64, sizeof(uint64_t)));
+  if (index->pairBits != nullptr) {
+    for (size_t i = 0; i + 1 < index->length; ++i) {
+      const uint32_t pair = (static_cast<uint32_t>(s[i]) << 8) | s[i + 1];
+      index->pairBits[pair >> 6] |= uint64_t{1} << (pair & 63);
+    }
+  }
+  if (index->length < kIndexFrom) return;
   const size_t pairs = index->length - 1;
   auto* starts = static_cast<uint32_t*>(std::calloc(kPairBuckets + 1, sizeof(uint32_t)));
   auto* positions = static_cast<uint32_t*>(std::malloc(pairs * sizeof(uint32_t)));
@@ -426,7 +580,6 @@ void IndexSubject(const char* subject, SubjectIndex* index) {
     std::free(positions);
     return;
   }
-  const auto* s = reinterpret_cast<const unsigned char*>(subject);
   // Counting sort of the pair positions by bucket: count, turn counts into starts, place.
   for (size_t i = 0; i < pairs; ++i) ++starts[PairBucket(s[i], s[i + 1]) + 1];
   for (uint32_t b = 0; b < kPairBuckets; ++b) starts[b + 1] += starts[b];
@@ -443,10 +596,16 @@ void IndexSubject(const char* subject, SubjectIndex* index) {
 
 bool SubjectContains(const SubjectIndex& subject, const char* needle, size_t length) {
   if (length > subject.length) return false;
+  const auto* n = reinterpret_cast<const unsigned char*>(needle);
+  if (subject.pairBits != nullptr) {
+    for (size_t i = 0; i + 1 < length; ++i) {
+      const uint32_t pair = (static_cast<uint32_t>(n[i]) << 8) | n[i + 1];
+      if ((subject.pairBits[pair >> 6] & (uint64_t{1} << (pair & 63))) == 0) return false;
+    }
+  }
   if (subject.bucketStarts == nullptr || length < 2) {
     return ScanContains(subject.bytes, subject.length, needle, length);
   }
-  const auto* n = reinterpret_cast<const unsigned char*>(needle);
   size_t rarest = 0;
   uint32_t rarestCount = UINT32_MAX;
   for (size_t i = 0; i + 1 < length; ++i) {
@@ -470,6 +629,100 @@ bool SubjectContains(const SubjectIndex& subject, const char* needle, size_t len
   }
   return false;
 }
+
+namespace {
+
+// MarkOccurrences: sets marks[p] for every p where needle (length >= 1) occurs in the subject.
+void MarkOccurrences(const SubjectIndex& subject, const Needle& needle, uint8_t* marks) {
+  const size_t n = needle.length;
+  if (n > subject.length) return;
+  if (subject.bucketStarts == nullptr || n < 2) {
+    const char* last = subject.bytes + (subject.length - n);
+    for (const char* at = subject.bytes; at <= last; ++at) {
+      at = static_cast<const char*>(
+          std::memchr(at, needle.bytes[0], static_cast<size_t>(last - at) + 1));
+      if (at == nullptr) return;
+      if (std::memcmp(at + 1, needle.bytes + 1, n - 1) == 0) marks[at - subject.bytes] = 1;
+    }
+    return;
+  }
+  const auto* b = reinterpret_cast<const unsigned char*>(needle.bytes);
+  const uint32_t bucket = PairBucket(b[0], b[1]);
+  for (uint32_t k = subject.bucketStarts[bucket]; k < subject.bucketStarts[bucket + 1]; ++k) {
+    const size_t at = subject.positions[k];
+    if (at + n <= subject.length && std::memcmp(subject.bytes + at, needle.bytes, n) == 0) {
+      marks[at] = 1;
+    }
+  }
+}
+
+// StepOver: moves at past the subject character there when the starred item takes it.
+bool StepOver(const SubjectIndex& subject, const StarItem& item, size_t* at) {
+  const auto* s = reinterpret_cast<const unsigned char*>(subject.bytes);
+  if (*at >= subject.length) return false;  // the terminating NUL is no character
+  const size_t width = IsLeadByte(s[*at]) && *at + 1 < subject.length ? 2 : 1;
+  if (!item.any) {
+    bool member = false;
+    for (int32_t i = 0; i < item.count && !member; ++i) {
+      member =
+          item.chars[i].length == width && std::memcmp(item.chars[i].bytes, s + *at, width) == 0;
+    }
+    if (!member) return false;
+  }
+  *at += width;
+  return true;
+}
+
+// DecideStarForm: whether prefix, starred item, suffix match somewhere in the subject. From the
+// end of every prefix occurrence the walk steps over the characters the item takes, the way the
+// matcher consumes them (a lead byte and its trail byte together), and succeeds at a place where
+// a suffix text begins. A place reached once need not be walked from again.
+KeyVerdict DecideStarForm(const SubjectIndex& subject, const StarForm& form) {
+  const size_t length = subject.length;
+  const auto* s = reinterpret_cast<const unsigned char*>(subject.bytes);
+  // How "." takes a lead byte right before the terminator is the matcher's own affair.
+  if (form.item.any && IsLeadByte(s[length - 1])) return KeySearch;
+  auto* marks = static_cast<uint8_t*>(std::calloc(3 * (length + 1), 1));
+  if (marks == nullptr) return KeySearch;
+  uint8_t* starts = marks;                     // a prefix text begins here
+  uint8_t* suffixes = marks + (length + 1);    // a suffix text begins here (or may end here)
+  uint8_t* walked = marks + 2 * (length + 1);  // reached after the required steps
+  for (int32_t i = 0; i < form.suffixCount; ++i) {
+    if (form.suffix[i].length == 0) {
+      std::memset(suffixes, 1, length + 1);
+      break;
+    }
+    MarkOccurrences(subject, form.suffix[i], suffixes);
+  }
+  KeyVerdict verdict = KeyNoMatch;
+  for (int32_t i = 0; i < form.prefixCount && verdict == KeyNoMatch; ++i) {
+    const Needle& prefix = form.prefix[i];
+    std::memset(starts, 0, length + 1);
+    if (prefix.length == 0) {
+      std::memset(starts, 1, length);  // every byte before the terminator is a start
+    } else {
+      MarkOccurrences(subject, prefix, starts);
+    }
+    for (size_t p = 0; p < length && verdict == KeyNoMatch; ++p) {
+      if (starts[p] == 0) continue;
+      size_t at = p + prefix.length;
+      if (form.item.plus && !StepOver(subject, form.item, &at)) continue;
+      for (;;) {
+        if (walked[at] != 0) break;
+        walked[at] = 1;
+        if (suffixes[at] != 0) {
+          verdict = KeyMatch;
+          break;
+        }
+        if (!StepOver(subject, form.item, &at)) break;
+      }
+    }
+  }
+  std::free(marks);
+  return verdict;
+}
+
+}  // namespace
 
 KeyVerdict JudgeKey(const SubjectIndex& subject, const char* key, size_t length) {
   // The search never tries the end of a subject as a start, so an empty subject matches nothing.
@@ -497,19 +750,27 @@ KeyVerdict JudgeKey(const SubjectIndex& subject, const char* key, size_t length)
   NextScreenToken(lx);
   Requirement r;
   ScreenAlternation(lx, r);
-  if (lx.gaveUp || r.clauseCount == 0) return KeySearch;
-  // A ")" that closes no group ends the pattern; the needles read before it still hold, but
-  // exactness is not claimed for such keys.
-  const bool exact = r.exact && lx.token == ScrEnd;
+  if (lx.gaveUp) return KeySearch;
+  // A pattern that can match only finitely many texts, none of them anchored, matches where one
+  // of them occurs. (A ")" that closes no group ends the pattern; such keys are left to the
+  // matcher.)
+  if (r.languageCount >= 0 && lx.token == ScrEnd) {
+    for (int32_t i = 0; i < r.languageCount; ++i) {
+      const Needle& text = r.language[i];
+      if (text.length == 0 || SubjectContains(subject, text.bytes, text.length)) return KeyMatch;
+    }
+    return KeyNoMatch;
+  }
   for (int32_t c = 0; c < r.clauseCount; ++c) {
     bool holds = false;
     for (int32_t i = 0; i < r.clauses[c].count && !holds; ++i) {
-      holds =
-          SubjectContains(subject, r.clauses[c].needles[i].bytes, r.clauses[c].needles[i].length);
+      const Needle& needle = r.clauses[c].needles[i];
+      holds = SubjectContains(subject, needle.bytes, needle.length);
     }
     if (!holds) return KeyNoMatch;
   }
-  return exact ? KeyMatch : KeySearch;
+  if (lx.star.state == 1 && lx.token == ScrEnd) return DecideStarForm(subject, lx.star);
+  return KeySearch;
 }
 
 }  // namespace mimoza

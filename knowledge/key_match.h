@@ -11,13 +11,15 @@
 
 namespace mimoza {
 
-// A subject prepared for many byte searches. Long subjects get an index of their byte pairs, so a
+// A subject prepared for many byte searches. Every subject gets the set of byte pairs it holds,
+// which rules out most needles at once; long subjects also get the positions of their pairs, so a
 // search looks only where the needle's rarest pair occurs instead of at every byte.
 struct SubjectIndex {
   const char* bytes = nullptr;
   size_t length = 0;
   uint32_t* bucketStarts = nullptr;  // kPairBuckets + 1 offsets into positions, or null: no index
   uint32_t* positions = nullptr;     // positions of the subject's byte pairs, grouped by bucket
+  uint64_t* pairBits = nullptr;      // 65536 bits: which byte pairs occur at all, or null
 
   SubjectIndex() = default;
   SubjectIndex(const SubjectIndex&) = delete;

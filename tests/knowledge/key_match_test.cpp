@@ -73,13 +73,19 @@ TEST(KeyMatch, TypicalKeys) {
       {testing::Cp932("こんにちは"), KeyNoMatch},
       {testing::Cp932("こんばんは|おはよう"), KeyMatch},  // every branch plain: decided
       {testing::Cp932("(こんばんは|おやすみ)"), KeyNoMatch},
-      {testing::Cp932("[おこ]は"), KeySearch},   // needs the matcher...
-      {testing::Cp932("[こに]は"), KeyNoMatch},  // ...unless no member occurs
+      {testing::Cp932("[おこ]は"), KeyMatch},    // finitely many texts: one occurs...
+      {testing::Cp932("[こに]は"), KeyNoMatch},  // ...or none does
+      {testing::Cp932("おはよ?う"), KeyMatch},
+      {testing::Cp932("[おこ]は+"), KeyMatch},  // texts around one starred item: a walk decides
+      {testing::Cp932("おは.*す"), KeyMatch},
+      {testing::Cp932("おは.*よす"), KeyNoMatch},
+      {testing::Cp932("おは.*す$"), KeySearch},  // anchors are the matcher's
       {testing::Cp932("おや.*すみ"), KeyNoMatch},
       {testing::Cp932("^こん|ばんは"), KeyNoMatch},
       {testing::Cp932("(こん)+ばんは?"), KeyNoMatch},
       {testing::Cp932("こん)おはよう"), KeyNoMatch},  // ")" ends the pattern there
-      {testing::Cp932("こ?ん*おはよう"), KeySearch},
+      {testing::Cp932("こ?ん*おはよう"), KeyMatch},
+      {testing::Cp932("(こん)*おは(よう)*"), KeySearch},
       {testing::Cp932("\\d|こん"), KeySearch},  // escapes are the matcher's
       {"", KeyMatch},
   };
