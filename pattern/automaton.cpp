@@ -37,7 +37,7 @@ PatternEdge* AddEdge(Pattern& pattern, int32_t from, int32_t to, int32_t epsilon
     pattern.failed = true;
     return nullptr;
   }
-  *edge = PatternEdge{pattern.states[from], nullptr, kind, epsilon, to, 0, 0, 0};
+  *edge = PatternEdge{pattern.states[from], nullptr, nullptr, kind, epsilon, to, 0, 0, 0};
   pattern.states[from] = edge;
   return edge;
 }
@@ -99,6 +99,11 @@ void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int3
         if (PatternEdge* edge = AddEdge(pattern, f, t, 0, NodeClass)) {
           edge->classText = DupText(pattern.arena, at->classText);
           if (edge->classText == nullptr) pattern.failed = true;
+          // Most classes test one byte: a table then replaces reading the class text.
+          auto* set = static_cast<uint8_t*>(pattern.arena.Allocate(32));
+          if (set != nullptr && edge->classText != nullptr && ClassByteSet(edge->classText, set)) {
+            edge->byteSet = set;
+          }
         }
         break;
       case NodeEmpty:
@@ -194,13 +199,9 @@ void BuildStartFilter(Pattern& pattern) {
         continue;
       }
       if (edge->classText == nullptr) continue;  // never holds
-      // A class without lead bytes tests the first byte only; else give up.
-      for (const char* t = edge->classText; *t != '\0'; ++t) {
-        if (IsLeadByte(static_cast<unsigned char>(*t))) return;
-      }
-      for (int c = 1; c < 256; ++c) {
-        const char probe[2] = {static_cast<char>(c), '\0'};
-        if (ClassContains(edge->classText, probe) == 1) addByte(static_cast<unsigned char>(c));
+      if (edge->byteSet == nullptr) return;      // two-byte items: the second byte counts
+      for (int i = 0; i < 32; ++i) {
+        pattern.firstBytes[i] = static_cast<uint8_t>(pattern.firstBytes[i] | edge->byteSet[i]);
       }
     }
   }
@@ -246,9 +247,8 @@ Pattern* CompilePattern(const char* text) {
   lexer.cursor = text;
   NextToken(lexer);
   lexer.root = ParseAlternation(lexer);
-  Pattern* pattern = lexer.failed ? nullptr : BuildPattern(lexer);
-  FreeTree(lexer, lexer.root);
-  return pattern;
+  // The tree dies with the lexer's arena; freeing it node by node would only cost time.
+  return lexer.failed ? nullptr : BuildPattern(lexer);
 }
 
 void FreePattern(Pattern* pattern) { delete pattern; }

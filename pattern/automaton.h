@@ -12,14 +12,15 @@
 namespace mimoza {
 
 struct PatternEdge {
-  PatternEdge* next;      // the next edge of the same state, tried after this one
-  const char* classText;  // NodeClass: the edge's own copy (null if it could not be made)
-  int32_t kind;           // NodeKind of the node that made the edge
-  int32_t epsilon;        // -1: taken without consuming; 0: consumes one character
-  int32_t target;         // state the edge leads to
-  int32_t group;          // NodeGroupOpen, NodeGroupClose: the group number
-  uint8_t charLead;       // NodeChar: first byte
-  uint8_t charTrail;      // NodeChar: second byte, 0 for a one-byte character
+  PatternEdge* next;       // the next edge of the same state, tried after this one
+  const char* classText;   // NodeClass: the edge's own copy (null if it could not be made)
+  const uint8_t* byteSet;  // NodeClass without two-byte items: a bit per first byte it holds
+  int32_t kind;            // NodeKind of the node that made the edge
+  int32_t epsilon;         // -1: taken without consuming; 0: consumes one character
+  int32_t target;          // state the edge leads to
+  int32_t group;           // NodeGroupOpen, NodeGroupClose: the group number
+  uint8_t charLead;        // NodeChar: first byte
+  uint8_t charTrail;       // NodeChar: second byte, 0 for a one-byte character
 };
 
 struct Pattern {

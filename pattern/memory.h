@@ -102,7 +102,7 @@ class WorkStack {
 
  private:
   bool Grow() {
-    size_t capacity = capacity_ * 2;
+    size_t capacity = capacity_ * 4;  // deep walks grow fast: copy less often
     T* items = new (std::nothrow) T[capacity];
     if (items == nullptr) return false;
     std::memcpy(static_cast<void*>(items), items_, size_ * sizeof(T));

@@ -165,8 +165,12 @@ inline uint32_t Step(const MatchContext& context, const PatternEdge& edge, uint3
   if (context.pattern->lineEndAnchored == 1 && (c == '\r' || c == '\n')) return kNoMatch;
   bool holds;
   if (edge.kind == NodeClass) {
-    holds = edge.classText != nullptr &&
-            ClassContains(edge.classText, reinterpret_cast<const char*>(s)) == 1;
+    if (edge.byteSet != nullptr) {
+      holds = (edge.byteSet[c >> 3] & (1u << (c & 7))) != 0;
+    } else {
+      holds = edge.classText != nullptr &&
+              ClassContains(edge.classText, reinterpret_cast<const char*>(s)) == 1;
+    }
   } else if (IsLeadByte(c)) {
     holds = edge.charLead == c && edge.charTrail == s[1];
   } else if (context.ignoreCase == 1) {
@@ -423,11 +427,11 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
   context.steps = 0;
   if (!PrepareMarks(context, length)) return 0;
   int32_t slots = pattern->groupSlots;
-  auto* array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
-  if (array == nullptr) return 0;
-
+  MatchSpan* array = nullptr;
   int32_t result = 0;
   if (context.plain) {
+    array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
+    if (array == nullptr) return 0;
     context.spans = array;
     result = PlainSearch(context, array, subject);
   } else {
@@ -438,7 +442,10 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
       end = MatchFrom(context, pattern->startState, start);
       if (end != kNoMatch || context.failed) break;
     }
+    // Only a match needs the span array.
     if (end != kNoMatch && !context.failed) {
+      array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
+      if (array == nullptr) return 0;
       result = slots;
       if (pattern->hasGroupEdges) {
         // Second pass, from the winning start only, logging span writes: it takes the same
@@ -468,6 +475,48 @@ int32_t SearchPattern(const Pattern* pattern, const char* subject, MatchSpan** s
 }
 
 void FreeSpans(MatchSpan* spans) { delete[] spans; }
+
+bool ClassByteSet(const char* text, uint8_t* set) {
+  auto t = reinterpret_cast<const unsigned char*>(text);
+  for (const unsigned char* b = t; *b != 0; ++b) {
+    if (IsLeadByte(*b)) return false;
+  }
+  uint8_t own[32] = {};
+  // add: sets the bits low..high, whole bytes at a time (the class of "." spans 255 of them).
+  auto add = [&](unsigned low, unsigned high) {
+    while (low <= high && (low & 7) != 0) {
+      own[low >> 3] = static_cast<uint8_t>(own[low >> 3] | (1u << (low & 7)));
+      ++low;
+    }
+    while (low + 7 <= high) {
+      own[low >> 3] = 0xFF;
+      low += 8;
+    }
+    for (; low <= high; ++low)
+      own[low >> 3] = static_cast<uint8_t>(own[low >> 3] | (1u << (low & 7)));
+  };
+  bool negated = t[0] == '^';
+  if (negated) ++t;
+  // The same items, in the same order of recognition, as ClassContains.
+  while (t[0] != 0) {
+    if (t[1] == '-' && t[2] != 0) {
+      add(t[0], t[2]);
+      t += 3;
+    } else if (t[0] == '\\' && t[1] != 0) {
+      char expanded[kEscapeOutputBytes];
+      t = reinterpret_cast<const unsigned char*>(
+          DecodeEscape(ExpandClassEscapes, reinterpret_cast<const char*>(t), expanded));
+      uint8_t nested[32];
+      if (!ClassByteSet(expanded, nested)) return false;
+      for (int i = 0; i < 32; ++i) own[i] = static_cast<uint8_t>(own[i] | nested[i]);
+    } else {
+      add(t[0], t[0]);
+      ++t;
+    }
+  }
+  for (int i = 0; i < 32; ++i) set[i] = static_cast<uint8_t>(negated ? ~own[i] : own[i]);
+  return true;
+}
 
 int32_t ClassContains(const char* text, const char* s) {
   auto t = reinterpret_cast<const unsigned char*>(text);
