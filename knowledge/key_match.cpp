@@ -33,11 +33,13 @@ bool ScanContains(const char* bytes, size_t length, const char* needle, size_t n
 }
 
 // ---- Screening a key ----------------------------------------------------------------------
-// A key is read with the pattern language's own token and grammar rules, but only to learn which
-// literal texts a match must contain: "at least one of these needles occurs in the subject". The
-// reading must cut tokens exactly where the pattern lexer does (a trail byte is never a
-// metacharacter, a ")" that closes no group ends the pattern, "\" is left to the real lexer);
-// whatever it does not fully understand it answers with "no requirement", which is always safe.
+// A key is read with the pattern language's own token and grammar rules, to learn which literal
+// texts any match must contain ("at least one of these needles occurs in the subject"), every
+// text it can match when there are finitely many, and the texts around its one starred item when
+// it has that shape. The reading must cut tokens exactly where the pattern lexer does (a trail
+// byte is never a metacharacter, a ")" that closes no group ends the pattern, "\" is left to the
+// real lexer); whatever it does not fully understand it answers with "no requirement" and
+// "unknown texts", which leave the key to the matcher.
 
 constexpr int32_t kMaxNeedles = 8;          // a set with more needles than this demands nothing
 constexpr int32_t kMaxClauses = 4;          // a sequence keeps its most selective sets
@@ -96,11 +98,11 @@ struct StarItem {
 // texts occur and a walk over the characters between them.
 struct StarForm {
   int32_t state = 0;  // 0: no starred item yet; 1: one, at the top level; -1: not of this form
-  StarItem item{};
+  StarItem item;
   int32_t prefixCount = 0;
-  Needle prefix[kMaxTexts] = {};
+  Needle prefix[kMaxTexts];
   int32_t suffixCount = 0;
-  Needle suffix[kMaxTexts] = {};
+  Needle suffix[kMaxTexts];
 };
 
 enum ScreenToken : int8_t {
@@ -125,7 +127,7 @@ struct ScreenLexer {
   ScreenToken token = ScrEnd;
   const char* tokenStart = nullptr;
   size_t charLength = 0;
-  Needle members[kMaxNeedles] = {};  // members of the current ScrSet
+  Needle members[kMaxNeedles];  // members of the current ScrSet
   int32_t memberCount = 0;
   bool gaveUp = false;  // a construct this reading leaves to the pattern lexer ("\")
   int32_t depth = 0;
@@ -528,9 +530,9 @@ void ScreenAlternation(ScreenLexer& lx, Requirement& all) {
   any.count = 0;
   bool demands = AddBranch(any, all);
   Requirement branch;
+  if (lx.depth == 0) lx.star.state = -1;  // a StarForm is a single sequence
   // Every branch is read even when nothing is demanded any more, to leave the tokens where the
   // parser would.
-  if (lx.depth == 0) lx.star.state = -1;  // a StarForm is a single sequence
   while (lx.token == ScrBar) {
     NextScreenToken(lx);
     ScreenSequence(lx, branch);
