@@ -54,7 +54,8 @@ struct Needle {
 };
 
 // At least one of the needles occurs in the subject. Only the first count needles are set: the
-// records are filled in place and never cleared, as every key of every lookup passes here.
+// screen's records are filled in place and never cleared, as every key of every lookup passes
+// through them (hence the lint exemptions where they are declared).
 struct Clause {
   int32_t count;
   Needle needles[kMaxNeedles];
@@ -96,7 +97,7 @@ struct StarItem {
 // A pattern that is one sequence: finitely many prefix texts, one starred item, and finitely
 // many suffix texts ("おは.*よう", "あ[いう]+え?"). Whether it matches follows from where the
 // texts occur and a walk over the characters between them.
-struct StarForm {
+struct StarForm {     // NOLINT(cppcoreguidelines-pro-type-member-init)
   int32_t state = 0;  // 0: no starred item yet; 1: one, at the top level; -1: not of this form
   StarItem item;
   int32_t prefixCount = 0;
@@ -121,7 +122,7 @@ enum ScreenToken : int8_t {
   ScrEnd,         // the end of the pattern, also where a construct is cut off
 };
 
-struct ScreenLexer {
+struct ScreenLexer {  // NOLINT(cppcoreguidelines-pro-type-member-init)
   const char* cursor = nullptr;
   const char* end = nullptr;
   ScreenToken token = ScrEnd;
@@ -462,10 +463,10 @@ void ScreenSequence(ScreenLexer& lx, Requirement& all) {
   all.language[0] = Needle{lx.tokenStart, 0};  // the empty sequence matches the empty text
   const char* runStart = nullptr;
   const char* runEnd = nullptr;
-  Requirement item;
+  Requirement item;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   auto endRun = [&]() {
     if (runStart == nullptr) return;
-    Clause run;
+    Clause run;  // NOLINT(cppcoreguidelines-pro-type-member-init)
     run.count = 1;
     run.needles[0] = Needle{runStart, static_cast<size_t>(runEnd - runStart)};
     AddClause(all, run);
@@ -526,10 +527,10 @@ bool AddBranch(Clause& any, const Requirement& branch) {
 void ScreenAlternation(ScreenLexer& lx, Requirement& all) {
   ScreenSequence(lx, all);
   if (lx.token != ScrBar) return;
-  Clause any;
+  Clause any;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   any.count = 0;
   bool demands = AddBranch(any, all);
-  Requirement branch;
+  Requirement branch;                     // NOLINT(cppcoreguidelines-pro-type-member-init)
   if (lx.depth == 0) lx.star.state = -1;  // a StarForm is a single sequence
   // Every branch is read even when nothing is demanded any more, to leave the tokens where the
   // parser would.
@@ -750,7 +751,7 @@ KeyVerdict JudgeKey(const SubjectIndex& subject, const char* key, size_t length)
   lx.cursor = key;
   lx.end = key + length;
   NextScreenToken(lx);
-  Requirement r;
+  Requirement r;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   ScreenAlternation(lx, r);
   if (lx.gaveUp) return KeySearch;
   // A pattern that can match only finitely many texts, none of them anchored, matches where one
