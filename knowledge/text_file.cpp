@@ -15,6 +15,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -25,41 +26,71 @@ namespace {
 // The few file calls that differ between the POSIX and Windows C libraries.
 #ifdef _WIN32
 using FileStat = struct _stat64;
-using FileOffset = int64_t;
 int OpenForReading(const char* name) { return _open(name, _O_RDONLY | _O_BINARY); }
-int OpenForAppending(const char* name) {
-  return _open(name, _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
 int StatOpenFile(int fd, FileStat* st) { return _fstat64(fd, st); }
-// Windows reads and writes take an unsigned int count; callers pass at most kMaxChunk.
+// Windows reads take an unsigned int count; callers pass at most kMaxChunk.
 long ReadSome(int fd, char* into, size_t count) {
   return _read(fd, into, static_cast<unsigned>(count));
 }
-long WriteSome(int fd, const char* from, size_t count) {
-  return _write(fd, from, static_cast<unsigned>(count));
-}
-FileOffset CurrentOffset(int fd) { return _lseeki64(fd, 0, SEEK_CUR); }
-bool FlushToDisk(int fd) { return _commit(fd) == 0; }
-bool CutBack(int fd, FileOffset length) { return _chsize_s(fd, length) == 0; }
 void CloseFile(int fd) { _close(fd); }
+
+// AppendBytes: one write at the end of the file, flushed; cut back when it falls short.
+// The C library's append mode seeks to the end and then writes, so two processes could both
+// write at the same old end. A handle with append access alone makes the system place every
+// write at the end as a whole instead.
+bool AppendBytes(const char* name, const char* bytes, size_t count) {
+  const HANDLE file =
+      CreateFileA(name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) &&
+                  written == count && FlushFileBuffers(file);
+  LARGE_INTEGER size{};
+  if (!ok && written > 0 && GetFileSizeEx(file, &size)) {
+    // Append access cannot shorten the file; a second handle cuts our bytes off the end.
+    const HANDLE cut = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (cut != INVALID_HANDLE_VALUE) {
+      LARGE_INTEGER to{};
+      to.QuadPart = size.QuadPart - written;
+      if (SetFilePointerEx(cut, to, nullptr, FILE_BEGIN)) SetEndOfFile(cut);
+      CloseHandle(cut);
+    }
+  }
+  CloseHandle(file);
+  return ok;
+}
 #else
 using FileStat = struct stat;
-using FileOffset = off_t;
 // O_NONBLOCK keeps a FIFO standing in for the file from blocking the open; it changes nothing for
 // the regular files that are read afterwards.
 int OpenForReading(const char* name) { return open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC); }
-int OpenForAppending(const char* name) {
-  return open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-}
 int StatOpenFile(int fd, FileStat* st) { return fstat(fd, st); }
 long ReadSome(int fd, char* into, size_t count) { return static_cast<long>(read(fd, into, count)); }
-long WriteSome(int fd, const char* from, size_t count) {
-  return static_cast<long>(write(fd, from, count));
-}
-FileOffset CurrentOffset(int fd) { return lseek(fd, 0, SEEK_CUR); }
-bool FlushToDisk(int fd) { return fsync(fd) == 0; }
-bool CutBack(int fd, FileOffset length) { return ftruncate(fd, length) == 0; }
 void CloseFile(int fd) { close(fd); }
+
+// AppendBytes: one write at the end of the file, flushed; cut back when it falls short.
+// In append mode the system places the write at the end as a whole, so two processes appending
+// at once cannot interleave inside it.
+bool AppendBytes(const char* name, const char* bytes, size_t count) {
+  const int fd = open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  ssize_t written = write(fd, bytes, count);
+  while (written < 0 && errno == EINTR) written = write(fd, bytes, count);
+  const bool ok = written >= 0 && static_cast<size_t>(written) == count && fsync(fd) == 0;
+  if (!ok && written > 0) {
+    // A short write (disk full, file-size limit) or a failed flush: the offset now stands just
+    // after our bytes, so cutting back to where they began removes exactly them and leaves no
+    // partial entry for every later read to trip over.
+    // Should the cut fail too, nothing more can be done; the result already says false.
+    const off_t after = lseek(fd, 0, SEEK_CUR);
+    const bool cut = after >= written && ftruncate(fd, after - written) == 0;
+    static_cast<void>(cut);
+  }
+  close(fd);
+  return ok;
+}
 #endif
 
 // Reads go in chunks the 32-bit Windows calls can take.
@@ -155,25 +186,7 @@ bool AppendTextFile(const char* fileName, const char* text, size_t length) {
     if (text[i] == '\n') bytes[at++] = '\r';
     bytes[at++] = text[i];
   }
-
-  const int fd = OpenForAppending(fileName);
-  if (fd < 0) {
-    std::free(bytes);
-    return false;
-  }
-  // One write: in append mode the system places it at the end as a whole, so two processes
-  // appending at once cannot interleave inside it.
-  long written = WriteSome(fd, bytes, stored);
-  while (written < 0 && errno == EINTR) written = WriteSome(fd, bytes, stored);
-  bool ok = written >= 0 && static_cast<size_t>(written) == stored && FlushToDisk(fd);
-  if (!ok && written > 0) {
-    // A short write (disk full, file-size limit) or a failed flush: the offset now stands just
-    // after our bytes, so cutting back to where they began removes exactly them and leaves no
-    // partial entry for every later read to trip over.
-    const FileOffset after = CurrentOffset(fd);
-    if (after >= static_cast<FileOffset>(written)) CutBack(fd, after - written);
-  }
-  CloseFile(fd);
+  const bool ok = AppendBytes(fileName, bytes, stored);
   std::free(bytes);
   return ok;
 }
