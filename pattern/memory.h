@@ -48,15 +48,16 @@ class Arena {
   }
 
  private:
-  struct Chunk {
+  // alignas keeps the data after the header 8-byte aligned on 32-bit targets too.
+  struct alignas(8) Chunk {
     Chunk* next;
-    uint64_t align;  // keeps the data after the header 8-byte aligned on 32-bit targets
   };
   // Chunks double up to this size; a larger request gets a chunk of its own size.
   static constexpr size_t kLargestChunk = 1 << 20;
 
   bool Grow(size_t size) {
     size_t want = nextChunk_ > size ? nextChunk_ : size;
+    if (want > SIZE_MAX - sizeof(Chunk)) return false;
     auto* raw = new (std::nothrow) unsigned char[sizeof(Chunk) + want];
     if (raw == nullptr) return false;
     auto* chunk = reinterpret_cast<Chunk*>(raw);
@@ -102,6 +103,7 @@ class WorkStack {
 
  private:
   bool Grow() {
+    if (capacity_ > SIZE_MAX / sizeof(T) / 4) return false;
     size_t capacity = capacity_ * 4;  // deep walks grow fast: copy less often
     T* items = new (std::nothrow) T[capacity];
     if (items == nullptr) return false;

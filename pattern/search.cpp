@@ -125,6 +125,7 @@ struct MatchContext {
   bool logging;  // the bounded walk's second pass over a pattern with group edges
   bool failed;   // memory ran out: the search reports no match
   int64_t steps;
+  int64_t maxSteps;  // 0: no limit
 
   // The visited record: one bit per (state, position), position-major, set while the pair is on
   // the path and, in the bounded walk, kept once it has failed. Whether a set pair failed or is
@@ -245,7 +246,7 @@ void Leave(MatchContext& context, const WalkFrame& frame) {
     return false;
   }
   word |= bit;
-  ++context.steps;
+  if (++context.steps == context.maxSteps) context.failed = true;
   if (!context.frames.Push(WalkFrame{context.pattern->states[state], pos, state,
                                      static_cast<uint32_t>(context.log.Size())})) {
     context.failed = true;
@@ -368,6 +369,7 @@ bool PrepareMarks(MatchContext& context, size_t length) {
   if (pairs > kMaxPairs) return false;
   if (context.marks == nullptr) {
     context.markWords = (pairs + 63) / 64;
+    if (context.markWords > SIZE_MAX / sizeof(uint64_t)) return false;  // 32-bit targets
     if (context.markWords <= sizeof(context.inlineMarks) / sizeof(uint64_t)) {
       context.marks = context.inlineMarks;
     } else {
@@ -409,7 +411,10 @@ int32_t PlainSearch(MatchContext& context, MatchSpan* array, const char* subject
 
 int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** spans,
                    int32_t ignoreCase, SearchWalk walk, SearchStats* stats) {
-  if (stats != nullptr) stats->steps = 0;
+  if (stats != nullptr) {
+    stats->steps = 0;
+    stats->gaveUp = false;
+  }
   if (pattern == nullptr || subject == nullptr || spans == nullptr || subject[0] == '\0') {
     return 0;
   }
@@ -425,6 +430,7 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
   context.logging = false;
   context.failed = false;
   context.steps = 0;
+  context.maxSteps = stats != nullptr ? stats->maxSteps : 0;
   if (!PrepareMarks(context, length)) return 0;
   int32_t slots = pattern->groupSlots;
   MatchSpan* array = nullptr;
@@ -460,7 +466,10 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
       array[0] = MatchSpan{subject + start, subject + end};
     }
   }
-  if (stats != nullptr) stats->steps = context.steps;
+  if (stats != nullptr) {
+    stats->steps = context.steps;
+    stats->gaveUp = context.maxSteps != 0 && context.steps >= context.maxSteps;
+  }
   if (result == 0) {
     delete[] array;
     return 0;

@@ -16,10 +16,13 @@ enum SearchWalk : int32_t {
 };
 
 struct SearchStats {
-  int64_t steps;  // (state, position) pairs entered, over all start positions
+  int64_t steps;     // out: (state, position) pairs entered, over all start positions
+  int64_t maxSteps;  // in: give up (result 0, gaveUp set) past this many steps; 0: no limit
+  bool gaveUp;       // out: the search stopped at maxSteps
 };
 
-// SearchWith: SearchPattern with a chosen walk; stats (may be null) receives the step count.
+// SearchWith: SearchPattern with a chosen walk; stats (may be null) receives the step count and
+// may limit it, so that the exponential plain walk can be run on arbitrary input.
 int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** spans,
                    int32_t ignoreCase, SearchWalk walk, SearchStats* stats);
 

@@ -3,6 +3,8 @@
 // plain reference walk.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -272,6 +274,45 @@ TEST(Search, BoundedWalkEqualsPlainWalk) {
   }
   EXPECT_GT(withCycles, 100);  // the generator does reach epsilon cycles
   EXPECT_EQ(compared, 36000);
+}
+
+// ExactCopy: text in a heap block of exactly its length + 1, so that the sanitizer builds catch
+// any read past the terminator.
+std::unique_ptr<char[]> ExactCopy(const std::string& text) {
+  auto copy = std::make_unique<char[]>(text.size() + 1);
+  std::memcpy(copy.get(), text.c_str(), text.size() + 1);
+  return copy;
+}
+
+// Faults of the matcher as first described, each named by what broke; every case here used to
+// crash, hang, read past a terminator or give a plainly wrong result.
+TEST(Search, FormerBugs) {
+  // An epsilon cycle made the walk circle at one position forever.
+  EXPECT_EQ(DumpSearch("(a|)*b", "aab").substr(0, 9), "match 0-3");
+  EXPECT_EQ(DumpSearch("(a?)*$", "aa").substr(0, 9), "match 0-2");
+  // "\x" as the last two bytes decoded past the terminator.
+  auto hexAtEnd = ExactCopy("a\\x");
+  EXPECT_EQ(DumpSearch(hexAtEnd.get(), "a"), "no");  // the empty class never matches
+  auto hexInClass = ExactCopy("[\\x");
+  EXPECT_EQ(DumpSearch(hexInClass.get(), "x"), "match 0-0");  // cut off: the empty pattern
+  // A subject ending in a lone lead byte let a two-byte step jump over the terminator.
+  auto loneLead = ExactCopy("a\x82");
+  EXPECT_EQ(DumpSearch(".+", loneLead.get()), "match 0-2");
+  EXPECT_EQ(DumpSearch("[\x82\x40-\x82\xFF]", loneLead.get()), "no");
+  // A class text ending in a lone lead byte read on past its terminator.
+  auto loneLeadClass = ExactCopy("[a-\x82\x83]");
+  EXPECT_EQ(DumpSearch(loneLeadClass.get(), "\x83"), "match 0-1");
+  // A class of more than 255 bytes overran the lexer's buffer.
+  std::string longClass = "[" + std::string(400, 'x') + "y]";
+  EXPECT_EQ(DumpSearch(longClass.c_str(), "y"), "no");
+  EXPECT_EQ(DumpSearch(longClass.c_str(), "x"), "match 0-1");
+  // A repeat count past 2^31 - 1 overflowed; now it saturates and passes the size bound.
+  EXPECT_EQ(CompilePattern("a{4294967297}"), nullptr);
+  // Copies of a group made by "+" recorded into slot 0 instead of their group.
+  EXPECT_EQ(DumpSearch("(a)+?b", "aab"), "match 0-3 g1=1-2");
+  EXPECT_EQ(DumpSearch("(a){2}", "aa"), "match 0-2 g1=1-2");
+  // A long line under a greedy loop overflowed the stack (see stack_test.cpp), and nested
+  // repetitions took exponential time (see PathologicalPatternsAreBounded).
 }
 
 }  // namespace
