@@ -124,6 +124,7 @@ struct MatchContext {
   bool plain;    // WalkPlain: on-path marks only, spans written directly
   bool logging;  // the bounded walk's second pass over a pattern with group edges
   bool failed;   // memory ran out: the search reports no match
+  bool skipped;  // the walk met a pair it had entered before (failed, or on the path)
   int64_t steps;
   int64_t maxSteps;  // 0: no limit
 
@@ -197,11 +198,11 @@ void Log(MatchContext& context, int32_t field, uint32_t value) {
 void RecordSpan(MatchContext& context, const PatternEdge& edge, uint32_t pos) {
   if (edge.group < 0 || edge.group >= context.pattern->groupSlots) return;
   bool isEnd = edge.kind == NodeGroupClose;
-  if (context.plain) {
+  if (context.logging) {
+    Log(context, edge.group * 2 + (isEnd ? 1 : 0), pos);
+  } else if (context.spans != nullptr) {
     MatchSpan& span = context.spans[edge.group];
     (isEnd ? span.end : span.start) = reinterpret_cast<const char*>(context.subject + pos);
-  } else if (context.logging) {
-    Log(context, edge.group * 2 + (isEnd ? 1 : 0), pos);
   }
 }
 
@@ -243,6 +244,7 @@ void Leave(MatchContext& context, const WalkFrame& frame) {
     if (context.logging) {
       if (uint32_t close = FindClose(context, pair)) Log(context, kLogSkip, close - 1);
     }
+    context.skipped = true;
     return false;
   }
   word |= bit;
@@ -429,6 +431,7 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
   context.plain = walk == WalkPlain;
   context.logging = false;
   context.failed = false;
+  context.skipped = false;
   context.steps = 0;
   context.maxSteps = stats != nullptr ? stats->maxSteps : 0;
   if (!PrepareMarks(context, length)) return 0;
@@ -441,21 +444,31 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
     context.spans = array;
     result = PlainSearch(context, array, subject);
   } else {
-    // First pass: find the match, with failed pairs shared by all start positions.
+    // First pass: find the match, with failed pairs shared by all start positions. Spans are
+    // written as they go, like the plain walk does.
+    if (pattern->hasGroupEdges) {
+      array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)];
+      if (array == nullptr) return 0;
+      context.spans = array;
+    }
     uint32_t start = FirstStart(context);
     uint32_t end = kNoMatch;
     for (; subject[start] != '\0'; start = NextStart(context, start)) {
+      for (int32_t i = 0; array != nullptr && i < slots; ++i) array[i] = MatchSpan{};
+      context.skipped = false;
       end = MatchFrom(context, pattern->startState, start);
       if (end != kNoMatch || context.failed) break;
     }
-    // Only a match needs the span array.
     if (end != kNoMatch && !context.failed) {
-      array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
-      if (array == nullptr) return 0;
       result = slots;
-      if (pattern->hasGroupEdges) {
-        // Second pass, from the winning start only, logging span writes: it takes the same
-        // path, and resolving its log gives the plain walk's spans for that start.
+      if (array == nullptr) {
+        array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
+        if (array == nullptr) return 0;
+      } else if (context.skipped) {
+        // The walk skipped pairs the plain walk would have walked again, writing spans. A second
+        // pass from the winning start logs the span writes (it takes the same path), and
+        // resolving the log gives the plain walk's spans for that start.
+        for (int32_t i = 0; i < slots; ++i) array[i] = MatchSpan{};
         context.logging = true;
         if (!PrepareMarks(context, length) ||
             MatchFrom(context, pattern->startState, start) != end || context.failed ||
@@ -471,7 +484,7 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
     stats->gaveUp = context.maxSteps != 0 && context.steps >= context.maxSteps;
   }
   if (result == 0) {
-    delete[] array;
+    delete[] array;  // null when nothing was allocated
     return 0;
   }
   *spans = array;
