@@ -20,6 +20,7 @@ struct SubjectIndex {
   uint32_t* bucketStarts = nullptr;  // kPairBuckets + 1 offsets into positions, or null: no index
   uint32_t* positions = nullptr;     // positions of the subject's byte pairs, grouped by bucket
   uint64_t* pairBits = nullptr;      // 65536 bits: which byte pairs occur at all, or null
+  uint64_t* quadBits = nullptr;      // 65536 bits by hash: runs of four bytes of long subjects
 
   SubjectIndex() = default;
   SubjectIndex(const SubjectIndex&) = delete;
