@@ -29,6 +29,34 @@ void AddEpsilon(Pattern& pattern, int32_t from, int32_t to, int32_t kind) {
   AddEdge(pattern, from, to, -1, kind);
 }
 
+// LiteralText: the bytes of a tree that is one character or a run of concatenated characters,
+// or null for any other tree. Such a pattern matches exactly where its bytes occur: at a lead
+// byte both bytes must be equal, elsewhere the one byte, and start positions move byte by byte.
+// A lone lead byte (its second byte 0) matches only before the terminator, so it is left out.
+const char* LiteralText(Pattern& pattern, const PatternNode* root) {
+  size_t length = 0;
+  const PatternNode* node = root;
+  for (; node != nullptr && node->kind == NodeConcat; node = node->left) {
+    const PatternNode* last = node->right;
+    if (last == nullptr || last->kind != NodeChar) return nullptr;
+    length += last->charTrail != 0 ? 2 : 1;
+  }
+  if (node == nullptr || node->kind != NodeChar) return nullptr;
+  length += node->charTrail != 0 ? 2 : 1;
+  auto* text = static_cast<char*>(pattern.arena.Allocate(length + 1));
+  if (text == nullptr) return nullptr;
+  text[length] = '\0';
+  // The chain runs from the last character to the first: fill from the end.
+  for (node = root;; node = node->left) {
+    const PatternNode* c = node->kind == NodeConcat ? node->right : node;
+    if (IsLeadByte(c->charLead) && c->charTrail == 0) return nullptr;
+    if (c->charTrail != 0) text[--length] = static_cast<char>(c->charTrail);
+    text[--length] = static_cast<char>(c->charLead);
+    if (node->kind != NodeConcat) break;
+  }
+  return text;
+}
+
 }  // namespace
 
 PatternEdge* AddEdge(Pattern& pattern, int32_t from, int32_t to, int32_t epsilon, int32_t kind) {
@@ -212,27 +240,88 @@ void BuildStartFilter(Pattern& pattern) {
   if (!single) pattern.firstLead = 0;
 }
 
-Pattern* BuildPattern(PatternLexer& lexer) {
-  int32_t extra = CountExtraStates(lexer.root);
-  if (extra > kMaxPatternStates - 2) return nullptr;
+namespace {
+
+// NewPattern: a record with count states, no edges and groupSlots slots; null when memory runs
+// out.
+Pattern* NewPattern(int32_t count, int32_t groupSlots) {
   auto* pattern = new (std::nothrow) Pattern;
   if (pattern == nullptr) return nullptr;
-  int32_t count = extra + 2;
   pattern->states = static_cast<PatternEdge**>(
       pattern->arena.AllocateZeroed(sizeof(PatternEdge*) * static_cast<size_t>(count)));
   pattern->startState = 0;
   pattern->finalState = 1;
   pattern->stateCount = 2;
-  pattern->groupSlots = lexer.groupCount + 1;
+  pattern->groupSlots = groupSlots;
   pattern->lineStartAnchored = 0;
   pattern->lineEndAnchored = 0;
   pattern->hasGroupEdges = false;
   pattern->anyStart = true;
   pattern->firstLead = 0;
   pattern->firstTrail = 0;
+  pattern->literal = nullptr;
   pattern->failed = pattern->states == nullptr;
+  return pattern;
+}
+
+// PlainTextLength: the number of characters of text when every one of them is a literal (no
+// metacharacter, no lone lead byte at the end), else 0.
+int32_t PlainTextLength(const char* text) {
+  int32_t characters = 0;
+  for (auto t = reinterpret_cast<const unsigned char*>(text); *t != 0; ++characters) {
+    if (IsLeadByte(*t)) {
+      if (t[1] == 0) return 0;
+      t += 2;
+    } else if (std::strchr("()*+?{}.[]^$|\\", *t) != nullptr) {
+      return 0;
+    } else {
+      ++t;
+    }
+  }
+  return characters;
+}
+
+// CompileLiteral: for a text of n literal characters, the automaton the parser and
+// BuildFragment would make, without a tree: the concatenations nest to the left, so the
+// character k (from 1) leads from state t(k - 1) to t(k), where t(0) = 0, t(n) = 1 and
+// t(k) = n + 1 - k in between.
+Pattern* CompileLiteral(const char* text, int32_t n) {
+  // The tree would hold n characters and n - 1 concatenations.
+  if (2 * static_cast<int64_t>(n) - 1 > kMaxPatternNodes || n + 1 > kMaxPatternStates) {
+    return nullptr;
+  }
+  Pattern* pattern = NewPattern(n + 1, 1);
+  if (pattern == nullptr) return nullptr;
+  auto t = reinterpret_cast<const unsigned char*>(text);
+  int32_t from = 0;
+  for (int32_t k = 1; k <= n && !pattern->failed; ++k) {
+    int32_t to = k == n ? 1 : n + 1 - k;
+    if (PatternEdge* edge = AddEdge(*pattern, from, to, 0, NodeChar)) {
+      edge->charLead = *t++;
+      if (IsLeadByte(edge->charLead)) edge->charTrail = *t++;
+    }
+    from = to;
+  }
+  pattern->stateCount = n + 1;
+  if (!pattern->failed) BuildStartFilter(*pattern);
+  if (!pattern->failed) pattern->literal = DupText(pattern->arena, text);
+  if (pattern->failed || pattern->literal == nullptr) {
+    delete pattern;
+    return nullptr;
+  }
+  return pattern;
+}
+
+}  // namespace
+
+Pattern* BuildPattern(PatternLexer& lexer) {
+  int32_t extra = CountExtraStates(lexer.root);
+  if (extra > kMaxPatternStates - 2) return nullptr;
+  Pattern* pattern = NewPattern(extra + 2, lexer.groupCount + 1);
+  if (pattern == nullptr) return nullptr;
   if (!pattern->failed) BuildFragment(*pattern, lexer.root, 0, 1);
   if (!pattern->failed) BuildStartFilter(*pattern);
+  if (!pattern->failed) pattern->literal = LiteralText(*pattern, lexer.root);
   if (pattern->failed) {
     delete pattern;
     return nullptr;
@@ -242,6 +331,8 @@ Pattern* BuildPattern(PatternLexer& lexer) {
 
 Pattern* CompilePattern(const char* text) {
   if (text == nullptr) return nullptr;
+  // Most keys are plain text: they skip the lexer, the parser and the tree.
+  if (int32_t characters = PlainTextLength(text)) return CompileLiteral(text, characters);
   // The record lives on this frame: its first tree block covers a usual key without a heap call.
   PatternLexer lexer;
   lexer.cursor = text;

@@ -35,6 +35,7 @@ struct Pattern {
   // Start filter: which subject characters a match can begin with. anyStart: no filter;
   // firstLead != 0: only that character (firstTrail its second byte); else firstBytes, a bit per
   // first byte.
+  const char* literal;  // the pattern is this plain text (no lone lead byte): searched as bytes
   bool anyStart;
   uint8_t firstLead;
   uint8_t firstTrail;

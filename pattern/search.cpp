@@ -443,6 +443,14 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
     if (array == nullptr) return 0;
     context.spans = array;
     result = PlainSearch(context, array, subject);
+  } else if (pattern->literal != nullptr && ignoreCase != 1) {
+    // A plain text is found where its bytes first occur (see LiteralText).
+    if (const char* found = std::strstr(subject, pattern->literal)) {
+      array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
+      if (array == nullptr) return 0;
+      array[0] = MatchSpan{found, found + std::strlen(pattern->literal)};
+      result = slots;
+    }
   } else {
     // First pass: find the match, with failed pairs shared by all start positions. Spans are
     // written as they go, like the plain walk does.

@@ -87,5 +87,39 @@ TEST(Automaton, SizeBound) {
   EXPECT_EQ(spans, nullptr);
 }
 
+// GeneralRoute: the automaton of text made through the lexer, the parser and BuildPattern,
+// as CompilePattern does for every text that is not plain.
+std::string GeneralRoute(const char* text) {
+  PatternLexer lexer;
+  lexer.cursor = text;
+  NextToken(lexer);
+  lexer.root = ParseAlternation(lexer);
+  Pattern* pattern = lexer.failed ? nullptr : BuildPattern(lexer);
+  std::string out = DumpPattern(pattern);
+  FreePattern(pattern);
+  return out;
+}
+
+// Plain texts skip the parser; their automaton must be the one the parser's tree gives.
+TEST(Automaton, PlainTextsBuildTheSameAutomaton) {
+  const std::string longest(50000, 'a');  // 99,999 tree nodes
+  const std::string tooLong(50001, 'a');
+  const char* const kTexts[] = {"a",
+                                "ab",
+                                "abc",
+                                "hello world",
+                                "\x82\xCD\x82\xA2",
+                                "\x83\\\x83|\x83[x",  // trail bytes equal to metacharacters
+                                "\x82\xA0z\x82\xA1",
+                                "\x82",
+                                "a\x82",
+                                longest.c_str(),
+                                tooLong.c_str()};
+  for (const char* text : kTexts) {
+    EXPECT_EQ(Compiled(text), GeneralRoute(text)) << DumpBytes(std::string(text).substr(0, 20));
+  }
+  EXPECT_EQ(Compiled(tooLong.c_str()), "null");
+}
+
 }  // namespace
 }  // namespace mimoza
