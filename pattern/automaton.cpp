@@ -248,18 +248,9 @@ Pattern* NewPattern(int32_t count, int32_t groupSlots) {
   auto* pattern = new (std::nothrow) Pattern;
   if (pattern == nullptr) return nullptr;
   pattern->states = static_cast<PatternEdge**>(
-      pattern->arena.AllocateZeroed(sizeof(PatternEdge*) * static_cast<size_t>(count)));
-  pattern->startState = 0;
-  pattern->finalState = 1;
-  pattern->stateCount = 2;
+      // NOLINTNEXTLINE(bugprone-sizeof-expression): an array of list heads
+      pattern->arena.AllocateZeroed(sizeof(pattern->states[0]) * static_cast<size_t>(count)));
   pattern->groupSlots = groupSlots;
-  pattern->lineStartAnchored = 0;
-  pattern->lineEndAnchored = 0;
-  pattern->hasGroupEdges = false;
-  pattern->anyStart = true;
-  pattern->firstLead = 0;
-  pattern->firstTrail = 0;
-  pattern->literal = nullptr;
   pattern->failed = pattern->states == nullptr;
   return pattern;
 }

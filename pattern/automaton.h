@@ -23,24 +23,26 @@ struct PatternEdge {
   uint8_t charTrail;       // NodeChar: second byte, 0 for a one-byte character
 };
 
+// firstBlock is raw storage for the arena and is left uninitialised on purpose.
+// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
 struct Pattern {
-  PatternEdge** states;       // index == state number: first edge of its list, or null
-  int32_t startState;         // always 0
-  int32_t finalState;         // always 1; it has no edges
-  int32_t stateCount;         // next free number while building; then the length of states
-  int32_t groupSlots;         // groups + 1; slot 0 is the whole match
-  int32_t lineStartAnchored;  // 1: the search tries line starts only
-  int32_t lineEndAnchored;    // 1: final only at a line end, nothing consumes CR or LF
-  bool hasGroupEdges;         // some edge records a span: the search keeps its span log
+  PatternEdge** states = nullptr;  // index == state number: first edge of its list, or null
+  int32_t startState = 0;          // always 0
+  int32_t finalState = 1;          // always 1; it has no edges
+  int32_t stateCount = 2;          // next free number while building; then the length of states
+  int32_t groupSlots = 1;          // groups + 1; slot 0 is the whole match
+  int32_t lineStartAnchored = 0;   // 1: the search tries line starts only
+  int32_t lineEndAnchored = 0;     // 1: final only at a line end, nothing consumes CR or LF
+  bool hasGroupEdges = false;      // some edge records a span
+  bool failed = false;             // memory ran out while building: the build gives null
+  const char* literal = nullptr;   // the pattern is this plain text: searched as bytes
   // Start filter: which subject characters a match can begin with. anyStart: no filter;
-  // firstLead != 0: only that character (firstTrail its second byte); else firstBytes, a bit per
-  // first byte.
-  const char* literal;  // the pattern is this plain text (no lone lead byte): searched as bytes
-  bool anyStart;
-  uint8_t firstLead;
-  uint8_t firstTrail;
-  uint8_t firstBytes[32];
-  bool failed;  // memory ran out while building: the build gives null
+  // firstLead != 0: only that character (firstTrail its second byte); else firstBytes, a bit
+  // per first byte.
+  bool anyStart = true;
+  uint8_t firstLead = 0;
+  uint8_t firstTrail = 0;
+  uint8_t firstBytes[32] = {};
 
   // Edges, the state array and class-text copies come from the arena; a short key fits in
   // firstBlock, so compiling it costs one heap call.

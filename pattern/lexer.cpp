@@ -44,7 +44,7 @@ int32_t HexDigit(char c) {
 // the longest leading run of whole members and never ends inside a two-byte character or an
 // escape.
 struct ClassBuilder {
-  char* text;
+  char* text = nullptr;
   int32_t length = 0;
   bool full = false;
 

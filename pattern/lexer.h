@@ -61,6 +61,8 @@ inline constexpr int32_t kMaxPatternNodes = 100000;
 inline constexpr int32_t kMaxPatternStates = 100000;
 
 // The state of one compilation, shared by the lexer and the parser.
+// treeBlock is raw storage for the arena and is left uninitialised on purpose.
+// NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
 struct PatternLexer {
   PatternNode* root = nullptr;               // the syntax tree, stored by CompilePattern
   PatternToken token = TokChar;              // kind of the current token

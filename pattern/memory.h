@@ -18,25 +18,25 @@ class Arena {
  public:
   Arena() = default;
   Arena(void* firstBlock, size_t size)
-      : cursor_(static_cast<unsigned char*>(firstBlock)), limit_(cursor_ + size) {}
+      : cursor(static_cast<unsigned char*>(firstBlock)), limit(cursor + size) {}
   Arena(const Arena&) = delete;
   Arena& operator=(const Arena&) = delete;
   ~Arena() {
-    while (chunks_ != nullptr) {
-      Chunk* next = chunks_->next;
-      delete[] reinterpret_cast<unsigned char*>(chunks_);
-      chunks_ = next;
+    while (chunks != nullptr) {
+      Chunk* next = chunks->next;
+      delete[] reinterpret_cast<unsigned char*>(chunks);
+      chunks = next;
     }
   }
 
   // Allocate: an uninitialised block of size bytes, or null when memory runs out.
   void* Allocate(size_t size) {
     size = (size + 7) & ~static_cast<size_t>(7);
-    if (cursor_ == nullptr || static_cast<size_t>(limit_ - cursor_) < size) {
+    if (cursor == nullptr || static_cast<size_t>(limit - cursor) < size) {
       if (!Grow(size)) return nullptr;
     }
-    void* block = cursor_;
-    cursor_ += size;
+    void* block = cursor;
+    cursor += size;
     return block;
   }
 
@@ -56,23 +56,23 @@ class Arena {
   static constexpr size_t kLargestChunk = 1 << 20;
 
   bool Grow(size_t size) {
-    size_t want = nextChunk_ > size ? nextChunk_ : size;
+    size_t want = nextChunk > size ? nextChunk : size;
     if (want > SIZE_MAX - sizeof(Chunk)) return false;
     auto* raw = new (std::nothrow) unsigned char[sizeof(Chunk) + want];
     if (raw == nullptr) return false;
     auto* chunk = reinterpret_cast<Chunk*>(raw);
-    chunk->next = chunks_;
-    chunks_ = chunk;
-    cursor_ = raw + sizeof(Chunk);
-    limit_ = cursor_ + want;
-    if (nextChunk_ < kLargestChunk) nextChunk_ *= 2;
+    chunk->next = chunks;
+    chunks = chunk;
+    cursor = raw + sizeof(Chunk);
+    limit = cursor + want;
+    if (nextChunk < kLargestChunk) nextChunk *= 2;
     return true;
   }
 
-  unsigned char* cursor_ = nullptr;
-  unsigned char* limit_ = nullptr;
-  Chunk* chunks_ = nullptr;
-  size_t nextChunk_ = 4096;
+  unsigned char* cursor = nullptr;  // next free byte of the current block
+  unsigned char* limit = nullptr;   // end of the current block
+  Chunk* chunks = nullptr;          // heap chunks, newest first
+  size_t nextChunk = 4096;          // size of the next heap chunk
 };
 
 // WorkStack: an explicit stack for the walks that would otherwise recurse as deep as the
@@ -81,43 +81,46 @@ class Arena {
 template <typename T, size_t kInline = 32>
 class WorkStack {
  public:
-  WorkStack() = default;
+  // The inline entries are raw storage, written by Push before they are read.
+  WorkStack() = default;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   WorkStack(const WorkStack&) = delete;
   WorkStack& operator=(const WorkStack&) = delete;
   ~WorkStack() {
-    if (items_ != inline_) delete[] items_;
+    if (items != inlineItems) delete[] items;
   }
 
   // Push: adds an entry; false, with the stack unchanged, when memory runs out.
   bool Push(const T& item) {
-    if (size_ == capacity_ && !Grow()) return false;
-    items_[size_++] = item;
+    if (count == capacity && !Grow()) return false;
+    items[count++] = item;
     return true;
   }
-  T& Top() { return items_[size_ - 1]; }
-  T Pop() { return items_[--size_]; }
-  void Clear() { size_ = 0; }
-  bool Empty() const { return size_ == 0; }
-  size_t Size() const { return size_; }
-  T& operator[](size_t i) { return items_[i]; }
+  T& Top() { return items[count - 1]; }
+  T Pop() { return items[--count]; }
+  void Clear() { count = 0; }
+  bool Empty() const { return count == 0; }
+  size_t Size() const { return count; }
+  T& operator[](size_t i) { return items[i]; }
 
  private:
+  static constexpr size_t kEntryBytes = sizeof(T[1]);
+
   bool Grow() {
-    if (capacity_ > SIZE_MAX / sizeof(T) / 4) return false;
-    size_t capacity = capacity_ * 4;  // deep walks grow fast: copy less often
-    T* items = new (std::nothrow) T[capacity];
-    if (items == nullptr) return false;
-    std::memcpy(static_cast<void*>(items), items_, size_ * sizeof(T));
-    if (items_ != inline_) delete[] items_;
-    items_ = items;
-    capacity_ = capacity;
+    if (capacity > SIZE_MAX / kEntryBytes / 4) return false;
+    size_t grown = capacity * 4;  // deep walks grow fast: copy less often
+    T* moved = new (std::nothrow) T[grown];
+    if (moved == nullptr) return false;
+    std::memcpy(static_cast<void*>(moved), items, count * kEntryBytes);
+    if (items != inlineItems) delete[] items;
+    items = moved;
+    capacity = grown;
     return true;
   }
 
-  T inline_[kInline];
-  T* items_ = inline_;
-  size_t size_ = 0;
-  size_t capacity_ = kInline;
+  T inlineItems[kInline];
+  T* items = inlineItems;
+  size_t count = 0;
+  size_t capacity = kInline;
 };
 
 }  // namespace mimoza

@@ -61,19 +61,19 @@ class PairMap {
   PairMap() = default;
   PairMap(const PairMap&) = delete;
   PairMap& operator=(const PairMap&) = delete;
-  ~PairMap() { delete[] slots_; }
+  ~PairMap() { delete[] slots; }
 
   bool Insert(uint64_t pair, uint32_t value) {
-    if ((count_ + 1) * 2 > capacity_ && !Grow()) return false;
+    if ((count + 1) * 2 > capacity && !Grow()) return false;
     Place(pair + 1, value);
-    ++count_;
+    ++count;
     return true;
   }
   uint32_t Find(uint64_t pair) const {
-    if (capacity_ == 0) return 0;
-    for (size_t i = Hash(pair + 1);; i = (i + 1) & (capacity_ - 1)) {
-      if (slots_[i].key == 0) return 0;
-      if (slots_[i].key == pair + 1) return slots_[i].value;
+    if (capacity == 0) return 0;
+    for (size_t i = Hash(pair + 1);; i = (i + 1) & (capacity - 1)) {
+      if (slots[i].key == 0) return 0;
+      if (slots[i].key == pair + 1) return slots[i].value;
     }
   }
 
@@ -83,23 +83,23 @@ class PairMap {
     uint32_t value;
   };
   size_t Hash(uint64_t key) const {
-    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (capacity_ - 1);
+    return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> 20) & (capacity - 1);
   }
   void Place(uint64_t key, uint32_t value) {
     size_t i = Hash(key);
-    while (slots_[i].key != 0) i = (i + 1) & (capacity_ - 1);
-    slots_[i] = {key, value};
+    while (slots[i].key != 0) i = (i + 1) & (capacity - 1);
+    slots[i] = {key, value};
   }
   bool Grow() {
-    size_t capacity = capacity_ == 0 ? 64 : capacity_ * 2;
-    Slot* old = slots_;
-    size_t oldCapacity = capacity_;
-    slots_ = new (std::nothrow) Slot[capacity]();
-    if (slots_ == nullptr) {
-      slots_ = old;
+    size_t grown = capacity == 0 ? 64 : capacity * 2;
+    Slot* old = slots;
+    size_t oldCapacity = capacity;
+    slots = new (std::nothrow) Slot[grown]();
+    if (slots == nullptr) {
+      slots = old;
       return false;
     }
-    capacity_ = capacity;
+    capacity = grown;
     for (size_t i = 0; i < oldCapacity; ++i) {
       if (old[i].key != 0) Place(old[i].key, old[i].value);
     }
@@ -107,26 +107,27 @@ class PairMap {
     return true;
   }
 
-  Slot* slots_ = nullptr;
-  size_t capacity_ = 0;
-  size_t count_ = 0;
+  Slot* slots = nullptr;  // capacity entries, a power of two
+  size_t capacity = 0;
+  size_t count = 0;  // entries in use, at most half the capacity
 };
 
 }  // namespace
 
 // All state of one search.
-struct MatchContext {
-  const Pattern* pattern;
-  MatchSpan* spans;    // the plain walk writes spans here directly
-  int32_t ignoreCase;  // folding only when exactly 1
-  const unsigned char* subject;
-  uint64_t stateCount;
-  bool plain;    // WalkPlain: on-path marks only, spans written directly
-  bool logging;  // the bounded walk's second pass over a pattern with group edges
-  bool failed;   // memory ran out: the search reports no match
-  bool skipped;  // the walk met a pair it had entered before (failed, or on the path)
-  int64_t steps;
-  int64_t maxSteps;  // 0: no limit
+// inlineMarks is cleared by PrepareMarks, as far as a search uses it.
+struct MatchContext {  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  const Pattern* pattern = nullptr;
+  MatchSpan* spans = nullptr;  // spans written as the walk goes (null: not kept)
+  int32_t ignoreCase = 0;      // folding only when exactly 1
+  const unsigned char* subject = nullptr;
+  uint64_t stateCount = 0;
+  bool plain = false;    // WalkPlain: on-path marks only, spans written directly
+  bool logging = false;  // the bounded walk's second pass: span writes go to the log
+  bool failed = false;   // memory ran out or maxSteps was reached: the search reports no match
+  bool skipped = false;  // the walk met a pair it had entered before (failed, or on the path)
+  int64_t steps = 0;
+  int64_t maxSteps = 0;  // 0: no limit
 
   // The visited record: one bit per (state, position), position-major, set while the pair is on
   // the path and, in the bounded walk, kept once it has failed. Whether a set pair failed or is
@@ -140,15 +141,13 @@ struct MatchContext {
   uint32_t* denseCloses = nullptr;  // pair -> kLogClose index + 1, when the pairs are few
   PairMap closes;                   // the same, for many pairs
 
-  MatchContext() = default;
+  MatchContext() = default;  // NOLINT(cppcoreguidelines-pro-type-member-init)
   MatchContext(const MatchContext&) = delete;
   MatchContext& operator=(const MatchContext&) = delete;
   ~MatchContext() {
     if (marks != inlineMarks) delete[] marks;
     delete[] denseCloses;
   }
-  bool Visited(uint64_t pair) const { return ((marks[pair >> 6] >> (pair & 63)) & 1) != 0; }
-  void SetVisited(uint64_t pair) { marks[pair >> 6] |= uint64_t{1} << (pair & 63); }
   void ClearVisited(uint64_t pair) { marks[pair >> 6] &= ~(uint64_t{1} << (pair & 63)); }
 };
 
