@@ -193,18 +193,23 @@ void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int3
 }
 
 void BuildStartFilter(Pattern& pattern) {
+  // The filter is gathered in locals and stored only once it is complete: every early return
+  // leaves the pattern without a filter.
   pattern.anyStart = true;
   pattern.firstLead = 0;
-  std::memset(pattern.firstBytes, 0, sizeof(pattern.firstBytes));
+  pattern.firstTrail = 0;
+  uint8_t bytes[32] = {};
+  uint8_t lead = 0;
+  uint8_t trail = 0;
+  int32_t consuming = 0;
+  auto addByte = [&](unsigned c) {
+    bytes[c >> 3] = static_cast<uint8_t>(bytes[c >> 3] | (1u << (c & 7)));
+  };
   auto* seen = static_cast<bool*>(
       pattern.arena.AllocateZeroed(static_cast<size_t>(pattern.stateCount) * sizeof(bool)));
   WorkStack<int32_t> work;
   if (seen == nullptr || !work.Push(pattern.startState)) return;
   seen[pattern.startState] = true;
-  int32_t consuming = 0;
-  auto addByte = [&](unsigned char c) {
-    pattern.firstBytes[c >> 3] = static_cast<uint8_t>(pattern.firstBytes[c >> 3] | (1u << (c & 7)));
-  };
   while (!work.Empty()) {
     int32_t state = work.Pop();
     if (state == pattern.finalState) return;  // the empty match can start anywhere
@@ -220,24 +225,24 @@ void BuildStartFilter(Pattern& pattern) {
       if (edge->kind == NodeChar) {
         addByte(edge->charLead);
         // Either case may match when the search folds.
-        if (edge->charLead >= 'a' && edge->charLead <= 'z') addByte(edge->charLead - 0x20);
-        if (edge->charLead >= 'A' && edge->charLead <= 'Z') addByte(edge->charLead + 0x20);
-        pattern.firstLead = edge->charLead;
-        pattern.firstTrail = edge->charTrail;
+        if (edge->charLead >= 'a' && edge->charLead <= 'z') addByte(edge->charLead - 0x20u);
+        if (edge->charLead >= 'A' && edge->charLead <= 'Z') addByte(edge->charLead + 0x20u);
+        lead = edge->charLead;
+        trail = edge->charTrail;
         continue;
       }
       if (edge->classText == nullptr) continue;  // never holds
       if (edge->byteSet == nullptr) return;      // two-byte items: the second byte counts
-      for (int i = 0; i < 32; ++i) {
-        pattern.firstBytes[i] = static_cast<uint8_t>(pattern.firstBytes[i] | edge->byteSet[i]);
-      }
+      for (int i = 0; i < 32; ++i) bytes[i] = static_cast<uint8_t>(bytes[i] | edge->byteSet[i]);
     }
   }
-  pattern.anyStart = false;
+  std::memcpy(pattern.firstBytes, bytes, sizeof(bytes));
   // One character that folding cannot touch is looked for directly.
-  bool single = consuming == 1 && pattern.firstLead != 0 &&
-                !((pattern.firstLead | 0x20) >= 'a' && (pattern.firstLead | 0x20) <= 'z');
-  if (!single) pattern.firstLead = 0;
+  if (consuming == 1 && lead != 0 && !((lead | 0x20) >= 'a' && (lead | 0x20) <= 'z')) {
+    pattern.firstLead = lead;
+    pattern.firstTrail = trail;
+  }
+  pattern.anyStart = false;
 }
 
 namespace {

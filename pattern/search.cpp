@@ -1,19 +1,20 @@
 // pattern/search.cpp: (Pattern, subject line) -> first match in try order, with group spans.
-// Leaves this file: SearchPattern, FreeSpans, SearchWith, ClassContains. MatchFrom and the span
-// log are private.
+// Leaves this file: SearchPattern, FreeSpans, SearchWith, ClassContains, ClassByteSet. MatchFrom
+// and the span log are private.
 // Tested by tests/pattern/search_test.cpp and tests/pattern/class_test.cpp.
 //
 // The walk is depth-first with an explicit stack of choice points, trying each state's edges in
 // list order. A (state, position) pair that failed once fails again whatever path reaches it, so
 // the bounded walk marks it and never enters it a second time, not even from a later start
-// position: every pair is entered at most once per search. A pair on the current path is not
+// position: every pair is entered at most once per pass. A pair on the current path is not
 // entered again at the same position either; that is what breaks epsilon cycles such as "(a*)*".
 //
 // Skipping a failed pair must not change the group spans: the plain walk would have walked it
-// again and written the same spans. So span writes go to a log instead of the span array; a
-// failed pair remembers its stretch of the log, a skip adds a reference to that stretch, and on
-// success one backward pass over the log, following the references, finds the last write of
-// every span field.
+// again, writing spans. The first pass writes spans as it goes; when the winning start's walk
+// skipped nothing, they are the plain walk's spans. Otherwise a second pass walks again from the
+// winning start with span writes going to a log: a failed pair remembers its stretch of the log,
+// a skip adds a reference to that stretch, and one backward pass over the log, following the
+// references, finds the last write of every span field.
 #include "pattern/search.h"
 
 #include <cstring>
@@ -339,25 +340,30 @@ inline bool MayStartAt(const Pattern& pattern, const unsigned char* s) {
   return (pattern.firstBytes[s[0] >> 3] & (1u << (s[0] & 7))) != 0;
 }
 
+// NextLineStart: the first byte of the next non-empty line after pos, or the terminator.
+uint32_t NextLineStart(const unsigned char* s, uint32_t pos) {
+  while (s[pos] != 0 && s[pos] != '\r' && s[pos] != '\n') ++pos;
+  while (s[pos] == '\r' || s[pos] == '\n') ++pos;
+  return pos;
+}
+
 // NextStart: the first start position after pos worth trying (the terminator when there is
 // none): the next byte, or for a pattern anchored at line starts the first byte of the next
 // non-empty line, skipping those where the start filter rules a match out.
 uint32_t NextStart(const MatchContext& context, uint32_t pos) {
   const unsigned char* s = context.subject;
   const Pattern& pattern = *context.pattern;
+  bool seekLead = !pattern.anyStart && pattern.firstLead != 0;
   do {
-    if (pattern.lineStartAnchored != 1) {
-      ++pos;
-      if (pattern.firstLead != 0 && s[pos] != 0) {
-        const void* found = std::strchr(reinterpret_cast<const char*>(s + pos),
-                                        static_cast<char>(pattern.firstLead));
-        pos = found == nullptr
-                  ? pos + static_cast<uint32_t>(std::strlen(reinterpret_cast<const char*>(s + pos)))
-                  : static_cast<uint32_t>(static_cast<const unsigned char*>(found) - s);
-      }
+    if (pattern.lineStartAnchored == 1) {
+      pos = NextLineStart(s, pos);
+    } else if (!seekLead || s[++pos] == 0) {
+      pos += seekLead ? 0 : 1;
     } else {
-      while (s[pos] != 0 && s[pos] != '\r' && s[pos] != '\n') ++pos;
-      while (s[pos] == '\r' || s[pos] == '\n') ++pos;
+      // Jump to the next occurrence of the one byte a match can start with.
+      const char* at = reinterpret_cast<const char*>(s + pos);
+      const char* found = std::strchr(at, static_cast<char>(pattern.firstLead));
+      pos += static_cast<uint32_t>(found != nullptr ? found - at : std::strlen(at));
     }
   } while (s[pos] != 0 && !MayStartAt(pattern, s + pos));
   return pos;
@@ -396,7 +402,10 @@ uint32_t FirstStart(const MatchContext& context) {
 // as it goes and reset for each start.
 int32_t PlainSearch(MatchContext& context, MatchSpan* array, const char* subject) {
   int32_t slots = context.pattern->groupSlots;
-  for (uint32_t start = 0; subject[start] != '\0'; start = NextStart(context, start)) {
+  // Every start position is tried, without the start filter, so that the tests check it too.
+  const bool byLine = context.pattern->lineStartAnchored == 1;
+  for (uint32_t start = 0; subject[start] != '\0';
+       start = byLine ? NextLineStart(context.subject, start) : start + 1) {
     for (int32_t i = 0; i < slots; ++i) array[i] = MatchSpan{nullptr, nullptr};
     uint32_t end = MatchFrom(context, context.pattern->startState, start);
     if (context.failed) return 0;

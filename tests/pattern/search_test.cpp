@@ -311,6 +311,10 @@ TEST(Search, FormerBugs) {
   // Copies of a group made by "+" recorded into slot 0 instead of their group.
   EXPECT_EQ(DumpSearch("(a)+?b", "aab"), "match 0-3 g1=1-2");
   EXPECT_EQ(DumpSearch("(a){2}", "aa"), "match 0-2 g1=1-2");
+  // The start filter kept the one first character of "a" in "a|$" although the pattern can
+  // match the empty string anywhere, and skipped the start at the CR.
+  EXPECT_EQ(DumpSearch("a|$", "xy\r\n"), "match 2-2");
+  EXPECT_EQ(DumpSearch("\x82\xA0|$", "xy\r\n"), "match 2-2");
   // A long line under a greedy loop overflowed the stack (see stack_test.cpp), and nested
   // repetitions took exponential time (see PathologicalPatternsAreBounded).
 }
