@@ -220,7 +220,10 @@ bool HasEpsilonCycle(const Pattern& pattern) {
 // RandomPattern: a small pattern over a, b and newlines, with every construct the walk treats
 // differently: groups, alternatives, greedy and lazy quantifiers, counted repeats, anchors.
 std::string RandomPattern(std::mt19937& random, int depth) {
-  static const char* const kAtoms[] = {"a", "b", ".", "[ab]", "[^a]", "\\n", "^", "$", "a", "b"};
+  static const char* const kAtoms[] = {
+      "a",   "b", ".", "[ab]", "[^a]",     "\\n", "^",
+      "$",   "a", "b", "A",    "\x82\xA0", "ab",  "[\x82\xA0-\x82\xA2]",
+      "\x82"};
   static const char* const kQuantifiers[] = {"*",   "+",     "?", "*?", "+?", "??", "{0,2}",
                                              "{2}", "{1,}?", "",  "",   "",   "",   ""};
   std::string out;
@@ -240,7 +243,8 @@ std::string RandomPattern(std::mt19937& random, int depth) {
 }
 
 std::string RandomSubject(std::mt19937& random) {
-  static const char kBytes[] = {'a', 'b', 'a', 'b', 'c', '\n'};
+  // Lead and trail bytes on their own make subjects whose characters start at odd offsets.
+  static const char kBytes[] = {'a', 'b', 'a', 'b', 'c', '\n', 'A', '\x82', '\xA0', '\xA1'};
   std::string out;
   int length = static_cast<int>(random() % 9);
   for (int i = 0; i < length; ++i) out += kBytes[random() % sizeof(kBytes)];
@@ -259,8 +263,9 @@ TEST(Search, BoundedWalkEqualsPlainWalk) {
     withCycles += cycle ? 1 : 0;
     for (int i = 0; i < 6; ++i) {
       std::string subject = RandomSubject(random);
-      std::string bounded = DumpSearch(text.c_str(), subject.c_str(), 0, WalkBounded);
-      std::string plain = DumpSearch(text.c_str(), subject.c_str(), 0, WalkPlain);
+      int32_t ignoreCase = static_cast<int32_t>(random() % 2);
+      std::string bounded = DumpSearch(text.c_str(), subject.c_str(), ignoreCase, WalkBounded);
+      std::string plain = DumpSearch(text.c_str(), subject.c_str(), ignoreCase, WalkPlain);
       if (cycle) {
         // Result and entry 0 must agree; group entries may differ only around the cycle.
         bounded = bounded.substr(0, bounded.find(" g"));

@@ -45,6 +45,10 @@ TEST(StackSafety, LongSubjects) {
     EXPECT_EQ(DumpSearch(".*?x", (line.substr(1) + "x").c_str()), "match 0-" + last);
     EXPECT_EQ(DumpSearch("(a|b)*?$", line.c_str()),
               "match 0-" + last + " g1=" + before + "-" + last);
+    for (const char* pathological : {"(a*)*b", "(a|a)*b", "(a|aa)*c", "(.*)*x"}) {
+      EXPECT_EQ(DumpSearch(pathological, line.c_str()), "no") << pathological;
+    }
+    EXPECT_EQ(DumpSearch("(a|aa)*$", (line.substr(1) + "!").c_str()), "no");
     // The plain walk keeps an explicit stack as well.
     EXPECT_EQ(DumpSearch("(.)*", line.c_str(), 0, WalkPlain),
               "match 0-" + last + " g1=" + last + "-" + last);
