@@ -1,7 +1,7 @@
 // pattern/automaton.cpp: syntax tree -> numbered-state automaton (Pattern), and pattern text ->
 // Pattern through the lexer and the parser.
 // Leaves this file: CompilePattern, FreePattern, BuildPattern, CountExtraStates, BuildFragment,
-// AddEdge.
+// AddEdge, BuildStartFilter. NewPattern, CompileLiteral and LiteralText are private.
 // Tested by tests/pattern/automaton_test.cpp and tests/pattern/search_test.cpp.
 //
 // Both tree walks use an explicit stack: a run of concatenated items nests to the left, so the

@@ -1,6 +1,6 @@
 // pattern/automaton.h: syntax tree -> numbered-state automaton, and the compile entry point.
-// Leaves this file: PatternEdge, Pattern, BuildPattern, CountExtraStates, BuildFragment, AddEdge
-// (CompilePattern and FreePattern are declared in pattern/pattern.h).
+// Leaves this file: PatternEdge, Pattern, BuildPattern, CountExtraStates, BuildFragment, AddEdge,
+// BuildStartFilter (CompilePattern and FreePattern are declared in pattern/pattern.h).
 // Tested by tests/pattern/automaton_test.cpp.
 #pragma once
 

@@ -1,7 +1,8 @@
 // pattern/lexer.h: pattern text -> tokens, one per NextToken call; the escape decoder and the
 // small text helpers shared by the later stages.
 // Leaves this file: PatternToken, kTokenTexts, EscapeMode, PatternLexer, NextToken,
-// DecodeEscape, HexValue, DupText, and the limits kClassTextLimit, kMaxPatternNodes.
+// DecodeEscape, HexValue, DupText, and the limits kClassTextLimit, kEscapeOutputBytes,
+// kMaxPatternNodes, kMaxPatternStates.
 // Tested by tests/pattern/lexer_test.cpp.
 #pragma once
 
