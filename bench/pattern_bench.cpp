@@ -155,15 +155,15 @@ void BM_KeysStdRegex(benchmark::State& state) {
 }
 BENCHMARK(BM_KeysStdRegex)->Repetitions(5);
 
-// Pathological patterns over the longest line the program reads; the baseline is a plain
-// literal that scans the same line without matching.
+// Pathological patterns over the longest line the program reads; the baseline "a*b" walks the
+// same line once through a greedy loop, without matching.
 struct Pathological {
   const char* pattern;
   std::string subject;
 };
 const std::vector<Pathological>& PathologicalCases() {
   static const std::vector<Pathological> cases = {
-      {"b", std::string(5999, 'a')},
+      {"a*b", std::string(5999, 'a')},
       {"(a*)*b", std::string(5999, 'a')},
       {"(a|a)*b", std::string(5999, 'a')},
       {"(a|aa)*c", std::string(5999, 'a')},
@@ -226,7 +226,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
     double baseline = times_["BM_Pathological/0"];
     for (size_t i = 1; i < PathologicalCases().size(); ++i) {
       double t = times_["BM_Pathological/" + std::to_string(i)];
-      std::printf("%-10s %8.1f us = %5.2fx the literal scan (%.1f us)\n",
+      std::printf("%-10s %8.1f us = %5.2fx the greedy pass of a*b (%.1f us)\n",
                   PathologicalCases()[i].pattern, t / 1e3, t / baseline, baseline / 1e3);
     }
   }
