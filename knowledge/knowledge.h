@@ -30,13 +30,13 @@ struct ReservedKey {
   const char* defaultText;
 };
 
-extern const ReservedKey kTitleKey;        // "<SMES0>": the window title
-extern const ReservedKey kOfferLearnKey;   // "<SMES1>": nothing found; may I learn this line?
-extern const ReservedKey kAskAnswerKey;    // "<SMES2>": consent given; what should I answer?
-extern const ReservedKey kLearnedKey;      // "<SMES3>": the new pair is stored
-extern const ReservedKey kOfferAddKey;     // "<SMES4>": Ctrl on a known line; add an answer?
-extern const ReservedKey kYesListKey;      // "<YES>": the yes-list pattern
-extern const ReservedKey kNoListKey;       // "<NO>": the no-list pattern
+extern const ReservedKey kTitleKey;       // "<SMES0>": the window title
+extern const ReservedKey kOfferLearnKey;  // "<SMES1>": nothing found; may I learn this line?
+extern const ReservedKey kAskAnswerKey;   // "<SMES2>": consent given; what should I answer?
+extern const ReservedKey kLearnedKey;     // "<SMES3>": the new pair is stored
+extern const ReservedKey kOfferAddKey;    // "<SMES4>": Ctrl on a known line; add an answer?
+extern const ReservedKey kYesListKey;     // "<YES>": the yes-list pattern
+extern const ReservedKey kNoListKey;      // "<NO>": the no-list pattern
 
 // The process-wide 15-bit generator: state 1 until seeded. Our own, so that every platform draws
 // the same sequence from the same seed.
