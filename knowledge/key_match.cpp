@@ -568,6 +568,7 @@ SubjectIndex::~SubjectIndex() {
   std::free(positions);
   std::free(pairBits);
   std::free(quadBits);
+  std::free(walkMarks);
 }
 
 void IndexSubject(const char* subject, SubjectIndex* index) {
@@ -617,16 +618,18 @@ void IndexSubject(const char* subject, SubjectIndex* index) {
 bool SubjectContains(const SubjectIndex& subject, const char* needle, size_t length) {
   if (length > subject.length) return false;
   const auto* n = reinterpret_cast<const unsigned char*>(needle);
-  if (subject.pairBits != nullptr) {
-    for (size_t i = 0; i + 1 < length; ++i) {
-      const uint32_t pair = (static_cast<uint32_t>(n[i]) << 8) | n[i + 1];
-      if ((subject.pairBits[pair >> 6] & (uint64_t{1} << (pair & 63))) == 0) return false;
-    }
-  }
+  // Quads first: a long line holds most byte pairs, so for it the pairs rarely rule anything out
+  // and checking them all first would cost more than the quads save.
   if (subject.quadBits != nullptr) {
     for (size_t i = 0; i + 4 <= length; ++i) {
       const uint32_t bit = QuadBit(n + i);
       if ((subject.quadBits[bit >> 6] & (uint64_t{1} << (bit & 63))) == 0) return false;
+    }
+  }
+  if (subject.pairBits != nullptr) {
+    for (size_t i = 0; i + 1 < length; ++i) {
+      const uint32_t pair = (static_cast<uint32_t>(n[i]) << 8) | n[i + 1];
+      if ((subject.pairBits[pair >> 6] & (uint64_t{1} << (pair & 63))) == 0) return false;
     }
   }
   if (subject.bucketStarts == nullptr || length < 2) {
@@ -658,8 +661,10 @@ bool SubjectContains(const SubjectIndex& subject, const char* needle, size_t len
 
 namespace {
 
-// MarkOccurrences: sets marks[p] for every p where needle (length >= 1) occurs in the subject.
-void MarkOccurrences(const SubjectIndex& subject, const Needle& needle, uint8_t* marks) {
+// ForEachOccurrence: calls visit(p) for every p where needle (length >= 1) occurs in the subject,
+// in increasing order, until visit returns false.
+template <typename Visit>
+void ForEachOccurrence(const SubjectIndex& subject, const Needle& needle, Visit visit) {
   const size_t n = needle.length;
   if (n > subject.length) return;
   if (subject.bucketStarts == nullptr || n < 2) {
@@ -668,7 +673,10 @@ void MarkOccurrences(const SubjectIndex& subject, const Needle& needle, uint8_t*
       at = static_cast<const char*>(
           std::memchr(at, needle.bytes[0], static_cast<size_t>(last - at) + 1));
       if (at == nullptr) return;
-      if (std::memcmp(at + 1, needle.bytes + 1, n - 1) == 0) marks[at - subject.bytes] = 1;
+      if (std::memcmp(at + 1, needle.bytes + 1, n - 1) == 0 &&
+          !visit(static_cast<size_t>(at - subject.bytes))) {
+        return;
+      }
     }
     return;
   }
@@ -676,10 +684,27 @@ void MarkOccurrences(const SubjectIndex& subject, const Needle& needle, uint8_t*
   const uint32_t bucket = PairBucket(b[0], b[1]);
   for (uint32_t k = subject.bucketStarts[bucket]; k < subject.bucketStarts[bucket + 1]; ++k) {
     const size_t at = subject.positions[k];
-    if (at + n <= subject.length && std::memcmp(subject.bytes + at, needle.bytes, n) == 0) {
-      marks[at] = 1;
+    if (at + n <= subject.length && std::memcmp(subject.bytes + at, needle.bytes, n) == 0 &&
+        !visit(at)) {
+      return;
     }
   }
+}
+
+// NextWalkStamp: the stamp that marks places for one key, or 0 without memory for the marks.
+// Stamps left by earlier keys never equal it: when the stamps run out, the marks are cleared.
+uint16_t NextWalkStamp(const SubjectIndex& subject) {
+  const size_t marks = 2 * (subject.length + 1);
+  if (subject.walkMarks == nullptr) {
+    subject.walkMarks = static_cast<uint16_t*>(std::calloc(marks, sizeof(uint16_t)));
+    if (subject.walkMarks == nullptr) return 0;
+    subject.walkStamp = 0;
+  }
+  if (subject.walkStamp == UINT16_MAX) {
+    std::memset(subject.walkMarks, 0, marks * sizeof(uint16_t));
+    subject.walkStamp = 0;
+  }
+  return ++subject.walkStamp;
 }
 
 // StepOver: moves at past the subject character there when the starred item takes it.
@@ -702,50 +727,57 @@ bool StepOver(const SubjectIndex& subject, const StarItem& item, size_t* at) {
 // DecideStarForm: whether prefix, starred item, suffix match somewhere in the subject. From the
 // end of every prefix occurrence the walk steps over the characters the item takes, the way the
 // matcher consumes them (a lead byte and its trail byte together), and succeeds at a place where
-// a suffix text begins. A place reached once need not be walked from again.
+// a suffix text begins. A place reached once need not be walked from again: the steps from it
+// are the same whichever start led there. Only the occurrences are visited and only the places
+// walked are marked, so a key costs what its texts and walks touch, not the subject's length.
 KeyVerdict DecideStarForm(const SubjectIndex& subject, const StarForm& form) {
   const size_t length = subject.length;
   const auto* s = reinterpret_cast<const unsigned char*>(subject.bytes);
   // How "." takes a lead byte right before the terminator is the matcher's own affair.
   if (form.item.any && IsLeadByte(s[length - 1])) return KeySearch;
-  auto* marks = static_cast<uint8_t*>(std::calloc(3 * (length + 1), 1));
-  if (marks == nullptr) return KeySearch;
-  uint8_t* starts = marks;                     // a prefix text begins here
-  uint8_t* suffixes = marks + (length + 1);    // a suffix text begins here (or may end here)
-  uint8_t* walked = marks + 2 * (length + 1);  // reached after the required steps
+  if (form.suffixCount == 0) return KeyNoMatch;  // nothing can follow the starred item
+  const uint16_t stamp = NextWalkStamp(subject);
+  if (stamp == 0) return KeySearch;
+  uint16_t* suffixes = subject.walkMarks;             // a suffix text begins here
+  uint16_t* walked = subject.walkMarks + length + 1;  // reached after the required steps
+  bool everySuffix = false;  // an empty suffix text: every place reached ends a match
   for (int32_t i = 0; i < form.suffixCount; ++i) {
     if (form.suffix[i].length == 0) {
-      std::memset(suffixes, 1, length + 1);
+      everySuffix = true;
       break;
     }
-    MarkOccurrences(subject, form.suffix[i], suffixes);
+    ForEachOccurrence(subject, form.suffix[i], [&](size_t at) {
+      suffixes[at] = stamp;
+      return true;
+    });
   }
-  KeyVerdict verdict = KeyNoMatch;
-  for (int32_t i = 0; i < form.prefixCount && verdict == KeyNoMatch; ++i) {
-    const Needle& prefix = form.prefix[i];
-    std::memset(starts, 0, length + 1);
-    if (prefix.length == 0) {
-      std::memset(starts, 1, length);  // every byte before the terminator is a start
-    } else {
-      MarkOccurrences(subject, prefix, starts);
-    }
-    for (size_t p = 0; p < length && verdict == KeyNoMatch; ++p) {
-      if (starts[p] == 0) continue;
-      size_t at = p + prefix.length;
-      if (form.item.plus && !StepOver(subject, form.item, &at)) continue;
-      for (;;) {
-        if (walked[at] != 0) break;
-        walked[at] = 1;
-        if (suffixes[at] != 0) {
-          verdict = KeyMatch;
-          break;
-        }
-        if (!StepOver(subject, form.item, &at)) break;
+  bool matched = false;
+  // WalkFrom: walks from the start p of a prefix text of prefixLength bytes; false once matched.
+  auto walkFrom = [&](size_t p, size_t prefixLength) {
+    size_t at = p + prefixLength;
+    if (form.item.plus && !StepOver(subject, form.item, &at)) return true;
+    for (;;) {
+      if (walked[at] == stamp) return true;
+      walked[at] = stamp;
+      if (everySuffix || suffixes[at] == stamp) {
+        matched = true;
+        return false;
       }
+      if (!StepOver(subject, form.item, &at)) return true;
+    }
+  };
+  for (int32_t i = 0; i < form.prefixCount && !matched; ++i) {
+    const Needle& prefix = form.prefix[i];
+    if (prefix.length == 0) {
+      // Every byte before the terminator is a start.
+      for (size_t p = 0; p < length; ++p) {
+        if (!walkFrom(p, 0)) break;
+      }
+    } else {
+      ForEachOccurrence(subject, prefix, [&](size_t p) { return walkFrom(p, prefix.length); });
     }
   }
-  std::free(marks);
-  return verdict;
+  return matched ? KeyMatch : KeyNoMatch;
 }
 
 }  // namespace

@@ -21,6 +21,11 @@ struct SubjectIndex {
   uint32_t* positions = nullptr;     // positions of the subject's byte pairs, grouped by bucket
   uint64_t* pairBits = nullptr;      // 65536 bits: which byte pairs occur at all, or null
   uint64_t* quadBits = nullptr;      // 65536 bits by hash: runs of four bytes of long subjects
+  // The places a starred key's walk has marked, 2 * (length + 1) stamps made on first use and
+  // kept for every later key: a mark counts only when it holds the current key's stamp, so no
+  // key pays for clearing them.
+  mutable uint16_t* walkMarks = nullptr;
+  mutable uint16_t walkStamp = 0;
 
   SubjectIndex() = default;
   SubjectIndex(const SubjectIndex&) = delete;

@@ -62,6 +62,37 @@ TEST(KeyMatch, VerdictsAgreeWithTheMatcher) {
   EXPECT_GT(decided, 20000);  // the screen must settle most keys, or it saves nothing
 }
 
+// A lookup indexes its line once and judges every key of the file against it; what one key
+// leaves in the index (the walk's marks) must never decide a later key.
+TEST(KeyMatch, OneIndexServesManyKeys) {
+  std::mt19937 rng(20261209);
+  for (int line = 0; line < 8; ++line) {
+    const std::string subject = RandomText(rng, kSubjectPieces, line % 2 == 0 ? 400 : 12);
+    SubjectIndex index;
+    IndexSubject(subject.c_str(), &index);
+    for (int round = 0; round < 4000; ++round) {
+      const std::string key = RandomText(rng, kKeyPieces, round % 4 == 0 ? 2 : 6);
+      const KeyVerdict verdict = JudgeKey(index, key.data(), key.size());
+      if (verdict == KeySearch) continue;
+      ASSERT_EQ(verdict == KeyMatch, Compiled(key, subject))
+          << "key \"" << key << "\" subject \"" << subject << "\"";
+    }
+  }
+  // One starred key marks a place ("b+a" on "cab": "a" begins at 1); another, judged more
+  // often than there are stamps for the marks, walks through that place without marking it as
+  // a suffix itself ("c.*c"), so a mark left over from the first key would read as its match.
+  const std::string subject = "cab";
+  const std::string marker = "b+a";
+  const std::string probe = "c.*c";
+  SubjectIndex index;
+  IndexSubject(subject.c_str(), &index);
+  ASSERT_EQ(JudgeKey(index, marker.data(), marker.size()), KeyNoMatch);
+  ASSERT_FALSE(Compiled(probe, subject));
+  for (int round = 0; round < 140000; ++round) {
+    ASSERT_EQ(JudgeKey(index, probe.data(), probe.size()), KeyNoMatch) << "round " << round;
+  }
+}
+
 TEST(KeyMatch, TypicalKeys) {
   const std::string ohayo = testing::Cp932("おはよう");
   const std::string subject = testing::Cp932("今日もおはようございます");
