@@ -23,22 +23,8 @@ constexpr size_t kAnswerOpenLength = sizeof kAnswerOpen - 1;
 constexpr size_t kAnswerCloseLength = sizeof kAnswerClose - 1;
 constexpr size_t kExactKeyOpenLength = sizeof kExactKeyOpen - 1;
 
-// FindTagName: the first "<" (then "/" when closing) followed by name (then ">" when closing) at
-// or after from that ends by end. The tags are ASCII starting with "<", a byte that is never the
-// second byte of a double-byte character, so a byte search cannot land inside one.
-const char* FindTagName(const char* from, const char* name, size_t nameLength, bool closing,
-                        const char* end) {
-  const size_t tagLength = nameLength + (closing ? 3 : 1);
-  for (const char* at = FindByte(from, '<', end); at != nullptr; at = FindByte(at + 1, '<', end)) {
-    if (static_cast<size_t>(end - at) < tagLength) return nullptr;
-    const char* p = at + 1;
-    if (closing && *p++ != '/') continue;
-    if (std::memcmp(p, name, nameLength) != 0) continue;
-    if (closing && p[nameLength] != '>') continue;
-    return at;
-  }
-  return nullptr;
-}
+// Tag names are short ASCII words ("KEY"); a longer name finds no element.
+constexpr size_t kMaxTagNameLength = 16;
 
 // One element in the text: its text runs from text to close, and the scan goes on at after.
 struct ElementView {
@@ -48,14 +34,23 @@ struct ElementView {
 };
 
 // FindElement: the element named name that opens at or after from and closes before end.
-// The opening tag is "<" name and any bytes up to the first ">" after them.
+// The opening tag is "<" name and any bytes up to the first ">" after them. The tags are ASCII
+// starting with "<", a byte that is never the second byte of a double-byte character, so a byte
+// search cannot land inside one.
 bool FindElement(const char* from, const char* name, const char* end, ElementView* element) {
   const size_t nameLength = std::strlen(name);
-  const char* open = FindTagName(from, name, nameLength, false, end);
+  if (nameLength > kMaxTagNameLength) return false;
+  char openTag[kMaxTagNameLength + 1] = {'<'};  // "<" name
+  std::memcpy(openTag + 1, name, nameLength);
+  char closeTag[kMaxTagNameLength + 3] = {'<', '/'};  // "</" name ">"
+  std::memcpy(closeTag + 2, name, nameLength);
+  closeTag[nameLength + 2] = '>';
+
+  const char* open = FindBytes(from, openTag, nameLength + 1, end);
   if (open == nullptr) return false;
   const char* gt = FindByte(open + 1 + nameLength, '>', end);
   if (gt == nullptr) return false;
-  const char* close = FindTagName(gt + 1, name, nameLength, true, end);
+  const char* close = FindBytes(gt + 1, closeTag, nameLength + 3, end);
   if (close == nullptr) return false;
   *element = ElementView{gt + 1, close, close + nameLength + 3};
   return true;
