@@ -1,6 +1,7 @@
 // terminal/stream_faces.cpp: input lines (plain or JSON commands) -> engine turns -> output lines
 // (plain responses or JSON events).
-// Leaves this file: RunPiped, RunJsonLines. ReadLine, PrepareLine, PipedHost and JsonLinesHost
+// Leaves this file: RunPiped, RunJsonLines. ReadLine, PrepareLine, RunLines, PipedHost and
+// JsonLinesHost
 // are private. Tested by tests/terminal/program_test.cpp.
 #include "terminal/stream_faces.h"
 
@@ -106,55 +107,59 @@ class JsonLinesHost final : public ConversationHost {
   std::FILE* out;
 };
 
+// RunLines: opens a conversation through host and hands it every input line; returns the exit
+// code: 0 at the end of input, 1 on a read error.
+template <typename OnLine>
+int RunLines(std::FILE* in, ConversationHost& host, OnLine onLine) {
+  Conversation conversation(host);
+  conversation.OpenConversation();
+  std::string line;
+  while (true) {
+    const LineResult result = ReadLine(in, line);
+    if (result == LineEnd) return 0;
+    if (result == LineFailed) return 1;
+    onLine(conversation, result, line);
+  }
+}
+
 }  // namespace
 
 int RunPiped(std::FILE* in, std::FILE* out) {
   PipedHost host(out);
-  Conversation conversation(host);
-  conversation.OpenConversation();
-  std::string line;
-  while (true) {
-    const LineResult result = ReadLine(in, line);
-    if (result == LineEnd) return 0;
-    if (result == LineFailed) return 1;
+  return RunLines(in, host, [](Conversation& conversation, LineResult, std::string& line) {
     // A CR before the LF is part of the line end, as in a file written on Windows.
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::string submitted = PrepareLine(line);
     if (!submitted.empty()) conversation.SubmitLine(submitted.c_str());
-  }
+  });
 }
 
 int RunJsonLines(std::FILE* in, std::FILE* out) {
   JsonLinesHost host(out);
-  Conversation conversation(host);
-  conversation.OpenConversation();
-  std::string line;
-  while (true) {
-    const LineResult result = ReadLine(in, line);
-    if (result == LineEnd) return 0;
-    if (result == LineFailed) return 1;
-    if (result == LineTooLong) {
-      host.EmitError("line too long");
-      continue;
-    }
-    const Command command = ParseCommand(line);
-    switch (command.kind) {
-      case CmdError:
-        host.EmitError(command.message);
-        break;
-      case CmdSubmit: {
-        const std::string submitted = PrepareLine(command.text);
-        if (submitted.empty()) break;
-        host.ctrl = command.ctrl;
-        conversation.SubmitLine(submitted.c_str());
-        host.ctrl = false;
-        break;
-      }
-      case CmdClick:
-        conversation.ShowLastResponse();
-        break;
-    }
-  }
+  return RunLines(in, host,
+                  [&host](Conversation& conversation, LineResult result, const std::string& line) {
+                    if (result == LineTooLong) {
+                      host.EmitError("line too long");
+                      return;
+                    }
+                    const Command command = ParseCommand(line);
+                    switch (command.kind) {
+                      case CmdError:
+                        host.EmitError(command.message);
+                        break;
+                      case CmdSubmit: {
+                        const std::string submitted = PrepareLine(command.text);
+                        if (submitted.empty()) break;
+                        host.ctrl = command.ctrl;
+                        conversation.SubmitLine(submitted.c_str());
+                        host.ctrl = false;
+                        break;
+                      }
+                      case CmdClick:
+                        conversation.ShowLastResponse();
+                        break;
+                    }
+                  });
 }
 
 }  // namespace mimoza
