@@ -1,8 +1,7 @@
 // terminal/stream_faces.cpp: input lines (plain or JSON commands) -> engine turns -> output lines
 // (plain responses or JSON events).
 // Leaves this file: RunPiped, RunJsonLines. ReadLine, PrepareLine, RunLines, PipedHost and
-// JsonLinesHost
-// are private. Tested by tests/terminal/program_test.cpp.
+// JsonLinesHost are private. Tested by tests/terminal/program_test.cpp.
 #include "terminal/stream_faces.h"
 
 #include <string>
