@@ -86,10 +86,10 @@ class KeyDecoder {
   Key Restart(unsigned char byte);
 
   DecoderState state = StGround;
-  char32_t utf8Value = 0;        // bits gathered so far
-  char32_t utf8Min = 0;          // smallest value this length may encode (no overlongs)
-  int32_t utf8Remaining = 0;     // continuation bytes still expected
-  char params[kMaxParams] = {};  // CSI/SS3 parameter and intermediate bytes
+  unsigned char utf8Bytes[4] = {};  // the UTF-8 character being gathered
+  size_t utf8Length = 0;            // bytes of it so far
+  size_t utf8Want = 0;              // bytes its lead byte announces
+  char params[kMaxParams] = {};     // CSI/SS3 parameter and intermediate bytes
   size_t paramLength = 0;
   bool paramsOverflowed = false;
   size_t stringLength = 0;           // bytes of the OSC/DCS/... text so far

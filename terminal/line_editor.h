@@ -3,9 +3,8 @@
 // Our own small editor rather than readline or libedit: neither can tell Ctrl+Enter from Enter
 // nor report a mouse click on the response line, and a Feed(byte) state machine is testable
 // without a terminal.
-// Leaves this file: EditorActionKind, EditorAction, LineEditor, DecodeUtf8, CharWidth,
-// DisplayWidth. Tested by tests/terminal/line_editor_test.cpp; fuzzed by
-// fuzz/line_editor_fuzz.cpp.
+// Leaves this file: EditorActionKind, EditorAction, LineEditor. Tested by
+// tests/terminal/line_editor_test.cpp; fuzzed by fuzz/line_editor_fuzz.cpp.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "terminal/keys.h"
+#include "terminal/utf8.h"
 
 namespace mimoza {
 
@@ -82,16 +82,5 @@ class LineEditor {
   std::string draft;                 // the new line, kept while browsing the history
   bool pasting = false;              // inside a bracketed paste: line breaks become spaces
 };
-
-// DecodeUtf8: the code point starting at text[pos] and its length in *length (at least 1);
-// a malformed sequence reads as U+FFFD of length 1.
-char32_t DecodeUtf8(std::string_view text, size_t pos, size_t* length);
-// CharWidth: terminal cells of one code point under the UTF-8 LC_CTYPE (0 for combining marks,
-// 2 for wide characters); one that the locale does not know takes 1.
-int32_t CharWidth(char32_t c);
-// DisplayWidth: terminal cells of UTF-8 text.
-int32_t DisplayWidth(std::string_view utf8);
-// AppendUtf8: appends the UTF-8 form of a code point.
-void AppendUtf8(std::string& out, char32_t c);
 
 }  // namespace mimoza

@@ -6,12 +6,11 @@
 
 #include <algorithm>
 
-#include "terminal/line_editor.h"
+#include "terminal/utf8.h"
 
 namespace mimoza {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr const char* kPrompt = "> ";
 constexpr int32_t kPromptWidth = 2;
 constexpr const char* kKeysHint =
@@ -43,7 +42,7 @@ void AppendShown(std::string& out, char32_t c) {
   if (c == '\n' || c == '\r' || c == '\t') {
     out += ' ';
   } else {
-    AppendUtf8(out, IsControl(c) ? kReplacement : c);
+    AppendUtf8(out, IsControl(c) ? kReplacementChar : c);
   }
 }
 
@@ -201,7 +200,7 @@ std::vector<std::string> WrapToWidth(std::string_view utf8, int32_t width) {
       used = 0;
       continue;
     }
-    const int32_t cells = CharWidth(IsControl(c) && c != '\t' && c != '\r' ? kReplacement : c);
+    const int32_t cells = CharWidth(IsControl(c) && c != '\t' && c != '\r' ? kReplacementChar : c);
     if (used + cells > width && used > 0) {
       lines.emplace_back();
       used = 0;

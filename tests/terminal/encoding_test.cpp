@@ -1,9 +1,13 @@
-// tests/terminal/encoding_test.cpp: the UTF-8 / code page 932 edge (ToCp932, ToUtf8, CutToLine).
+// tests/terminal/encoding_test.cpp: the UTF-8 / code page 932 edge (ToCp932, ToUtf8, CutToLine)
+// and the one UTF-8 decoder and encoder beneath it and the key decoder.
 #include "terminal/encoding.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "terminal/keys.h"
+#include "terminal/utf8.h"
 
 namespace mimoza {
 namespace {
@@ -77,6 +81,27 @@ TEST(EncodingTest, CutToLine) {
   for (const auto& c : kCases) {
     const std::string cut = CutToLine(c.in);
     EXPECT_TRUE(cut == c.out) << c.in.size() << " bytes cut to " << cut.size();
+  }
+}
+
+// Every scalar value survives encoding and decoding, whole strings and byte by byte through the
+// key decoder alike; every other value of the code space becomes one replacement.
+TEST(EncodingTest, EveryCodePointRoundTrips) {
+  KeyDecoder keys;
+  for (char32_t c = 0x20; c <= 0x10FFFF; ++c) {
+    const bool scalar = !(c >= 0xD800 && c <= 0xDFFF);
+    std::string bytes;
+    AppendUtf8(bytes, c);
+    size_t length = 0;
+    bool wellFormed = false;
+    ASSERT_EQ(DecodeUtf8(bytes, 0, &length, &wellFormed), scalar ? c : kReplacementChar)
+        << static_cast<uint32_t>(c);
+    ASSERT_EQ(length, bytes.size());
+    if (c >= 0x7F && c < 0xA0) continue;  // controls are no typed characters
+    Key key;
+    for (const char b : bytes) key = keys.Feed(static_cast<unsigned char>(b));
+    ASSERT_EQ(key.kind, KeyChar) << static_cast<uint32_t>(c);
+    ASSERT_EQ(key.codePoint, scalar ? c : kReplacementChar) << static_cast<uint32_t>(c);
   }
 }
 
