@@ -33,15 +33,6 @@ void DropTrailingBar(char* list) {
   if (length > 0 && last == length - 1 && list[last] == '|') list[last] = '\0';
 }
 
-bool ListMatches(const char* list, const char* text) {
-  Pattern* pattern = CompilePattern(list);
-  MatchSpan* spans = nullptr;  // a failed search leaves it unwritten
-  const bool found = SearchPattern(pattern, text, &spans, 0) > 0;
-  FreeSpans(spans);
-  FreePattern(pattern);
-  return found;
-}
-
 }  // namespace
 
 ReplyKind ClassifyReply(const char* text) {
@@ -55,11 +46,11 @@ ReplyKind ClassifyReply(const char* text) {
   // A list that could not be had matches nothing; the no-list decides last.
   if (haveYes) {
     DropTrailingBar(yesList);
-    if (ListMatches(yesList, text)) kind = Yes;
+    if (MatchesPattern(yesList, text)) kind = Yes;
   }
   if (haveNo) {
     DropTrailingBar(noList);
-    if (ListMatches(noList, text)) kind = No;
+    if (MatchesPattern(noList, text)) kind = No;
   }
   return kind;
 }

@@ -10,8 +10,8 @@
 
 #include <cstring>
 
+#include "pattern/class.h"
 #include "pattern/pattern.h"
-#include "pattern/search.h"
 
 namespace mimoza {
 namespace {
@@ -268,7 +268,7 @@ int32_t PlainTextLength(const char* text) {
     if (IsLeadByte(*t)) {
       if (t[1] == 0) return 0;
       t += 2;
-    } else if (std::strchr("()*+?{}.[]^$|\\", *t) != nullptr) {
+    } else if (IsMetacharacter(*t)) {
       return 0;
     } else {
       ++t;

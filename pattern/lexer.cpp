@@ -153,49 +153,22 @@ void ReadEscape(PatternLexer& lexer) {
   }
 }
 
-// RecogniseToken: the kind of the token at `at` and the length of its text, by kTokenTexts in
-// kind order (the switch tests each two-byte text before its one-byte prefix).
+// RecogniseToken: the kind of the token at `at` and the length of its text: the first kind (in
+// kind order) whose whole text starts there. Every two-byte text comes before its one-byte
+// prefix, so "*?" wins over "*".
 PatternToken RecogniseToken(const char* at, int32_t* length) {
   *length = 1;
-  auto two = [&](PatternToken pair, PatternToken single) {
-    if (at[1] == '?') {
+  if (!IsMetacharacter(static_cast<unsigned char>(*at))) return TokChar;
+  for (int32_t kind = TokGroupOpen; kind < TokEnd; ++kind) {
+    const char* text = kTokenTexts[kind];
+    if (text[0] != at[0]) continue;
+    if (text[1] == '\0') return static_cast<PatternToken>(kind);
+    if (text[1] == at[1]) {
       *length = 2;
-      return pair;
+      return static_cast<PatternToken>(kind);
     }
-    return single;
-  };
-  switch (*at) {
-    case '(':
-      return TokGroupOpen;
-    case ')':
-      return TokGroupClose;
-    case '*':
-      return two(TokLazyStar, TokStar);
-    case '+':
-      return two(TokLazyPlus, TokPlus);
-    case '?':
-      return two(TokLazyOptional, TokOptional);
-    case '}':
-      return two(TokLazyRepeat, TokRepeat);
-    case '{':
-      return TokBraceOpen;
-    case '.':
-      return TokDot;
-    case '[':
-      return TokClassOpen;
-    case ']':
-      return TokClass;
-    case '^':
-      return TokLineStart;
-    case '$':
-      return TokLineEnd;
-    case '|':
-      return TokBar;
-    case '\\':
-      return TokEscape;
-    default:
-      return TokChar;
   }
+  return TokChar;  // not reached: every metacharacter is the text of some kind
 }
 
 }  // namespace

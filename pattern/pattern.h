@@ -5,7 +5,9 @@
 // matches. Nothing here throws, prints or keeps global state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace mimoza {
 
@@ -13,6 +15,13 @@ namespace mimoza {
 // whatever the system's own code page; the second byte may be "\\", "[", "|" or any other byte.
 inline bool IsLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// CharacterLength: the bytes of the character at s (s[0] is not the NUL): 2 for a lead byte and
+// its second byte, 1 for anything else, a lead byte right before the NUL included. Every walk
+// over a subject steps by this rule: the search's and the key screen's alike.
+inline size_t CharacterLength(const unsigned char* s) {
+  return IsLeadByte(s[0]) && s[1] != 0 ? 2 : 1;
 }
 
 struct Pattern;  // a compiled automaton; private to the pattern library
@@ -41,5 +50,18 @@ int32_t SearchPattern(const Pattern* pattern, const char* subject, MatchSpan** s
 
 // FreeSpans: releases a span array from SearchPattern; null does nothing.
 void FreeSpans(MatchSpan* spans);
+
+// An owner that frees its Pattern, for the callers that keep compiled patterns.
+struct PatternDeleter {
+  void operator()(Pattern* pattern) const { FreePattern(pattern); }
+};
+using PatternPtr = std::unique_ptr<Pattern, PatternDeleter>;
+
+// PatternFound: whether the pattern (null never matches) matches inside subject, case-sensitive;
+// for the callers that ask only whether, so the spans are released at once.
+bool PatternFound(const Pattern* pattern, const char* subject);
+
+// MatchesPattern: compiles text, searches it inside subject and frees both.
+bool MatchesPattern(const char* text, const char* subject);
 
 }  // namespace mimoza
