@@ -1,7 +1,7 @@
 // pattern/lexer.cpp: pattern text -> tokens (code page 932 bytes in, PatternToken kinds with
 // their payload out).
-// Leaves this file: NextToken, DecodeEscape, HexValue, DupText.
-// Tested by tests/pattern/lexer_test.cpp.
+// Leaves this file: NextToken, IsMetacharacter, PlainTextCharacters, DecodeEscape, HexValue,
+// DupText. Tested by tests/pattern/lexer_test.cpp.
 #include "pattern/lexer.h"
 
 #include <climits>
@@ -158,7 +158,7 @@ void ReadEscape(PatternLexer& lexer) {
 // prefix, so "*?" wins over "*".
 PatternToken RecogniseToken(const char* at, int32_t* length) {
   *length = 1;
-  if (!IsMetacharacter(static_cast<unsigned char>(*at))) return TokChar;
+  if (!kMetacharacters.isMeta[static_cast<unsigned char>(*at)]) return TokChar;
   for (int32_t kind = TokGroupOpen; kind < TokEnd; ++kind) {
     const char* text = kTokenTexts[kind];
     if (text[0] != at[0]) continue;
@@ -209,6 +209,24 @@ void NextToken(PatternLexer& lexer) {
     default:
       break;  // stray "}", "}?" and "]" keep the record's counts and class text
   }
+}
+
+bool IsMetacharacter(unsigned char c) { return kMetacharacters.isMeta[c]; }
+
+int32_t PlainTextCharacters(const char* text, size_t length) {
+  int32_t characters = 0;
+  const auto* t = reinterpret_cast<const unsigned char*>(text);
+  for (size_t at = 0; at < length; ++characters) {
+    if (IsLeadByte(t[at])) {
+      if (at + 1 >= length) return 0;
+      at += 2;
+    } else if (kMetacharacters.isMeta[t[at]]) {
+      return 0;
+    } else {
+      ++at;
+    }
+  }
+  return characters;
 }
 
 const char* DecodeEscape(EscapeMode mode, const char* at, char* out) {

@@ -1,8 +1,9 @@
 // pattern/lexer.h: pattern text -> tokens, one per NextToken call; the escape decoder and the
 // small text helpers shared by the later stages.
-// Leaves this file: PatternToken, kTokenTexts, kMetacharacters, IsMetacharacter, EscapeMode,
-// PatternLexer, NextToken, DecodeEscape, HexValue, DupText. The limits it applies are in
-// pattern/limits.h. Tested by tests/pattern/lexer_test.cpp.
+// Leaves this file: PatternToken, kTokenTexts, kMetacharacters, IsMetacharacter (declared in
+// pattern/pattern.h), EscapeMode, PatternLexer, NextToken, PlainTextCharacters, DecodeEscape,
+// HexValue, DupText. The limits it applies are in pattern/limits.h. Tested by
+// tests/pattern/lexer_test.cpp.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 
 #include "pattern/limits.h"
 #include "pattern/memory.h"
+#include "pattern/pattern.h"
 
 namespace mimoza {
 
@@ -61,8 +63,6 @@ constexpr MetacharacterTable MakeMetacharacterTable() {
 }
 inline constexpr MetacharacterTable kMetacharacters = MakeMetacharacterTable();
 
-inline bool IsMetacharacter(unsigned char c) { return kMetacharacters.isMeta[c]; }
-
 enum EscapeMode : int32_t {
   KeepClassEscapes = 0,    // inside brackets: "\d" ... "\W" and "\\" stay two bytes
   ExpandClassEscapes = 1,  // outside brackets and in the class test: they become class texts
@@ -94,6 +94,10 @@ struct PatternLexer {
 // NextToken: reads the token at cursor into the record and advances past it. Never fails; once
 // the text is used up every call gives TokEnd and cursor stays on the NUL.
 void NextToken(PatternLexer& lexer);
+
+// PlainTextCharacters: the number of characters of text[0, length) when every one of them is a
+// literal (no metacharacter, no lead byte standing last without its second byte), else 0.
+int32_t PlainTextCharacters(const char* text, size_t length);
 
 // DecodeEscape: decodes the escape at `at` (a backslash followed by a byte other than NUL) into
 // out (kEscapeOutputBytes bytes, NUL-terminated) and returns the first byte after it. "\x" with
