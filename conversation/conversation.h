@@ -12,9 +12,8 @@
 
 namespace mimoza {
 
-// Text buffers of the conversation: 5999 bytes of text and a NUL.
-inline constexpr size_t kTextBufferSize = 6000;
-inline constexpr size_t kMaxLineBytes = kTextBufferSize - 1;
+// Text buffers of the conversation hold a whole line and a NUL.
+inline constexpr size_t kTextBufferSize = kLineBufferBytes;
 
 enum ConversationState : int8_t {
   Idle = 0,             // no learning dialogue in progress
@@ -55,9 +54,11 @@ class Conversation {
   MatchMode CurrentMatchMode() const { return matchMode; }
 
  private:
+  bool DrawResponse(const char* line, char* response);
   void ShowPrompt(const ReservedKey& key, char* response);
 
   ConversationHost& host;
+  Dictionary dictionary;  // Dictionary.txt of the working directory, kept across turns
   ConversationState state = Idle;
   char pendingKey[kTextBufferSize] = {};    // the line that becomes a key once learned
   char lastResponse[kTextBufferSize] = {};  // the latest turn's response, for ShowLastResponse

@@ -15,10 +15,10 @@ constexpr uint32_t kMaxListBytes = 2999;
 
 // FetchList: the list stored under the reserved key, seeded with its default when missing.
 // False when the list could be neither read nor seeded.
-bool FetchList(const ReservedKey& reserved, char* list) {
-  if (LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes)) return true;
+bool FetchList(Dictionary& dictionary, const ReservedKey& reserved, char* list) {
+  if (dictionary.LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes)) return true;
   AppendEntry(reserved.key, reserved.defaultText);
-  return LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes);
+  return dictionary.LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes);
 }
 
 // DropTrailingBar: removes one "|" that ends the list as a character of its own; the second byte
@@ -35,13 +35,13 @@ void DropTrailingBar(char* list) {
 
 }  // namespace
 
-ReplyKind ClassifyReply(const char* text) {
+ReplyKind ClassifyReply(Dictionary& dictionary, const char* text) {
   if (text == nullptr) return Neither;
   char yesList[kMaxListBytes + 1];
   char noList[kMaxListBytes + 1];
   // Both lists are always fetched (and seeded), whatever the first one does.
-  const bool haveYes = FetchList(kYesListKey, yesList);
-  const bool haveNo = FetchList(kNoListKey, noList);
+  const bool haveYes = FetchList(dictionary, kYesListKey, yesList);
+  const bool haveNo = FetchList(dictionary, kNoListKey, noList);
   ReplyKind kind = Neither;
   // A list that could not be had matches nothing; the no-list decides last.
   if (haveYes) {
