@@ -10,7 +10,6 @@ namespace mimoza {
 namespace {
 
 constexpr const char* kQuipFile = "Boke.dat";
-constexpr const char* kInfoCaption = "\x93\xE0\x97\x65";  // "内容"
 // A line this long (two double-byte characters) is worth offering for learning; anything
 // shorter that finds nothing is cleared instead.
 constexpr size_t kMinLearnBytes = 4;

@@ -2,7 +2,7 @@
 // One Conversation per window (or terminal): it turns each submitted line into a response and
 // runs the three-turn learning dialogue. It reaches its host only through ConversationHost.
 // Leaves this file: ConversationState, ConversationHost, Conversation, FitLineLength,
-// kTextBufferSize, kMaxLineBytes. Tested by tests/conversation/conversation_test.cpp.
+// kTextBufferSize, kMaxLineBytes, kInfoCaption. Tested by tests/conversation/conversation_test.cpp.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,10 @@ namespace mimoza {
 
 // Text buffers of the conversation hold a whole line and a NUL.
 inline constexpr size_t kTextBufferSize = kLineBufferBytes;
+
+// The caption of the box that shows a whole response, "内容"; hosts that show an older response
+// in the same box use it too.
+inline constexpr char kInfoCaption[] = "\x93\xE0\x97\x65";
 
 enum ConversationState : int8_t {
   Idle = 0,             // no learning dialogue in progress

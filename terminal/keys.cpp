@@ -71,6 +71,8 @@ Key ControlKey(unsigned char byte) {
       return MakeKey(KeyUp);  // Ctrl+P
     case 0x15:
       return MakeKey(KeyKillToStart);  // Ctrl+U
+    case 0x1A:
+      return MakeKey(KeySuspend);  // Ctrl+Z
     case 0x7F:
       return MakeKey(KeyBackspace);  // DEL: what Backspace sends
     default:
@@ -141,6 +143,10 @@ Key TildeKey(const CsiParams& p) {
       return MakeKey(KeyEnd);
     case 3:
       return MakeKey(KeyDelete);
+    case 5:
+      return MakeKey(KeyPageUp);
+    case 6:
+      return MakeKey(KeyPageDown);
     case 12:
       return MakeKey(KeyShowLast);  // F2 in vt220 and rxvt terminals
     case 200:
@@ -154,12 +160,17 @@ Key TildeKey(const CsiParams& p) {
   }
 }
 
-// SgrMouseKey: CSI < b ; x ; y M is a press, ... m a release. Only a plain or modified
-// left-button press is a key; releases, wheel turns and other buttons are not.
+// SgrMouseKey: CSI < b ; x ; y M is a press, ... m a release. A plain or modified left-button
+// press and a wheel turn (buttons 64 and 65) are keys; releases, motion and other buttons are not.
 Key SgrMouseKey(const CsiParams& p, unsigned char final) {
   if (final != 'M' || p.count < 3) return MakeKey(KeyNone);
-  if ((p.values[0] & ~(4 | 8 | 16)) != 0) return MakeKey(KeyNone);
-  Key key = MakeKey(KeyMousePress);
+  const int32_t button = p.values[0] & ~(4 | 8 | 16);  // Shift, Alt and Ctrl do not matter
+  KeyKind kind = KeyNone;
+  if (button == 0) kind = KeyMousePress;
+  if (button == 64) kind = KeyWheelUp;
+  if (button == 65) kind = KeyWheelDown;
+  if (kind == KeyNone) return MakeKey(KeyNone);
+  Key key = MakeKey(kind);
   key.x = p.values[1];
   key.y = p.values[2];
   return key;

@@ -1,7 +1,7 @@
 // terminal/keys.h: bytes read from a terminal -> keys (characters, editing keys, submissions
 // with or without Ctrl, mouse presses). Knows the legacy VT/xterm sequences, xterm's
 // modifyOtherKeys form (CSI 27 ; m ; k ~), the kitty keyboard protocol's CSI k ; m u form and
-// SGR mouse reports (CSI < b ; x ; y M).
+// SGR mouse reports (CSI < b ; x ; y M), wheel turns included.
 // Leaves this file: KeyKind, Key, KeyDecoder. Tested through LineEditor::Feed by
 // tests/terminal/line_editor_test.cpp and fuzzed by fuzz/line_editor_fuzz.cpp.
 #pragma once
@@ -30,7 +30,12 @@ enum KeyKind : int8_t {
   KeyRedraw,       // Ctrl+L
   KeyEscape,       // Esc alone (only known once the next byte is late, see Flush)
   KeyShowLast,     // F2
+  KeyPageUp,       // Page Up
+  KeyPageDown,     // Page Down
+  KeySuspend,      // Ctrl+Z
   KeyMousePress,   // left button pressed; x and y are 1-based cells
+  KeyWheelUp,      // mouse wheel turned away from the user; x and y as for a press
+  KeyWheelDown,    // mouse wheel turned towards the user
   KeyPasteStart,   // bracketed paste begins
   KeyPasteEnd,     // bracketed paste ends
   KeyOther,        // a key we recognise as a key press but give no meaning
@@ -40,8 +45,8 @@ struct Key {
   KeyKind kind = KeyNone;
   char32_t codePoint = 0;  // KeyChar only
   bool ctrl = false;       // KeyEnter only: submit as if Ctrl were held
-  int32_t x = 0;           // KeyMousePress only: column, 1-based
-  int32_t y = 0;           // KeyMousePress only: row, 1-based
+  int32_t x = 0;           // KeyMousePress and the wheel: column, 1-based
+  int32_t y = 0;           // KeyMousePress and the wheel: row, 1-based
 };
 
 // One decoder per input stream. Every byte sequence gives a defined result: malformed UTF-8

@@ -76,12 +76,22 @@ EditorAction LineEditor::Apply(const Key& key) {
       return Action(ActRedraw);
     case KeyShowLast:
       return Action(ActShowLast);
-    case KeyMousePress: {
-      EditorAction action = Action(ActClick);
+    case KeyMousePress:
+    case KeyWheelUp:
+    case KeyWheelDown: {
+      EditorAction action = Action(key.kind == KeyMousePress ? ActClick
+                                   : key.kind == KeyWheelUp  ? ActWheelUp
+                                                             : ActWheelDown);
       action.x = key.x;
       action.y = key.y;
       return action;
     }
+    case KeyPageUp:
+      return Action(ActPageUp);
+    case KeyPageDown:
+      return Action(ActPageDown);
+    case KeySuspend:
+      return Action(ActSuspend);
     case KeyPasteStart:
       pasting = true;
       return Action(ActNone);
@@ -96,7 +106,23 @@ EditorAction LineEditor::Apply(const Key& key) {
 }
 
 void LineEditor::SetText(std::string_view utf8) {
-  text.clear();
+  text = ValidLine(utf8);
+  cursor = text.size();
+}
+
+bool LineEditor::Remember(std::string_view utf8) {
+  std::string line = ValidLine(utf8);
+  historyIndex = history.size();
+  if (line.empty() || (!history.empty() && history.back() == line)) return false;
+  if (history.size() == kMaxHistory) history.erase(history.begin());
+  history.push_back(std::move(line));
+  historyIndex = history.size();
+  return true;
+}
+
+// ValidLine: what a line may hold: valid UTF-8 without controls, at most kMaxTextBytes.
+std::string LineEditor::ValidLine(std::string_view utf8) {
+  std::string line;
   for (size_t pos = 0; pos < utf8.size();) {
     size_t length = 0;
     const char32_t c = DecodeUtf8(utf8, pos, &length);
@@ -104,10 +130,10 @@ void LineEditor::SetText(std::string_view utf8) {
     if (c < 0x20 || c == 0x7F) continue;  // a line holds no controls
     std::string encoded;
     AppendUtf8(encoded, c);
-    if (text.size() + encoded.size() > kMaxTextBytes) break;
-    text += encoded;
+    if (line.size() + encoded.size() > kMaxTextBytes) break;
+    line += encoded;
   }
-  cursor = text.size();
+  return line;
 }
 
 int32_t LineEditor::CursorColumn() const {
@@ -131,11 +157,7 @@ EditorAction LineEditor::Submit(bool ctrl) {
   text.clear();
   cursor = 0;
   draft.clear();
-  if (!action.line.empty() && (history.empty() || history.back() != action.line)) {
-    if (history.size() == kMaxHistory) history.erase(history.begin());
-    history.push_back(action.line);
-  }
-  historyIndex = history.size();
+  action.remembered = Remember(action.line);
   return action;
 }
 
