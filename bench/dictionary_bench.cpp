@@ -150,7 +150,8 @@ void BM_Lookup(benchmark::State& state) {
   const std::string line = LineOf(state.range(1));
   static char out[6001];
   int64_t found = 0;
-  for (auto _ : state) found += LookupAnswer(line.c_str(), PatternKey, out, 6000);
+  Dictionary dictionary;
+  for (auto _ : state) found += dictionary.LookupAnswer(line.c_str(), PatternKey, out, 6000);
   state.counters["found"] = static_cast<double>(found) / static_cast<double>(state.iterations());
 }
 
@@ -213,7 +214,8 @@ void BM_PeakMemory(benchmark::State& state) {
       std::fputs("5", f);  // resets VmHWM to the current resident size
       std::fclose(f);
     }
-    LookupAnswer(line.c_str(), PatternKey, out, 6000);
+    Dictionary dictionary;
+    dictionary.LookupAnswer(line.c_str(), PatternKey, out, 6000);
     state.counters["peak_KiB"] = static_cast<double>(KiBOf("VmHWM:") - before);
     state.counters["file_KiB"] = fileBytes / 1024;
   }

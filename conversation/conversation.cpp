@@ -1,7 +1,7 @@
 // conversation/conversation.cpp: submitted lines -> responses and the three-turn learning
 // dialogue, carried out through a ConversationHost.
-// Leaves this file: Conversation's operations. DrawResponse and ShowPrompt are
-// private. Tested by tests/conversation/conversation_test.cpp.
+// Leaves this file: Conversation's operations; DrawResponse and ShowPrompt are its private
+// steps. Tested by tests/conversation/conversation_test.cpp.
 #include "conversation/conversation.h"
 
 #include <cstring>
@@ -10,7 +10,6 @@ namespace mimoza {
 namespace {
 
 constexpr const char* kQuipFile = "Boke.dat";
-constexpr const char* kInfoCaption = "\x93\xE0\x97\x65";  // "内容"
 // A line this long (two double-byte characters) is worth offering for learning; anything
 // shorter that finds nothing is cleared instead.
 constexpr size_t kMinLearnBytes = 4;
@@ -21,17 +20,17 @@ constexpr int32_t kQuipRoll = 1;
 // Responses are fetched with a limit of a whole text buffer, so they need one byte more.
 using ResponseBuffer = char[kTextBufferSize + 1];
 
+}  // namespace
+
 // DrawResponse: the answer or quip of one turn, in every state. Returns whether either file
 // yielded one; response stays as it was when neither did.
-bool DrawResponse(const char* line, ResponseBuffer& response) {
+bool Conversation::DrawResponse(const char* line, char* response) {
   if (RandomInt(0, kQuipRollMax) == kQuipRoll) {
     return PickQuip(kQuipFile, response, kTextBufferSize);
   }
-  if (LookupAnswer(line, PatternKey, response, kTextBufferSize)) return true;
+  if (dictionary.LookupAnswer(line, PatternKey, response, kTextBufferSize)) return true;
   return PickQuip(kQuipFile, response, kTextBufferSize);
 }
-
-}  // namespace
 
 Conversation::Conversation(ConversationHost& theHost) : host(theHost) {}
 
@@ -39,7 +38,7 @@ Conversation::Conversation(ConversationHost& theHost) : host(theHost) {}
 // happens to match "<SMES0>" cannot rename the window; every later prompt uses patterns.
 void Conversation::OpenConversation() {
   ResponseBuffer title = {};
-  LookupOrSeed(kTitleKey.key, kTitleKey.defaultText, matchMode, title, kTextBufferSize);
+  dictionary.LookupOrSeed(kTitleKey.key, kTitleKey.defaultText, matchMode, title, kTextBufferSize);
   host.SetTitle(title);
   matchMode = PatternKey;
   state = Idle;  // an opening starts afresh; no learning dialogue carries over
@@ -49,7 +48,7 @@ void Conversation::OpenConversation() {
 // When the dictionary can be neither read nor appended, response keeps the turn's answer or
 // quip and that is shown in the prompt's place.
 void Conversation::ShowPrompt(const ReservedKey& key, char* response) {
-  LookupOrSeed(key.key, key.defaultText, matchMode, response, kTextBufferSize);
+  dictionary.LookupOrSeed(key.key, key.defaultText, matchMode, response, kTextBufferSize);
   host.SetResponseLine(response);
 }
 
@@ -77,7 +76,7 @@ void Conversation::SubmitLine(const char* line) {
       break;
     case AwaitingConsent:
       // Only a clear No refuses; a reply matching neither list counts as consent.
-      if (ClassifyReply(line) == No) {
+      if (ClassifyReply(dictionary, line) == No) {
         host.SetResponseLine("");
         state = Idle;
       } else {

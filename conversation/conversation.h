@@ -2,7 +2,7 @@
 // One Conversation per window (or terminal): it turns each submitted line into a response and
 // runs the three-turn learning dialogue. It reaches its host only through ConversationHost.
 // Leaves this file: ConversationState, ConversationHost, Conversation, FitLineLength,
-// kTextBufferSize, kMaxLineBytes. Tested by tests/conversation/conversation_test.cpp.
+// kTextBufferSize, kMaxLineBytes, kInfoCaption. Tested by tests/conversation/conversation_test.cpp.
 #pragma once
 
 #include <cstddef>
@@ -12,9 +12,12 @@
 
 namespace mimoza {
 
-// Text buffers of the conversation: 5999 bytes of text and a NUL.
-inline constexpr size_t kTextBufferSize = 6000;
-inline constexpr size_t kMaxLineBytes = kTextBufferSize - 1;
+// Text buffers of the conversation hold a whole line and a NUL.
+inline constexpr size_t kTextBufferSize = kLineBufferBytes;
+
+// The caption of the box that shows a whole response, "内容"; hosts that show an older response
+// in the same box use it too.
+inline constexpr char kInfoCaption[] = "\x93\xE0\x97\x65";
 
 enum ConversationState : int8_t {
   Idle = 0,             // no learning dialogue in progress
@@ -55,9 +58,11 @@ class Conversation {
   MatchMode CurrentMatchMode() const { return matchMode; }
 
  private:
+  bool DrawResponse(const char* line, char* response);
   void ShowPrompt(const ReservedKey& key, char* response);
 
   ConversationHost& host;
+  Dictionary dictionary;  // Dictionary.txt of the working directory, kept across turns
   ConversationState state = Idle;
   char pendingKey[kTextBufferSize] = {};    // the line that becomes a key once learned
   char lastResponse[kTextBufferSize] = {};  // the latest turn's response, for ShowLastResponse

@@ -1,40 +1,75 @@
-// fuzz/dictionary_fuzz.cpp: dictionary bytes and a subject -> LookupAnswer in both modes, and the
-// key screen's verdicts against the pattern matcher.
-// Input: one byte of output limit, the subject up to the first NUL (at most 6000 bytes), then the
-// dictionary text. The lookup runs over the text in memory, the same path as over the file.
+// fuzz/dictionary_fuzz.cpp: dictionary bytes and a subject -> the kept Dictionary's lookups
+// against the reference lookup over the whole text, in both modes and across edits of the file;
+// and the verdicts of a key's facts against the pattern matcher.
+// Input: one byte of output limit, one byte choosing the block size the file is read in, the
+// subject up to the first NUL (at most 6000 bytes), then the dictionary's bytes. The file is
+// Dictionary.txt in the working directory (scripts/run-fuzzers runs each target in a scratch
+// directory of its own).
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "knowledge/key_match.h"
 #include "knowledge/knowledge.h"
 #include "knowledge/knowledge_internal.h"
+#include "knowledge/subject_search.h"
+#include "knowledge/text_file.h"
 #include "pattern/pattern.h"
 
 namespace {
 
-// CheckScreen: a verdict given without compiling must be the matcher's own.
-void CheckScreen(const std::string& key, const std::string& subject) {
+void WriteFile(const std::string& bytes) {
+  std::FILE* f = std::fopen("Dictionary.txt", "wb");
+  if (f == nullptr) std::abort();
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+// Check: the kept dictionary answers as the reference does over the same bytes, read as text.
+void Check(mimoza::Dictionary& dictionary, const std::string& bytes, const std::string& subject,
+           uint32_t outLen) {
+  WriteFile(bytes);
+  std::string text = bytes;
+  text.resize(mimoza::FoldTextLineEnds(text.data(), text.size()));
+  for (mimoza::MatchMode mode : {mimoza::ExactKey, mimoza::PatternKey}) {
+    std::string expected(outLen + 2, '\x55');
+    std::string out(outLen + 2, '\x55');
+    mimoza::srand(1);
+    const bool reference = mimoza::LookupAnswerInText(text.data(), text.size(), subject.c_str(),
+                                                      mode, expected.data(), outLen);
+    mimoza::srand(1);
+    const bool found = dictionary.LookupAnswer(subject.c_str(), mode, out.data(), outLen);
+    if (found != reference || out != expected) std::abort();
+    // At most outLen bytes and a NUL, and nothing at all without an answer.
+    if (out[outLen + 1] != '\x55') std::abort();
+    if (!found && out != std::string(outLen + 2, '\x55')) std::abort();
+  }
+}
+
+// CheckFacts: a verdict given without compiling must be the matcher's own.
+void CheckFacts(const std::string& key, const std::string& subject) {
+  mimoza::PatternFacts facts;
+  if (!mimoza::ComputePatternFacts(key.c_str(), &facts)) return;
   mimoza::SubjectIndex index;
   mimoza::IndexSubject(subject.c_str(), &index);
-  const mimoza::KeyVerdict verdict = mimoza::JudgeKey(index, key.data(), key.size());
+  const mimoza::KeyVerdict verdict = mimoza::JudgeFacts(index, facts);
   if (verdict == mimoza::KeySearch) return;
-  mimoza::Pattern* pattern = mimoza::CompilePattern(key.c_str());
-  mimoza::MatchSpan* spans = nullptr;
-  const bool found = mimoza::SearchPattern(pattern, subject.c_str(), &spans, 0) > 0;
-  mimoza::FreeSpans(spans);
-  mimoza::FreePattern(pattern);
-  if (found != (verdict == mimoza::KeyMatch)) std::abort();
+  if (mimoza::MatchesPattern(key.c_str(), subject.c_str()) != (verdict == mimoza::KeyMatch)) {
+    std::abort();
+  }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 1) return 0;
+  if (size < 2) return 0;
   const uint32_t outLen = data[0];
-  const char* rest = reinterpret_cast<const char*>(data + 1);
-  const size_t restSize = size - 1;
+  // Small blocks put block ends inside tags and key texts.
+  const size_t kBlockSizes[] = {0, 1, 7, 64, 512};
+  const size_t blockBytes = kBlockSizes[data[1] % 5];
+  const char* rest = reinterpret_cast<const char*>(data + 2);
+  const size_t restSize = size - 2;
   const void* nul = std::memchr(rest, '\0', restSize);
   const size_t subjectSize = nul ? static_cast<size_t>(static_cast<const char*>(nul) - rest) : 0;
   if (subjectSize > 6000) return 0;
@@ -42,18 +77,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t textStart = nul ? subjectSize + 1 : 0;
   const std::string text(rest + textStart, restSize - textStart);
 
-  for (mimoza::MatchMode mode : {mimoza::ExactKey, mimoza::PatternKey}) {
-    std::string out(outLen + 2, '\x55');
-    mimoza::srand(1);
-    const bool found = mimoza::LookupAnswerInText(text.data(), text.size(), subject.c_str(), mode,
-                                                  out.data(), outLen);
-    // At most outLen bytes and a NUL, and nothing at all without an answer.
-    if (out[outLen + 1] != '\x55') std::abort();
-    if (found && std::strlen(out.c_str()) > outLen) std::abort();
-    if (!found && out != std::string(outLen + 2, '\x55')) std::abort();
-  }
+  // One dictionary sees the file, an edit of its second half, and an append: each lookup after a
+  // change reuses what it learned before.
+  mimoza::Dictionary dictionary(blockBytes);
+  Check(dictionary, text, subject, outLen);
+  std::string edited = text.substr(0, text.size() / 2);
+  for (size_t i = text.size(); i > text.size() / 2; --i) edited += text[i - 1];
+  Check(dictionary, edited, subject, outLen);
+  Check(dictionary, edited + "<KEY>" + subject + "</KEY>\r\n<ANS>a\r\nb</ANS>\r\n", subject,
+        outLen);
+  Check(dictionary, text, subject, outLen);
 
   // The dictionary bytes up to their first NUL, as a key of their own.
-  if (text.size() <= 200) CheckScreen(std::string(text.c_str()), subject);
+  if (text.size() <= 200) CheckFacts(std::string(text.c_str()), subject);
   return 0;
 }

@@ -15,10 +15,10 @@ constexpr uint32_t kMaxListBytes = 2999;
 
 // FetchList: the list stored under the reserved key, seeded with its default when missing.
 // False when the list could be neither read nor seeded.
-bool FetchList(const ReservedKey& reserved, char* list) {
-  if (LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes)) return true;
+bool FetchList(Dictionary& dictionary, const ReservedKey& reserved, char* list) {
+  if (dictionary.LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes)) return true;
   AppendEntry(reserved.key, reserved.defaultText);
-  return LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes);
+  return dictionary.LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes);
 }
 
 // DropTrailingBar: removes one "|" that ends the list as a character of its own; the second byte
@@ -33,33 +33,24 @@ void DropTrailingBar(char* list) {
   if (length > 0 && last == length - 1 && list[last] == '|') list[last] = '\0';
 }
 
-bool ListMatches(const char* list, const char* text) {
-  Pattern* pattern = CompilePattern(list);
-  MatchSpan* spans = nullptr;  // a failed search leaves it unwritten
-  const bool found = SearchPattern(pattern, text, &spans, 0) > 0;
-  FreeSpans(spans);
-  FreePattern(pattern);
-  return found;
-}
-
 }  // namespace
 
-ReplyKind ClassifyReply(const char* text) {
+ReplyKind ClassifyReply(Dictionary& dictionary, const char* text) {
   if (text == nullptr) return Neither;
   char yesList[kMaxListBytes + 1];
   char noList[kMaxListBytes + 1];
   // Both lists are always fetched (and seeded), whatever the first one does.
-  const bool haveYes = FetchList(kYesListKey, yesList);
-  const bool haveNo = FetchList(kNoListKey, noList);
+  const bool haveYes = FetchList(dictionary, kYesListKey, yesList);
+  const bool haveNo = FetchList(dictionary, kNoListKey, noList);
   ReplyKind kind = Neither;
   // A list that could not be had matches nothing; the no-list decides last.
   if (haveYes) {
     DropTrailingBar(yesList);
-    if (ListMatches(yesList, text)) kind = Yes;
+    if (MatchesPattern(yesList, text)) kind = Yes;
   }
   if (haveNo) {
     DropTrailingBar(noList);
-    if (ListMatches(noList, text)) kind = No;
+    if (MatchesPattern(noList, text)) kind = No;
   }
   return kind;
 }

@@ -1,14 +1,26 @@
-// knowledge/dictionary.cpp: Dictionary.txt text + subject -> one pooled answer; entries -> file.
-// Leaves this file: LookupAnswer, LookupAnswerInText, ExtractTagText, FindBytes, AppendEntry,
-// LookupOrSeed. The element scan, the answer walk and the answer table are private.
-// Tested by tests/knowledge/dictionary_test.cpp (in memory and on disk);
-// fuzzed by fuzz/dictionary_fuzz.cpp; measured by bench/dictionary_bench.cpp.
+// knowledge/dictionary.cpp: Dictionary.txt + subject -> one pooled answer; entries -> the file.
+// Leaves this file: Dictionary, LookupAnswerInText, ExtractTagText, AppendEntry. The key scan
+// and answer walk, over the whole text (the reference) and over the index, are private.
+// Tested by tests/knowledge/dictionary_test.cpp (in memory and on disk, the index against the
+// reference); fuzzed by fuzz/dictionary_fuzz.cpp; measured by bench/dictionary_bench.cpp.
+//
+// A lookup finds the first key element from the scan position ("<KEY", the first ">" after it,
+// the first "</KEY>" after that), tests its key and, when it matches, walks its answers: each
+// from the next "<ANS>"; only an exact "<KEY>" before the following "<ANS>" ends them (the key
+// scan then resumes at the last answer's "</ANS>"), and the next "<ANS>" is looked for from the
+// first byte of the current answer's text, so a "<ANS>" inside an answer starts another. A key
+// with no answer before the next key thus collects the answers that follow it: files edited by
+// hand may rely on that. The same steps run over the whole text, and over the index's tables.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
-#include "knowledge/key_match.h"
+#include "knowledge/dictionary_index.h"
+#include "knowledge/facts_cache.h"
 #include "knowledge/knowledge.h"
 #include "knowledge/knowledge_internal.h"
+#include "knowledge/subject_search.h"
 #include "knowledge/text_file.h"
 #include "pattern/pattern.h"
 
@@ -16,12 +28,6 @@ namespace mimoza {
 namespace {
 
 constexpr char kDictionaryFile[] = "Dictionary.txt";
-constexpr char kAnswerOpen[] = "<ANS>";
-constexpr char kAnswerClose[] = "</ANS>";
-constexpr char kExactKeyOpen[] = "<KEY>";  // only this exact tag ends a key's answers
-constexpr size_t kAnswerOpenLength = sizeof kAnswerOpen - 1;
-constexpr size_t kAnswerCloseLength = sizeof kAnswerClose - 1;
-constexpr size_t kExactKeyOpenLength = sizeof kExactKeyOpen - 1;
 
 // Tag names are short ASCII words ("KEY"); a longer name finds no element.
 constexpr size_t kMaxTagNameLength = 16;
@@ -56,11 +62,11 @@ bool FindElement(const char* from, const char* name, const char* end, ElementVie
   return true;
 }
 
-// The answers collected by one lookup, as the first byte of each answer's text; the closing tag
-// is found again for the one answer drawn. Grows as answers come, so a lookup that collects few
+// The answers collected by one lookup, as the offset of each answer's text; the closing tag is
+// found again for the one answer drawn. Grows as answers come, so a lookup that collects few
 // answers stays small.
 struct AnswerTable {
-  const char** starts = nullptr;
+  uint32_t* starts = nullptr;
   int32_t count = 0;
   int32_t capacity = 0;
   bool outOfMemory = false;
@@ -73,11 +79,11 @@ struct AnswerTable {
   bool Full() const { return count >= kMaxAnswers || outOfMemory; }
 
   // Add: stores an answer; false once the table is full or cannot grow.
-  bool Add(const char* start) {
+  bool Add(uint64_t start) {
     if (Full()) return false;
     if (count == capacity) {
       const int32_t grown = capacity == 0 ? 64 : capacity * 2;
-      auto* more = static_cast<const char**>(
+      auto* more = static_cast<uint32_t*>(
           std::realloc(static_cast<void*>(starts), static_cast<size_t>(grown) * sizeof *starts));
       if (more == nullptr) {
         outOfMemory = true;
@@ -86,28 +92,107 @@ struct AnswerTable {
       starts = more;
       capacity = grown;
     }
-    starts[count++] = start;
+    starts[count++] = static_cast<uint32_t>(start);
     return true;
   }
+  // Found: whether the lookup found answers. Memory running out while answers were collected
+  // gives no answer rather than a draw from a pool that lacks some of them.
+  bool Found() const { return count > 0 && !outOfMemory; }
 };
 
-// Everything one lookup works with.
-struct Lookup {
-  const char* end;  // end of the dictionary text
-  const char* subject;
-  size_t subjectLength;
+// The subject of one lookup.
+struct Subject {
+  const char* text;
+  size_t length;
   MatchMode mode;
-  SubjectIndex index;  // the subject prepared for the byte searches of pattern keys
-  AnswerTable answers;
-  char keyText[kMaxKeyBytes + 1];  // a key handed to the pattern matcher, NUL-terminated
+  SubjectIndex index;  // prepared for the byte searches of pattern keys
 };
 
-// KeyMatches: whether the key text key[0, length) (no NUL inside) matches the lookup's subject.
-bool KeyMatches(Lookup& lookup, const char* key, size_t length) {
-  if (lookup.mode == ExactKey) {
-    return length == lookup.subjectLength && std::memcmp(key, lookup.subject, length) == 0;
+// ExactMatches: the key text and the subject compare equal as whole texts.
+bool ExactMatches(const Subject& subject, const char* key, size_t length) {
+  return length == subject.length && std::memcmp(key, subject.text, length) == 0;
+}
+
+// CompiledMatches: the key text key[0, length) compiled and searched in the subject.
+bool CompiledMatches(const Subject& subject, const char* key, size_t length) {
+  char text[kMaxKeyBytes + 1];
+  if (length > kMaxKeyBytes) return false;
+  std::memcpy(text, key, length);
+  text[length] = '\0';
+  return MatchesPattern(text, subject.text);
+}
+
+// ScanText: the key scan and the answer walk over text[0, length), each key text (folded, cut to
+// kMaxKeyBytes and at a NUL) tested by keyMatches(key, keyLength).
+template <typename KeyMatches>
+void ScanText(const char* text, size_t length, KeyMatches keyMatches, AnswerTable& answers) {
+  const char* end = text + length;
+  const char* scan = text;
+  while (scan < end && !answers.Full()) {
+    ElementView key{};
+    if (!FindElement(scan, "KEY", end, &key)) return;
+    scan = key.after;
+    size_t keyLength = static_cast<size_t>(key.close - key.text);
+    if (keyLength > kMaxKeyBytes) keyLength = kMaxKeyBytes;
+    const void* nul = std::memchr(key.text, '\0', keyLength);
+    if (nul != nullptr) keyLength = static_cast<size_t>(static_cast<const char*>(nul) - key.text);
+    if (!keyMatches(key.text, keyLength)) continue;
+    if (scan >= end) return;
+    // The answer walk.
+    for (const char* walk = scan;;) {
+      const char* open = FindBytes(walk, kAnswerOpenTag.data(), kAnswerOpenTag.size(), end);
+      if (open == nullptr) return;
+      const char* start = open + kAnswerOpenTag.size();
+      const char* close = FindBytes(start, kAnswerCloseTag.data(), kAnswerCloseTag.size(), end);
+      if (!answers.Add(static_cast<uint64_t>(start - text)) || close == nullptr) return;
+      const char* nextOpen = FindBytes(close, kAnswerOpenTag.data(), kAnswerOpenTag.size(), end);
+      if (nextOpen == nullptr) return;
+      // A "<KEY>" before nextOpen ends before it too ("<KEY>" ends in ">", "<ANS>" starts with
+      // "<"), so the search need not look past nextOpen; that keeps long answer lists linear.
+      if (FindBytes(close, kExactKeyTag.data(), kExactKeyTag.size(), nextOpen) != nullptr) {
+        scan = close;
+        break;
+      }
+      walk = start;
+    }
   }
-  switch (JudgeKey(lookup.index, key, length)) {
+}
+
+// CopyFolded: out gets the first outLen bytes of the folded text of stored[0, count) (a NUL
+// ending it early), the rest of its first outLen bytes zero, and a NUL.
+void CopyFolded(char* stored, size_t count, char* out, uint32_t outLen) {
+  const size_t length = FoldTextLineEnds(stored, count);
+  std::memset(out, 0, outLen);
+  CopyBounded(out, stored, length < outLen ? static_cast<uint32_t>(length) : outLen);
+}
+
+// FirstAtOrAfter: the first position in a sorted table at or after offset, or kNoPosition.
+uint32_t FirstAtOrAfter(const std::vector<uint32_t>& positions, uint64_t offset) {
+  auto at = std::lower_bound(positions.begin(), positions.end(), offset,
+                             [](uint32_t p, uint64_t o) { return p < o; });
+  return at == positions.end() ? kNoPosition : *at;
+}
+
+}  // namespace
+
+// Everything a Dictionary keeps between lookups.
+struct Dictionary::State {
+  explicit State(size_t blockBytes) : index(cache, blockBytes) {}
+
+  bool KeyMatches(Subject& subject, const KeyElement& key);
+  bool LookupIndexed(RawFile& file, Subject& subject, char* out, uint32_t outLen);
+  bool LookupWholeText(Subject& subject, char* out, uint32_t outLen);
+
+  FactsCache cache;
+  DictionaryIndex index;
+};
+
+bool Dictionary::State::KeyMatches(Subject& subject, const KeyElement& key) {
+  const char* text = index.KeyText(key);
+  if (subject.mode == ExactKey) return ExactMatches(subject, text, key.length);
+  if (key.plain) return SubjectContains(subject.index, text, key.length);
+  if (key.entry == FactsCache::kNone) return CompiledMatches(subject, text, key.length);
+  switch (JudgeFacts(subject.index, cache.Facts(key.entry))) {
     case KeyMatch:
       return true;
     case KeyNoMatch:
@@ -115,77 +200,124 @@ bool KeyMatches(Lookup& lookup, const char* key, size_t length) {
     case KeySearch:
       break;
   }
-  std::memcpy(lookup.keyText, key, length);
-  lookup.keyText[length] = '\0';
-  Pattern* pattern = CompilePattern(lookup.keyText);
-  MatchSpan* spans = nullptr;  // a failed search leaves it unwritten
-  const bool found = SearchPattern(pattern, lookup.subject, &spans, 0) > 0;
-  FreeSpans(spans);
-  FreePattern(pattern);
-  return found;
+  return PatternFound(cache.Compiled(key.entry), subject.text);
 }
 
-enum WalkEnd : int8_t {
-  WalkNextKey,  // the key's answers are complete; the key scan goes on
-  WalkStop,     // nothing further can be collected
-};
-
-// WalkAnswers: collects the answers of a matched key from walk onwards; *scan becomes the place
-// where the key scan resumes. Each answer is taken from the next "<ANS>"; only an exact "<KEY>"
-// before the following "<ANS>" ends the key's answers, and the next "<ANS>" is looked for from
-// the first byte of the current answer's text (so a "<ANS>" inside an answer starts another).
-// A key with no answer before the next key thus collects the answers that follow it: files
-// edited by hand may rely on that.
-WalkEnd WalkAnswers(Lookup& lookup, const char* walk, const char** scan) {
-  const char* end = lookup.end;
-  for (;;) {
-    const char* open = FindBytes(walk, kAnswerOpen, kAnswerOpenLength, end);
-    if (open == nullptr) return WalkStop;
-    const char* start = open + kAnswerOpenLength;
-    const char* close = FindBytes(start, kAnswerClose, kAnswerCloseLength, end);
-    if (!lookup.answers.Add(start)) return WalkStop;
-    if (close == nullptr) return WalkStop;
-    const char* nextOpen = FindBytes(close, kAnswerOpen, kAnswerOpenLength, end);
-    if (nextOpen == nullptr) return WalkStop;
-    // A "<KEY>" before nextOpen ends before it too ("<KEY>" ends in ">", "<ANS>" starts with
-    // "<"), so the search need not look past nextOpen; that keeps long answer lists linear.
-    if (FindBytes(close, kExactKeyOpen, kExactKeyOpenLength, nextOpen) != nullptr) {
-      *scan = close;
-      return WalkNextKey;
+// LookupIndexed: the key scan and the answer walk over the index's tables (the same steps as
+// ScanText), then the drawn answer read from the file.
+bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, char* out, uint32_t outLen) {
+  const std::vector<KeyElement>& keys = index.Keys();
+  const std::vector<uint32_t>& opens = index.AnswerOpens();
+  const std::vector<uint32_t>& closes = index.AnswerCloses();
+  const uint64_t length = index.Length();
+  AnswerTable answers;
+  size_t k = 0;  // the scan position only moves forward, and so does the key it finds
+  uint64_t scan = 0;
+  while (scan < length && !answers.Full()) {
+    while (k < keys.size() && keys[k].open < scan) ++k;
+    if (k == keys.size() || keys[k].close == kNoPosition) break;
+    const KeyElement& key = keys[k];
+    scan = key.close + kKeyCloseTag.size();
+    if (!KeyMatches(subject, key)) continue;
+    if (scan >= length) break;
+    bool nextKey = false;
+    for (uint64_t walk = scan; !nextKey;) {
+      const uint32_t open = FirstAtOrAfter(opens, walk);
+      if (open == kNoPosition) break;
+      const uint64_t start = uint64_t{open} + kAnswerOpenTag.size();
+      const uint32_t close = FirstAtOrAfter(closes, start);
+      if (!answers.Add(start) || close == kNoPosition) break;
+      const uint32_t nextOpen = FirstAtOrAfter(opens, close);
+      if (nextOpen == kNoPosition) break;
+      // An exact "<KEY>" between this answer's close and the next "<ANS>" ends the answers.
+      auto e = std::lower_bound(
+          keys.begin(), keys.end(), close,
+          [](const KeyElement& element, uint32_t at) { return element.open < at; });
+      for (; e != keys.end() && e->open < nextOpen && !nextKey; ++e) nextKey = e->exact;
+      if (nextKey) scan = close;
+      walk = start;
     }
-    walk = start;
+    if (!nextKey) break;
   }
+  if (!answers.Found()) return false;
+  const int32_t chosen = RandomInt(0, answers.count - 1);
+  const uint64_t start = answers.starts[chosen];
+  const uint32_t close = FirstAtOrAfter(closes, start);
+  const uint64_t end = close == kNoPosition ? length : close;
+  // Folding takes at most two stored bytes to one: this many give the first outLen text bytes.
+  const uint64_t want = std::min<uint64_t>(end - start, 2 * uint64_t{outLen} + 2);
+  std::unique_ptr<char[]> stored(new (std::nothrow) char[static_cast<size_t>(want) + 1]);
+  if (stored == nullptr) return false;
+  const int64_t got = file.ReadAt(start, stored.get(), static_cast<size_t>(want));
+  if (got < 0) return false;
+  CopyFolded(stored.get(), static_cast<size_t>(got), out, outLen);
+  return true;
 }
 
-// CopyAnswer: draws one collected answer and copies it into out.
-void CopyAnswer(const Lookup& lookup, char* out, uint32_t outLen) {
-  const int32_t chosen = RandomInt(0, lookup.answers.count - 1);
-  const char* start = lookup.answers.starts[chosen];
-  const char* close = FindBytes(start, kAnswerClose, kAnswerCloseLength, lookup.end);
-  if (close == nullptr) close = lookup.end;  // an unclosed answer runs to the end of the text
-  const auto bytes = static_cast<size_t>(close - start);
+// LookupWholeText: for a file the index cannot describe: read whole, the same scan over it,
+// each key still tested with the facts kept in the cache.
+bool Dictionary::State::LookupWholeText(Subject& subject, char* out, uint32_t outLen) {
+  TextBuffer text;
+  if (!ReadTextFile(kDictionaryFile, &text)) return false;
+  AnswerTable answers;
+  ScanText(
+      text.bytes, text.length,
+      [&](const char* key, size_t keyLength) {
+        if (subject.mode == ExactKey) return ExactMatches(subject, key, keyLength);
+        const uint32_t entry = cache.Acquire(key, keyLength);
+        if (entry == FactsCache::kNone) return CompiledMatches(subject, key, keyLength);
+        KeyVerdict verdict = JudgeFacts(subject.index, cache.Facts(entry));
+        if (verdict == KeySearch) {
+          verdict = PatternFound(cache.Compiled(entry), subject.text) ? KeyMatch : KeyNoMatch;
+        }
+        cache.Release(entry);
+        return verdict == KeyMatch;
+      },
+      answers);
+  if (!answers.Found()) return false;
+  const int32_t chosen = RandomInt(0, answers.count - 1);
+  char* start = text.bytes + answers.starts[chosen];
+  const char* end = text.bytes + text.length;
+  const char* close = FindBytes(start, kAnswerCloseTag.data(), kAnswerCloseTag.size(), end);
+  // The text is already folded: copy it as it is.
+  const auto bytes = static_cast<size_t>((close != nullptr ? close : end) - start);
   std::memset(out, 0, outLen);
   CopyBounded(out, start, bytes < outLen ? static_cast<uint32_t>(bytes) : outLen);
+  return true;
 }
 
-// ContainsText: whether the NUL-terminated text contains needle.
-bool ContainsText(const char* text, const char* needle) {
-  return std::strstr(text, needle) != nullptr;
-}
+Dictionary::Dictionary(size_t blockBytes) : state(new (std::nothrow) State(blockBytes)) {}
 
-}  // namespace
+Dictionary::~Dictionary() = default;
 
-const char* FindBytes(const char* from, const char* needle, size_t needleLen, const char* end) {
-  if (from == nullptr || end == nullptr || needle == nullptr || from > end) return nullptr;
-  if (needleLen == 0) return from;
-  if (static_cast<size_t>(end - from) < needleLen) return nullptr;
-  const char* last = end - needleLen;
-  for (const char* at = from; at <= last; ++at) {
-    at = static_cast<const char*>(std::memchr(at, needle[0], static_cast<size_t>(last - at) + 1));
-    if (at == nullptr) return nullptr;
-    if (std::memcmp(at + 1, needle + 1, needleLen - 1) == 0) return at;
+bool Dictionary::LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen) {
+  if (subject == nullptr || out == nullptr) return false;
+  if (mode != ExactKey && mode != PatternKey) return false;  // no key matches
+  if (state == nullptr) return false;
+  Subject lookup{subject, std::strlen(subject), mode, {}};
+  if (mode == PatternKey) IndexSubject(subject, &lookup.index);
+  RawFile file;
+  if (!file.Open(kDictionaryFile)) return false;
+  switch (state->index.Refresh(file)) {
+    case DictionaryIndex::Indexed:
+      return state->LookupIndexed(file, lookup, out, outLen);
+    case DictionaryIndex::NeedsWholeText:
+      return state->LookupWholeText(lookup, out, outLen);
+    case DictionaryIndex::Unreadable:
+      break;
   }
-  return nullptr;
+  return false;
+}
+
+void Dictionary::LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
+                              uint32_t outLen) {
+  if (LookupAnswer(key, mode, out, outLen)) return;
+  AppendEntry(key, defaultAnswer);
+  LookupAnswer(key, mode, out, outLen);
+}
+
+size_t Dictionary::MemoryBytes() const {
+  return state == nullptr ? 0 : state->index.MemoryBytes() + state->cache.MemoryBytes();
 }
 
 const char* ExtractTagText(const char* from, const char* tagName, const char* end, char* out,
@@ -204,41 +336,24 @@ bool LookupAnswerInText(const char* text, size_t length, const char* subject, Ma
                         char* out, uint32_t outLen) {
   if (text == nullptr || subject == nullptr || out == nullptr) return false;
   if (mode != ExactKey && mode != PatternKey) return false;  // no key matches
-  Lookup lookup{};
-  lookup.end = text + length;
-  lookup.subject = subject;
-  lookup.subjectLength = std::strlen(subject);
-  lookup.mode = mode;
-  if (mode == PatternKey) IndexSubject(subject, &lookup.index);
-
-  const char* scan = text;
-  while (scan < lookup.end && !lookup.answers.Full()) {
-    ElementView key{};
-    if (!FindElement(scan, "KEY", lookup.end, &key)) break;
-    scan = key.after;
-    // The key text: at most kMaxKeyBytes bytes, ending early at a NUL.
-    size_t keyLength = static_cast<size_t>(key.close - key.text);
-    if (keyLength > kMaxKeyBytes) keyLength = kMaxKeyBytes;
-    const void* nul = std::memchr(key.text, '\0', keyLength);
-    if (nul != nullptr) keyLength = static_cast<size_t>(static_cast<const char*>(nul) - key.text);
-    if (!KeyMatches(lookup, key.text, keyLength)) continue;
-    if (scan >= lookup.end) break;
-    if (WalkAnswers(lookup, scan, &scan) == WalkStop) break;
-  }
-
-  // Memory running out while answers were collected gives no answer rather than a draw from a
-  // pool that lacks some of them.
-  const bool found = lookup.answers.count > 0 && !lookup.answers.outOfMemory;
-  if (found) CopyAnswer(lookup, out, outLen);
-  return found;
-}
-
-bool LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen) {
-  if (subject == nullptr || out == nullptr) return false;
-  if (mode != ExactKey && mode != PatternKey) return false;
-  TextBuffer text;
-  if (!ReadTextFile(kDictionaryFile, &text)) return false;
-  return LookupAnswerInText(text.bytes, text.length, subject, mode, out, outLen);
+  const Subject lookup{subject, std::strlen(subject), mode, {}};
+  AnswerTable answers;
+  ScanText(
+      text, length,
+      [&](const char* key, size_t keyLength) {
+        return mode == ExactKey ? ExactMatches(lookup, key, keyLength)
+                                : CompiledMatches(lookup, key, keyLength);
+      },
+      answers);
+  if (!answers.Found()) return false;
+  const int32_t chosen = RandomInt(0, answers.count - 1);
+  const char* start = text + answers.starts[chosen];
+  const char* end = text + length;
+  const char* close = FindBytes(start, kAnswerCloseTag.data(), kAnswerCloseTag.size(), end);
+  const auto bytes = static_cast<size_t>((close != nullptr ? close : end) - start);
+  std::memset(out, 0, outLen);
+  CopyBounded(out, start, bytes < outLen ? static_cast<uint32_t>(bytes) : outLen);
+  return true;
 }
 
 bool AppendEntry(const char* key, const char* answer) {
@@ -246,40 +361,30 @@ bool AppendEntry(const char* key, const char* answer) {
   // No escaping exists, so a text holding a tag would shift every element after it, and a byte
   // 0x1A would end the readable text there: every later entry would be lost to every lookup.
   const char kTextEnd[] = {0x1A, '\0'};
-  if (ContainsText(key, "</KEY>") || ContainsText(key, "<KEY") || ContainsText(key, "<ANS>") ||
-      ContainsText(key, kTextEnd)) {
-    return false;
+  for (const char* tag :
+       {kKeyCloseTag.data(), kKeyOpenTag.data(), kAnswerOpenTag.data(), kTextEnd}) {
+    if (std::strstr(key, tag) != nullptr) return false;
   }
-  if (ContainsText(answer, "</ANS>") || ContainsText(answer, "<KEY") ||
-      ContainsText(answer, "<ANS>") || ContainsText(answer, kTextEnd)) {
-    return false;
+  for (const char* tag :
+       {kAnswerCloseTag.data(), kKeyOpenTag.data(), kAnswerOpenTag.data(), kTextEnd}) {
+    if (std::strstr(answer, tag) != nullptr) return false;
   }
   const size_t keyLength = std::strlen(key);
   const size_t answerLength = std::strlen(answer);
   // "<KEY>" key "</KEY>\n" "<ANS>" answer "</ANS>\n": both lines in one write.
-  const size_t length = keyLength + answerLength + 24;
-  char* entry = static_cast<char*>(std::malloc(length + 1));
+  const size_t length = kExactKeyTag.size() + keyLength + kKeyCloseTag.size() + 1 +
+                        kAnswerOpenTag.size() + answerLength + kAnswerCloseTag.size() + 1;
+  std::unique_ptr<char[]> entry(new (std::nothrow) char[length]);
   if (entry == nullptr) return false;
-  char* at = entry;
-  auto put = [&at](const char* bytes, size_t count) {
-    std::memcpy(at, bytes, count);
-    at += count;
-  };
-  put("<KEY>", 5);
-  put(key, keyLength);
-  put("</KEY>\n<ANS>", 12);
-  put(answer, answerLength);
-  put("</ANS>\n", 7);
-  const bool stored = AppendTextFile(kDictionaryFile, entry, static_cast<size_t>(at - entry));
-  std::free(entry);
-  return stored;
-}
-
-void LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
-                  uint32_t outLen) {
-  if (LookupAnswer(key, mode, out, outLen)) return;
-  AppendEntry(key, defaultAnswer);
-  LookupAnswer(key, mode, out, outLen);
+  char* at = entry.get();
+  for (const std::string_view piece :
+       {kExactKeyTag, std::string_view(key, keyLength), kKeyCloseTag, std::string_view("\n"),
+        kAnswerOpenTag, std::string_view(answer, answerLength), kAnswerCloseTag,
+        std::string_view("\n")}) {
+    std::memcpy(at, piece.data(), piece.size());
+    at += piece.size();
+  }
+  return AppendTextFile(kDictionaryFile, entry.get(), length);
 }
 
 }  // namespace mimoza

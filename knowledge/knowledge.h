@@ -6,7 +6,9 @@
 // n + 1 bytes) and leaves the buffer untouched when it finds nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace mimoza {
 
@@ -22,6 +24,11 @@ enum ReplyKind : int8_t {
   Yes = 1,      // the yes-list matches and the no-list does not
   No = 2,       // the no-list matches, whatever the yes-list does
 };
+
+// A line the user submits holds at most this many bytes; texts fetched for it (answers, quips,
+// prompts) and keys learned from it hold one more, which is also the size of a text buffer.
+inline constexpr size_t kMaxLineBytes = 5999;
+inline constexpr size_t kLineBufferBytes = kMaxLineBytes + 1;
 
 // A reserved dictionary key and the built-in default seeded under it when it is missing.
 // The texts are code page 932 bytes.
@@ -57,23 +64,44 @@ void CopyBounded(char* dst, const char* src, uint32_t n);
 // Returns false, leaving out untouched, when the file cannot be opened or read.
 bool PickQuip(const char* fileName, char* out, uint32_t outLen);
 
-// LookupAnswer: pools the answers of every key of Dictionary.txt that matches subject and copies
-// one drawn at random into out. Returns false, leaving out untouched, when none matched or the
-// file cannot be read.
-bool LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen);
-
 // AppendEntry: appends one key/answer entry to Dictionary.txt with a single write.
 // Returns false, leaving the file as it was, when the text could break the file's tags or the
 // write fails.
 bool AppendEntry(const char* key, const char* answer);
 
-// LookupOrSeed: LookupAnswer, and when that finds nothing, appends the default under the key and
-// looks up once more. out stays untouched when nothing can be read or stored.
-void LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
-                  uint32_t outLen);
+// Dictionary: Dictionary.txt in the working directory, and what was learned about it kept from
+// one lookup to the next: where its keys and answers stand, and each key's facts, so that a
+// lookup costs little more than reading the file. The file is still read whole by every lookup,
+// so an edit or an append, by this process or any other, takes effect on the next one. One per
+// data directory, used by one thread at a time.
+class Dictionary {
+ public:
+  // blockBytes: the size of the blocks the file is read and compared in (0: the default).
+  explicit Dictionary(size_t blockBytes = 0);
+  Dictionary(const Dictionary&) = delete;
+  Dictionary& operator=(const Dictionary&) = delete;
+  ~Dictionary();
+
+  // LookupAnswer: pools the answers of every key that matches subject and copies one drawn at
+  // random into out. Returns false, leaving out untouched, when none matched or the file cannot
+  // be read.
+  bool LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen);
+
+  // LookupOrSeed: LookupAnswer, and when that finds nothing, appends the default under the key
+  // and looks up once more. out stays untouched when nothing can be read or stored.
+  void LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
+                    uint32_t outLen);
+
+  // MemoryBytes: what the dictionary keeps between lookups.
+  size_t MemoryBytes() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state;
+};
 
 // ClassifyReply: searches the dictionary's yes-list and no-list in the reply; the no-list decides
 // last. A null reply is Neither.
-ReplyKind ClassifyReply(const char* text);
+ReplyKind ClassifyReply(Dictionary& dictionary, const char* text);
 
 }  // namespace mimoza

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "knowledge/knowledge.h"
 
@@ -15,11 +16,24 @@ namespace mimoza {
 // Capacities of one lookup and one pick. Further answers and lines are ignored.
 constexpr int32_t kMaxAnswers = 65536;    // far beyond any hand-kept dictionary's pool for a line
 constexpr int32_t kMaxQuipLines = 60000;  // a quip file is a hand-edited list of one-liners
-constexpr uint32_t kMaxKeyBytes = 6000;   // keys are learned from input lines of 5999 bytes
+constexpr uint32_t kMaxKeyBytes = kLineBufferBytes;  // keys are learned from input lines
+
+// The tags of Dictionary.txt. A key element opens with "<KEY" and any bytes up to the first ">"
+// (the system writes "<KEY>"); only an exact "<KEY>" ends the answers of the key before it.
+inline constexpr std::string_view kKeyOpenTag = "<KEY";
+inline constexpr std::string_view kExactKeyTag = "<KEY>";
+inline constexpr std::string_view kKeyCloseTag = "</KEY>";
+inline constexpr std::string_view kAnswerOpenTag = "<ANS>";
+inline constexpr std::string_view kAnswerCloseTag = "</ANS>";
 
 // FindBytes: the first position p at or after from with needle[0, needleLen) at p and
 // p + needleLen not past end; null when from is null or there is none.
 const char* FindBytes(const char* from, const char* needle, size_t needleLen, const char* end);
+
+// HashBytes: a 64-bit hash of bytes[0, length) under seed, four lanes at a time so that hashing a
+// whole dictionary file costs little next to reading it. Not cryptographic: it tells texts and
+// file blocks apart, and the seed differs between processes.
+uint64_t HashBytes(const void* bytes, size_t length, uint64_t seed);
 
 // ExtractTagText: finds the next element named tagName ("<" tagName, any bytes up to the first
 // ">", the text, then "</" tagName ">") that opens at or after from and closes before end, copies
@@ -28,7 +42,8 @@ const char* FindBytes(const char* from, const char* needle, size_t needleLen, co
 const char* ExtractTagText(const char* from, const char* tagName, const char* end, char* out,
                            uint32_t outLen);
 
-// LookupAnswerInText: LookupAnswer over text[0, length) instead of Dictionary.txt.
+// LookupAnswerInText: the reference lookup: every key of text[0, length) (a text as read, its
+// line ends folded) compiled and searched, as Dictionary::LookupAnswer must answer.
 bool LookupAnswerInText(const char* text, size_t length, const char* subject, MatchMode mode,
                         char* out, uint32_t outLen);
 

@@ -1,9 +1,10 @@
 // knowledge/random.cpp: the process-wide generator state -> random integers; byte helpers.
-// Leaves this file: srand, rand, RandomInt, FindByte, CopyBounded.
+// Leaves this file: srand, rand, RandomInt, FindByte, FindBytes, HashBytes, CopyBounded.
 // Tested by tests/knowledge/random_quips_test.cpp.
 #include <cstring>
 
 #include "knowledge/knowledge.h"
+#include "knowledge/knowledge_internal.h"
 
 namespace mimoza {
 namespace {
@@ -43,6 +44,57 @@ int32_t RandomInt(int32_t lo, int32_t hi) {
 const char* FindByte(const char* from, char byte, const char* end) {
   if (from == nullptr || end == nullptr || from >= end) return nullptr;
   return static_cast<const char*>(std::memchr(from, byte, static_cast<size_t>(end - from)));
+}
+
+const char* FindBytes(const char* from, const char* needle, size_t needleLen, const char* end) {
+  if (from == nullptr || end == nullptr || needle == nullptr || from > end) return nullptr;
+  if (needleLen == 0) return from;
+  if (static_cast<size_t>(end - from) < needleLen) return nullptr;
+  const char* last = end - needleLen;
+  for (const char* at = from; at <= last; ++at) {
+    at = static_cast<const char*>(std::memchr(at, needle[0], static_cast<size_t>(last - at) + 1));
+    if (at == nullptr) return nullptr;
+    if (std::memcmp(at + 1, needle + 1, needleLen - 1) == 0) return at;
+  }
+  return nullptr;
+}
+
+namespace {
+
+constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
+constexpr uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
+constexpr uint64_t kPrime3 = 0x165667B19E3779F9ull;
+
+uint64_t RotateLeft(uint64_t x, int bits) { return (x << bits) | (x >> (64 - bits)); }
+
+uint64_t Round(uint64_t lane, uint64_t word) {
+  return RotateLeft(lane + word * kPrime2, 31) * kPrime1;
+}
+
+uint64_t Word(const unsigned char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+}  // namespace
+
+uint64_t HashBytes(const void* bytes, size_t length, uint64_t seed) {
+  const auto* p = static_cast<const unsigned char*>(bytes);
+  uint64_t lanes[4] = {seed + kPrime1 + kPrime2, seed + kPrime2, seed, seed - kPrime1};
+  size_t at = 0;
+  for (; at + 32 <= length; at += 32) {
+    for (int i = 0; i < 4; ++i) lanes[i] = Round(lanes[i], Word(p + at + 8 * i));
+  }
+  uint64_t h = RotateLeft(lanes[0], 1) + RotateLeft(lanes[1], 7) + RotateLeft(lanes[2], 12) +
+               RotateLeft(lanes[3], 18) + length;
+  for (; at + 8 <= length; at += 8) h = RotateLeft(h ^ Round(0, Word(p + at)), 27) * kPrime1;
+  for (; at < length; ++at) h = RotateLeft(h ^ (p[at] * kPrime3), 11) * kPrime1;
+  h ^= h >> 33;
+  h *= kPrime2;
+  h ^= h >> 29;
+  h *= kPrime3;
+  return h ^ (h >> 32);
 }
 
 void CopyBounded(char* dst, const char* src, uint32_t n) {

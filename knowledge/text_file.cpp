@@ -1,5 +1,5 @@
 // knowledge/text_file.cpp: file bytes <-> text (CR LF folding, 0x1A end, one-write appends).
-// Leaves this file: TextBuffer, ReadTextFile, FoldTextLineEnds, AppendTextFile.
+// Leaves this file: TextBuffer, RawFile, ReadTextFile, FoldTextLineEnds, AppendTextFile.
 // Tested by tests/knowledge/text_file_test.cpp, appends also by dictionary_test.cpp there.
 #include "knowledge/text_file.h"
 
@@ -28,8 +28,10 @@ namespace {
 using FileStat = struct _stat64;
 int OpenForReading(const char* name) { return _open(name, _O_RDONLY | _O_BINARY); }
 int StatOpenFile(int fd, FileStat* st) { return _fstat64(fd, st); }
-// Windows reads take an unsigned int count; callers pass at most kMaxChunk.
-long ReadSome(int fd, char* into, size_t count) {
+// Windows reads take an unsigned int count; callers pass at most kMaxChunk. The C library has
+// no positioned read: seek, then read (one thread reads a file at a time).
+long ReadSomeAt(int fd, uint64_t offset, char* into, size_t count) {
+  if (_lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0) return -1;
   return _read(fd, into, static_cast<unsigned>(count));
 }
 void CloseFile(int fd) { _close(fd); }
@@ -67,7 +69,9 @@ using FileStat = struct stat;
 // the regular files that are read afterwards.
 int OpenForReading(const char* name) { return open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC); }
 int StatOpenFile(int fd, FileStat* st) { return fstat(fd, st); }
-long ReadSome(int fd, char* into, size_t count) { return static_cast<long>(read(fd, into, count)); }
+long ReadSomeAt(int fd, uint64_t offset, char* into, size_t count) {
+  return static_cast<long>(pread(fd, into, count, static_cast<off_t>(offset)));
+}
 void CloseFile(int fd) { close(fd); }
 
 // AppendBytes: one write at the end of the file, flushed; cut back when it falls short.
@@ -132,42 +136,59 @@ size_t FoldTextLineEnds(char* bytes, size_t length) {
   return kept;
 }
 
+RawFile::~RawFile() {
+  if (fd >= 0) CloseFile(fd);
+}
+
+bool RawFile::Open(const char* fileName) {
+  if (fd >= 0) CloseFile(fd);
+  fd = -1;
+  size = 0;
+  if (fileName == nullptr) return false;
+  const int opened = OpenForReading(fileName);
+  if (opened < 0) return false;
+  FileStat st{};
+  if (StatOpenFile(opened, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG || st.st_size < 0 ||
+      static_cast<uint64_t>(st.st_size) > kMaxTextBytes) {
+    CloseFile(opened);
+    return false;
+  }
+  fd = opened;
+  size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+int64_t RawFile::ReadAt(uint64_t offset, char* into, size_t count) {
+  if (fd < 0) return -1;
+  size_t got = 0;
+  while (got < count) {
+    const size_t want = count - got < kMaxChunk ? count - got : kMaxChunk;
+    const long n = ReadSomeAt(fd, offset + got, into + got, want);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(got);
+}
+
 bool ReadTextFile(const char* fileName, TextBuffer* text) {
   std::free(text->bytes);
   text->bytes = nullptr;
   text->length = 0;
-  if (fileName == nullptr) return false;
-  const int fd = OpenForReading(fileName);
-  if (fd < 0) return false;
-  FileStat st{};
-  if (StatOpenFile(fd, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG || st.st_size < 0 ||
-      static_cast<uint64_t>(st.st_size) > kMaxTextBytes) {
-    CloseFile(fd);
-    return false;
-  }
-  const auto size = static_cast<size_t>(st.st_size);
+  RawFile file;
+  if (!file.Open(fileName)) return false;
+  const auto size = static_cast<size_t>(file.Size());
   char* bytes = static_cast<char*>(std::malloc(size + 1));
-  if (bytes == nullptr) {
-    CloseFile(fd);
-    return false;
-  }
+  if (bytes == nullptr) return false;
   // The file may shrink or grow while it is read (another process appending): the text is what
   // the reads deliver, up to the length found at the start.
-  size_t got = 0;
-  while (got < size) {
-    const size_t want = size - got < kMaxChunk ? size - got : kMaxChunk;
-    const long n = ReadSome(fd, bytes + got, want);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      CloseFile(fd);
-      std::free(bytes);
-      return false;
-    }
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
+  const int64_t got = file.ReadAt(0, bytes, size);
+  if (got < 0) {
+    std::free(bytes);
+    return false;
   }
-  CloseFile(fd);
-  text->length = FoldTextLineEnds(bytes, got);
+  text->length = FoldTextLineEnds(bytes, static_cast<size_t>(got));
   bytes[text->length] = '\0';
   text->bytes = bytes;
   return true;

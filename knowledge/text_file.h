@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace mimoza {
 
@@ -19,6 +20,30 @@ struct TextBuffer {
   TextBuffer(const TextBuffer&) = delete;
   TextBuffer& operator=(const TextBuffer&) = delete;
   ~TextBuffer();
+};
+
+// RawFile: a regular file opened for reading its bytes as they are stored, at chosen offsets;
+// closed when the object goes. Several reads of one RawFile see one file, even when another
+// process renames a new file over its name meanwhile.
+class RawFile {
+ public:
+  RawFile() = default;
+  RawFile(const RawFile&) = delete;
+  RawFile& operator=(const RawFile&) = delete;
+  ~RawFile();
+
+  // Open: opens fileName when it is a regular file (never waiting, as opening a FIFO would).
+  // False when it is missing, is no regular file, is too large to address or cannot be opened.
+  bool Open(const char* fileName);
+  // Size: the file's length when it was opened.
+  uint64_t Size() const { return size; }
+  // ReadAt: reads up to count bytes at offset into into; fewer only at the end of the file.
+  // Returns the number read, or -1 when reading fails.
+  int64_t ReadAt(uint64_t offset, char* into, size_t count);
+
+ private:
+  int fd = -1;
+  uint64_t size = 0;
 };
 
 // ReadTextFile: reads the regular file fileName whole into text as text.

@@ -1,8 +1,9 @@
 // pattern/automaton.cpp: syntax tree -> numbered-state automaton (Pattern), and pattern text ->
 // Pattern through the lexer and the parser.
-// Leaves this file: CompilePattern, FreePattern, BuildPattern, CountExtraStates, BuildFragment,
-// AddEdge, BuildStartFilter. NewPattern, CompileLiteral and LiteralText are private.
-// Tested by tests/pattern/automaton_test.cpp and tests/pattern/search_test.cpp.
+// Leaves this file: CompilePattern, FreePattern, PatternMemoryBytes, BuildPattern,
+// CountExtraStates, BuildFragment, AddEdge, BuildStartFilter. NewPattern, CompileLiteral and
+// LiteralText are private. Tested by tests/pattern/automaton_test.cpp and
+// tests/pattern/search_test.cpp.
 //
 // Both tree walks use an explicit stack: a run of concatenated items nests to the left, so the
 // tree is as deep as the pattern is long.
@@ -10,8 +11,8 @@
 
 #include <cstring>
 
+#include "pattern/class.h"
 #include "pattern/pattern.h"
-#include "pattern/search.h"
 
 namespace mimoza {
 namespace {
@@ -260,23 +261,6 @@ Pattern* NewPattern(int32_t count, int32_t groupSlots) {
   return pattern;
 }
 
-// PlainTextLength: the number of characters of text when every one of them is a literal (no
-// metacharacter, no lone lead byte at the end), else 0.
-int32_t PlainTextLength(const char* text) {
-  int32_t characters = 0;
-  for (auto t = reinterpret_cast<const unsigned char*>(text); *t != 0; ++characters) {
-    if (IsLeadByte(*t)) {
-      if (t[1] == 0) return 0;
-      t += 2;
-    } else if (std::strchr("()*+?{}.[]^$|\\", *t) != nullptr) {
-      return 0;
-    } else {
-      ++t;
-    }
-  }
-  return characters;
-}
-
 // CompileLiteral: for a text of n literal characters, the automaton the parser and
 // BuildFragment would make, without a tree: the concatenations nest to the left, so the
 // character k (from 1) leads from state t(k - 1) to t(k), where t(0) = 0, t(n) = 1 and
@@ -328,16 +312,19 @@ Pattern* BuildPattern(PatternLexer& lexer) {
 Pattern* CompilePattern(const char* text) {
   if (text == nullptr) return nullptr;
   // Most keys are plain text: they skip the lexer, the parser and the tree.
-  if (int32_t characters = PlainTextLength(text)) return CompileLiteral(text, characters);
+  if (int32_t characters = PlainTextCharacters(text, std::strlen(text))) {
+    return CompileLiteral(text, characters);
+  }
   // The record lives on this frame: its first tree block covers a usual key without a heap call.
-  PatternLexer lexer;
-  lexer.cursor = text;
-  NextToken(lexer);
-  lexer.root = ParseAlternation(lexer);
   // The tree dies with the lexer's arena; freeing it node by node would only cost time.
-  return lexer.failed ? nullptr : BuildPattern(lexer);
+  PatternLexer lexer;
+  return ParsePattern(lexer, text) ? BuildPattern(lexer) : nullptr;
 }
 
 void FreePattern(Pattern* pattern) { delete pattern; }
+
+size_t PatternMemoryBytes(const Pattern* pattern) {
+  return pattern == nullptr ? 0 : sizeof(Pattern) + pattern->arena.HeapBytes();
+}
 
 }  // namespace mimoza

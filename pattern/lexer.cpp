@@ -1,7 +1,7 @@
 // pattern/lexer.cpp: pattern text -> tokens (code page 932 bytes in, PatternToken kinds with
 // their payload out).
-// Leaves this file: NextToken, DecodeEscape, HexValue, DupText.
-// Tested by tests/pattern/lexer_test.cpp.
+// Leaves this file: NextToken, IsMetacharacter, PlainTextCharacters, DecodeEscape, HexValue,
+// DupText. Tested by tests/pattern/lexer_test.cpp.
 #include "pattern/lexer.h"
 
 #include <climits>
@@ -153,49 +153,22 @@ void ReadEscape(PatternLexer& lexer) {
   }
 }
 
-// RecogniseToken: the kind of the token at `at` and the length of its text, by kTokenTexts in
-// kind order (the switch tests each two-byte text before its one-byte prefix).
+// RecogniseToken: the kind of the token at `at` and the length of its text: the first kind (in
+// kind order) whose whole text starts there. Every two-byte text comes before its one-byte
+// prefix, so "*?" wins over "*".
 PatternToken RecogniseToken(const char* at, int32_t* length) {
   *length = 1;
-  auto two = [&](PatternToken pair, PatternToken single) {
-    if (at[1] == '?') {
+  if (!kMetacharacters.isMeta[static_cast<unsigned char>(*at)]) return TokChar;
+  for (int32_t kind = TokGroupOpen; kind < TokEnd; ++kind) {
+    const char* text = kTokenTexts[kind];
+    if (text[0] != at[0]) continue;
+    if (text[1] == '\0') return static_cast<PatternToken>(kind);
+    if (text[1] == at[1]) {
       *length = 2;
-      return pair;
+      return static_cast<PatternToken>(kind);
     }
-    return single;
-  };
-  switch (*at) {
-    case '(':
-      return TokGroupOpen;
-    case ')':
-      return TokGroupClose;
-    case '*':
-      return two(TokLazyStar, TokStar);
-    case '+':
-      return two(TokLazyPlus, TokPlus);
-    case '?':
-      return two(TokLazyOptional, TokOptional);
-    case '}':
-      return two(TokLazyRepeat, TokRepeat);
-    case '{':
-      return TokBraceOpen;
-    case '.':
-      return TokDot;
-    case '[':
-      return TokClassOpen;
-    case ']':
-      return TokClass;
-    case '^':
-      return TokLineStart;
-    case '$':
-      return TokLineEnd;
-    case '|':
-      return TokBar;
-    case '\\':
-      return TokEscape;
-    default:
-      return TokChar;
   }
+  return TokChar;  // not reached: every metacharacter is the text of some kind
 }
 
 }  // namespace
@@ -236,6 +209,24 @@ void NextToken(PatternLexer& lexer) {
     default:
       break;  // stray "}", "}?" and "]" keep the record's counts and class text
   }
+}
+
+bool IsMetacharacter(unsigned char c) { return kMetacharacters.isMeta[c]; }
+
+int32_t PlainTextCharacters(const char* text, size_t length) {
+  int32_t characters = 0;
+  const auto* t = reinterpret_cast<const unsigned char*>(text);
+  for (size_t at = 0; at < length; ++characters) {
+    if (IsLeadByte(t[at])) {
+      if (at + 1 >= length) return 0;
+      at += 2;
+    } else if (kMetacharacters.isMeta[t[at]]) {
+      return 0;
+    } else {
+      ++at;
+    }
+  }
+  return characters;
 }
 
 const char* DecodeEscape(EscapeMode mode, const char* at, char* out) {

@@ -1,15 +1,17 @@
 // pattern/lexer.h: pattern text -> tokens, one per NextToken call; the escape decoder and the
 // small text helpers shared by the later stages.
-// Leaves this file: PatternToken, kTokenTexts, EscapeMode, PatternLexer, NextToken,
-// DecodeEscape, HexValue, DupText, and the limits kClassTextLimit, kEscapeOutputBytes,
-// kMaxPatternNodes, kMaxPatternStates.
-// Tested by tests/pattern/lexer_test.cpp.
+// Leaves this file: PatternToken, kTokenTexts, kMetacharacters, IsMetacharacter (declared in
+// pattern/pattern.h), EscapeMode, PatternLexer, NextToken, PlainTextCharacters, DecodeEscape,
+// HexValue, DupText. The limits it applies are in pattern/limits.h. Tested by
+// tests/pattern/lexer_test.cpp.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "pattern/limits.h"
 #include "pattern/memory.h"
+#include "pattern/pattern.h"
 
 namespace mimoza {
 
@@ -45,21 +47,26 @@ inline constexpr const char* kTokenTexts[] = {"c", "(", ")", "*?", "+?", "??", "
                                               "{", "}", ".", "[",  "]",  "^",  "$",  "|", "\\", ""};
 static_assert(sizeof(kTokenTexts) / sizeof(kTokenTexts[0]) == TokEnd + 1);
 
+// The bytes that start a token other than a literal: the first bytes of the texts of kinds
+// TokGroupOpen to TokEscape. Derived from kTokenTexts, so that everything that asks whether a
+// text is plain (the plain-text fast path, the key facts, the tests' key vocabulary) reads the
+// language exactly as the lexer does.
+struct MetacharacterTable {
+  bool isMeta[256];
+};
+constexpr MetacharacterTable MakeMetacharacterTable() {
+  MetacharacterTable table{};
+  for (int32_t kind = TokGroupOpen; kind < TokEnd; ++kind) {
+    table.isMeta[static_cast<unsigned char>(kTokenTexts[kind][0])] = true;
+  }
+  return table;
+}
+inline constexpr MetacharacterTable kMetacharacters = MakeMetacharacterTable();
+
 enum EscapeMode : int32_t {
   KeepClassEscapes = 0,    // inside brackets: "\d" ... "\W" and "\\" stay two bytes
   ExpandClassEscapes = 1,  // outside brackets and in the class test: they become class texts
 };
-
-// A class text holds at most this many bytes (plus its NUL): one byte covers every single-byte
-// value, and no class a person writes by hand comes near it.
-inline constexpr int32_t kClassTextLimit = 255;
-// DecodeEscape writes at most 11 bytes of text ("^0-9a-zA-Z_") and a NUL.
-inline constexpr size_t kEscapeOutputBytes = 12;
-// A pattern whose expanded syntax tree (every copy of a repeat counted) or automaton passes this
-// many nodes or states compiles to null: far beyond any key a person teaches (a few dozen), and
-// small enough that a search over a 5999-byte line stays in the tens of milliseconds.
-inline constexpr int32_t kMaxPatternNodes = 100000;
-inline constexpr int32_t kMaxPatternStates = 100000;
 
 // The state of one compilation, shared by the lexer and the parser.
 // treeBlock is raw storage for the arena and is left uninitialised on purpose.
@@ -87,6 +94,10 @@ struct PatternLexer {
 // NextToken: reads the token at cursor into the record and advances past it. Never fails; once
 // the text is used up every call gives TokEnd and cursor stays on the NUL.
 void NextToken(PatternLexer& lexer);
+
+// PlainTextCharacters: the number of characters of text[0, length) when every one of them is a
+// literal (no metacharacter, no lead byte standing last without its second byte), else 0.
+int32_t PlainTextCharacters(const char* text, size_t length);
 
 // DecodeEscape: decodes the escape at `at` (a backslash followed by a byte other than NUL) into
 // out (kEscapeOutputBytes bytes, NUL-terminated) and returns the first byte after it. "\x" with

@@ -40,6 +40,9 @@ class Arena {
     return block;
   }
 
+  // HeapBytes: the bytes this arena took from the heap (its first block excluded).
+  size_t HeapBytes() const { return heapBytes; }
+
   // AllocateZeroed: like Allocate, with every byte 0.
   void* AllocateZeroed(size_t size) {
     void* block = Allocate(size);
@@ -63,6 +66,7 @@ class Arena {
     auto* chunk = reinterpret_cast<Chunk*>(raw);
     chunk->next = chunks;
     chunks = chunk;
+    heapBytes += sizeof(Chunk) + want;
     cursor = raw + sizeof(Chunk);
     limit = cursor + want;
     if (nextChunk < kLargestChunk) nextChunk *= 2;
@@ -73,6 +77,7 @@ class Arena {
   unsigned char* limit = nullptr;   // end of the current block
   Chunk* chunks = nullptr;          // heap chunks, newest first
   size_t nextChunk = 4096;          // size of the next heap chunk
+  size_t heapBytes = 0;             // taken from the heap so far
 };
 
 // WorkStack: an explicit stack for the walks that would otherwise recurse as deep as the

@@ -1,8 +1,7 @@
 // pattern/parser.cpp: tokens -> syntax tree (PatternNode), quantifiers and counted repeats
 // expanded into Star, LazyStar, Alt, Concat and Empty.
-// Leaves this file: ParseAlternation, ParseSequence, ParseQuantified, ParseAtom, NewNode,
-// CopyTree, FreeTree.
-// Tested by tests/pattern/parser_test.cpp.
+// Leaves this file: ParsePattern, ParseAlternation, ParseSequence, ParseQuantified, ParseAtom,
+// NewNode, CopyTree, FreeTree. Tested by tests/pattern/parser_test.cpp.
 //
 // Nothing here recurses: group nesting is an explicit stack of open groups and the tree walks
 // use WorkStack, so neither a long pattern nor deep nesting can exhaust the thread's stack.
@@ -151,6 +150,13 @@ void FreeTree(PatternLexer& lexer, PatternNode* node) {
     --lexer.liveNodes;
     node = right;
   }
+}
+
+bool ParsePattern(PatternLexer& lexer, const char* text) {
+  lexer.cursor = text;
+  NextToken(lexer);
+  lexer.root = ParseAlternation(lexer);
+  return !lexer.failed;
 }
 
 // atom -> char | class | "^" | "$" (a group is opened by ParseAlternation itself)

@@ -1,7 +1,6 @@
 // pattern/parser.h: tokens -> syntax tree, with every quantifier expanded.
-// Leaves this file: NodeKind, PatternNode, ParseAlternation, ParseSequence, ParseQuantified,
-// ParseAtom, NewNode, CopyTree, FreeTree.
-// Tested by tests/pattern/parser_test.cpp.
+// Leaves this file: NodeKind, PatternNode, ParsePattern, ParseAlternation, ParseSequence,
+// ParseQuantified, ParseAtom, NewNode, CopyTree, FreeTree. Tested by tests/pattern/parser_test.cpp.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +32,10 @@ struct PatternNode {
   PatternNode* right;     // NodeConcat, NodeAlt: second child
   const char* classText;  // NodeClass
 };
+
+// ParsePattern: primes the lexer on text and parses the whole of it into lexer.root. False when
+// a size bound was passed or memory ran out (the pattern then compiles to null).
+bool ParsePattern(PatternLexer& lexer, const char* text);
 
 // ParseAlternation: the whole tree of the tokens from the current one, or null when the lexer's
 // failed flag is set (a size bound was passed or memory ran out).

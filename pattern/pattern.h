@@ -5,7 +5,9 @@
 // matches. Nothing here throws, prints or keeps global state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace mimoza {
 
@@ -14,6 +16,17 @@ namespace mimoza {
 inline bool IsLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
+
+// CharacterLength: the bytes of the character at s (s[0] is not the NUL): 2 for a lead byte and
+// its second byte, 1 for anything else, a lead byte right before the NUL included. Every walk
+// over a subject steps by this rule: the search's and the key screen's alike.
+inline size_t CharacterLength(const unsigned char* s) {
+  return IsLeadByte(s[0]) && s[1] != 0 ? 2 : 1;
+}
+
+// IsMetacharacter: whether a byte starts a token other than a literal character in a pattern
+// text (outside a two-byte character, whose second byte is always literal).
+bool IsMetacharacter(unsigned char c);
 
 struct Pattern;  // a compiled automaton; private to the pattern library
 
@@ -41,5 +54,97 @@ int32_t SearchPattern(const Pattern* pattern, const char* subject, MatchSpan** s
 
 // FreeSpans: releases a span array from SearchPattern; null does nothing.
 void FreeSpans(MatchSpan* spans);
+
+// PatternMemoryBytes: the memory a compiled pattern holds, for callers that bound a cache of
+// them; 0 for null.
+size_t PatternMemoryBytes(const Pattern* pattern);
+
+// An owner that frees its Pattern, for the callers that keep compiled patterns.
+struct PatternDeleter {
+  void operator()(Pattern* pattern) const { FreePattern(pattern); }
+};
+using PatternPtr = std::unique_ptr<Pattern, PatternDeleter>;
+
+// PatternFound: whether the pattern (null never matches) matches inside subject, case-sensitive;
+// for the callers that ask only whether, so the spans are released at once.
+bool PatternFound(const Pattern* pattern, const char* subject);
+
+// MatchesPattern: compiles text, searches it inside subject and frees both.
+bool MatchesPattern(const char* text, const char* subject);
+
+// ---- What a pattern text tells without searching -----------------------------------------
+// The key facts of a pattern, computed from the same lexer and parser the compiler uses, by one
+// bottom-up walk over the parsed tree: the literal texts any match must contain, the finite set
+// of texts it can match when there are few, and the "texts, one starred character, texts" form.
+// A caller with many patterns and one subject settles most patterns by byte searches with them.
+
+inline constexpr int32_t kMaxFactsTexts = 16;      // a finite language with more is not listed
+inline constexpr int32_t kMaxFactsClauses = 4;     // a sequence keeps its most selective clauses
+inline constexpr int32_t kMaxFactsNeedles = 8;     // a clause of more needles rules out too little
+inline constexpr size_t kMaxFactsTextBytes = 512;  // longer needles are cut; longer texts unknown
+// Pattern texts longer than this get no facts (ComputePatternFacts fails): a key is at most a
+// line, and the facts' offsets are two bytes.
+inline constexpr size_t kMaxFactsSourceBytes = 8192;
+
+// A text of PatternFacts: length bytes, inside its storage.
+struct FactsText {
+  const char* bytes;
+  size_t length;
+};
+
+class PatternFacts {
+ public:
+  // Texts: when textCount >= 0, the pattern matches a subject exactly when the subject contains
+  // one of these texts (an empty one matches every non-empty subject); none: it never matches.
+  // -1: not known (infinitely many, too many, or an anchor decides).
+  int8_t textCount = -1;
+  // Clauses, when textCount is -1: every subject the pattern matches contains one needle of each
+  // clause.
+  int8_t clauseCount = 0;
+  int8_t clauseSizes[kMaxFactsClauses] = {};
+  // The star form: the pattern is a sequence of finitely many prefix texts, then any number of
+  // one starred character (of the starred characters, or any character when starAny), then
+  // finitely many suffix texts. It matches where a prefix is followed by such characters and then
+  // a suffix.
+  bool starForm = false;
+  bool starAny = false;
+  int8_t prefixCount = 0;
+  int8_t starCount = 0;  // starred characters, one or two bytes each
+  int8_t suffixCount = 0;
+
+  // Source: the pattern text the facts are of.
+  FactsText Source() const { return At(0); }
+  FactsText Text(int32_t i) const { return At(1 + i); }
+  FactsText Needle(int32_t clause, int32_t i) const;
+  FactsText Prefix(int32_t i) const { return At(NeedlesEnd() + i); }
+  FactsText StarChar(int32_t i) const { return At(NeedlesEnd() + prefixCount + i); }
+  FactsText Suffix(int32_t i) const { return At(NeedlesEnd() + prefixCount + starCount + i); }
+  // MemoryBytes: what the record holds on the heap, for callers that bound a cache of them.
+  size_t MemoryBytes() const { return storageBytes; }
+
+  // Store: keeps copies of the source and of the texts, in the order texts, clause needles,
+  // prefixes, starred characters, suffixes (the counts above say how many of each). False when
+  // memory runs out.
+  bool Store(FactsText source, const FactsText* texts, int32_t count);
+
+ private:
+  FactsText At(int32_t i) const;
+  int32_t NeedlesEnd() const;
+  // One block, so a record costs one allocation: the end offset of every text (two bytes each),
+  // then the bytes of the source and of the texts.
+  std::unique_ptr<char[]> storage;
+  uint32_t storageBytes = 0;
+  int32_t stored = 0;
+};
+
+// ComputePatternFacts: the facts of a NUL-terminated pattern text. A pattern that compiles to
+// null (past a size bound) never matches, and its facts say so. Returns false, the facts saying
+// nothing, when memory runs out.
+bool ComputePatternFacts(const char* text, PatternFacts* facts);
+
+// IsPlainPattern: whether text[0, length) is a plain text: every character a literal, so the
+// pattern matches exactly where its bytes occur. The empty text is not plain (it matches at the
+// first position of every subject).
+bool IsPlainPattern(const char* text, size_t length);
 
 }  // namespace mimoza

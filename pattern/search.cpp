@@ -1,7 +1,7 @@
 // pattern/search.cpp: (Pattern, subject line) -> first match in try order, with group spans.
-// Leaves this file: SearchPattern, FreeSpans, SearchWith, ClassContains, ClassByteSet. MatchFrom
+// Leaves this file: SearchPattern, FreeSpans, PatternFound, MatchesPattern, SearchWith. MatchFrom
 // and the span log are private.
-// Tested by tests/pattern/search_test.cpp and tests/pattern/class_test.cpp.
+// Tested by tests/pattern/search_test.cpp.
 //
 // The walk is depth-first with an explicit stack of choice points, trying each state's edges in
 // list order. A (state, position) pair that failed once fails again whatever path reaches it, so
@@ -21,16 +21,15 @@
 #include <new>
 
 #include "pattern/automaton.h"
+#include "pattern/class.h"
 #include "pattern/lexer.h"
+#include "pattern/limits.h"
 #include "pattern/memory.h"
 
 namespace mimoza {
 namespace {
 
 constexpr uint32_t kNoMatch = ~uint32_t{0};
-// Positions are 32-bit offsets: a longer subject (the program's lines hold 5999 bytes) is
-// reported as no match.
-constexpr size_t kMaxSubjectBytes = 0x7FFFFFFF;
 // Pairs of a search must stay countable with room to spare; a bigger subject times a bigger
 // pattern is refused as no match (it could not be searched in time anyway).
 constexpr uint64_t kMaxPairs = uint64_t{1} << 40;
@@ -181,7 +180,7 @@ inline uint32_t Step(const MatchContext& context, const PatternEdge& edge, uint3
     holds = edge.charLead == c;
   }
   if (!holds) return kNoMatch;
-  return pos + ((IsLeadByte(c) && s[1] != 0) ? 2 : 1);
+  return pos + static_cast<uint32_t>(CharacterLength(s));
 }
 
 inline bool AcceptsAt(const MatchContext& context, uint32_t pos) {
@@ -398,27 +397,87 @@ uint32_t FirstStart(const MatchContext& context) {
   return NextStart(context, 0);
 }
 
-// PlainSearch: the reference: the plain ordered walk from every start position, spans written
-// as it goes and reset for each start.
-int32_t PlainSearch(MatchContext& context, MatchSpan* array, const char* subject) {
-  int32_t slots = context.pattern->groupSlots;
+// ReferenceSearch: the plain ordered walk from every start position, spans written as it goes
+// and reset for each start; the walk the bounded one must equal.
+int32_t ReferenceSearch(MatchContext& context, const char* subject, MatchSpan** spans) {
+  const int32_t slots = context.pattern->groupSlots;
+  auto* array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
+  if (array == nullptr) return 0;
+  context.spans = array;
   // Every start position is tried, without the start filter, so that the tests check it too.
   const bool byLine = context.pattern->lineStartAnchored == 1;
   for (uint32_t start = 0; subject[start] != '\0';
        start = byLine ? NextLineStart(context.subject, start) : start + 1) {
     for (int32_t i = 0; i < slots; ++i) array[i] = MatchSpan{nullptr, nullptr};
-    uint32_t end = MatchFrom(context, context.pattern->startState, start);
-    if (context.failed) return 0;
+    const uint32_t end = MatchFrom(context, context.pattern->startState, start);
+    if (context.failed) break;
     if (end != kNoMatch) {
       array[0] = MatchSpan{subject + start, subject + end};
+      *spans = array;
       return slots;
     }
   }
+  delete[] array;
   return 0;
+}
+
+// LiteralSearch: a pattern that is one plain text is found where its bytes first occur (see
+// LiteralText in pattern/automaton.cpp).
+int32_t LiteralSearch(const Pattern& pattern, const char* subject, MatchSpan** spans) {
+  const char* found = std::strstr(subject, pattern.literal);
+  if (found == nullptr) return 0;
+  auto* array = new (std::nothrow) MatchSpan[static_cast<size_t>(pattern.groupSlots)]();
+  if (array == nullptr) return 0;
+  array[0] = MatchSpan{found, found + std::strlen(pattern.literal)};
+  *spans = array;
+  return pattern.groupSlots;
+}
+
+// BoundedSearch: the first pass finds the match, with failed pairs shared by all start
+// positions and spans written as they go, like the plain walk does. When the winning start's
+// walk skipped pairs the plain walk would have walked again (writing spans), a second pass from
+// that start logs the span writes (it takes the same path), and resolving the log gives the
+// plain walk's spans for that start.
+int32_t BoundedSearch(MatchContext& context, const char* subject, size_t length,
+                      MatchSpan** spans) {
+  const Pattern& pattern = *context.pattern;
+  const int32_t slots = pattern.groupSlots;
+  MatchSpan* array = nullptr;
+  if (pattern.hasGroupEdges) {
+    array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)];
+    if (array == nullptr) return 0;
+    context.spans = array;
+  }
+  uint32_t start = FirstStart(context);
+  uint32_t end = kNoMatch;
+  for (; subject[start] != '\0'; start = NextStart(context, start)) {
+    for (int32_t i = 0; array != nullptr && i < slots; ++i) array[i] = MatchSpan{};
+    context.skipped = false;
+    end = MatchFrom(context, pattern.startState, start);
+    if (end != kNoMatch || context.failed) break;
+  }
+  bool found = end != kNoMatch && !context.failed;
+  if (found && array == nullptr) {
+    array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
+    found = array != nullptr;
+  } else if (found && context.skipped) {
+    for (int32_t i = 0; i < slots; ++i) array[i] = MatchSpan{};
+    context.logging = true;
+    found = PrepareMarks(context, length) && MatchFrom(context, pattern.startState, start) == end &&
+            !context.failed && ResolveSpans(context, array);
+  }
+  if (!found) {
+    delete[] array;  // null when nothing was allocated
+    return 0;
+  }
+  array[0] = MatchSpan{subject + start, subject + end};
+  *spans = array;
+  return slots;
 }
 
 }  // namespace
 
+// SearchWith: dispatches to the reference walk, the literal search or the bounded walk.
 int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** spans,
                    int32_t ignoreCase, SearchWalk walk, SearchStats* stats) {
   if (stats != nullptr) {
@@ -428,82 +487,25 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
   if (pattern == nullptr || subject == nullptr || spans == nullptr || subject[0] == '\0') {
     return 0;
   }
-  size_t length = std::strlen(subject);
+  const size_t length = std::strlen(subject);
   if (length > kMaxSubjectBytes) return 0;
+  if (walk != WalkPlain && pattern->literal != nullptr && ignoreCase != 1) {
+    return LiteralSearch(*pattern, subject, spans);
+  }
   MatchContext context;
   context.pattern = pattern;
-  context.spans = nullptr;
   context.ignoreCase = ignoreCase;
   context.subject = reinterpret_cast<const unsigned char*>(subject);
   context.stateCount = static_cast<uint64_t>(pattern->stateCount);
   context.plain = walk == WalkPlain;
-  context.logging = false;
-  context.failed = false;
-  context.skipped = false;
-  context.steps = 0;
   context.maxSteps = stats != nullptr ? stats->maxSteps : 0;
   if (!PrepareMarks(context, length)) return 0;
-  int32_t slots = pattern->groupSlots;
-  MatchSpan* array = nullptr;
-  int32_t result = 0;
-  if (context.plain) {
-    array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
-    if (array == nullptr) return 0;
-    context.spans = array;
-    result = PlainSearch(context, array, subject);
-  } else if (pattern->literal != nullptr && ignoreCase != 1) {
-    // A plain text is found where its bytes first occur (see LiteralText).
-    if (const char* found = std::strstr(subject, pattern->literal)) {
-      array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
-      if (array == nullptr) return 0;
-      array[0] = MatchSpan{found, found + std::strlen(pattern->literal)};
-      result = slots;
-    }
-  } else {
-    // First pass: find the match, with failed pairs shared by all start positions. Spans are
-    // written as they go, like the plain walk does.
-    if (pattern->hasGroupEdges) {
-      array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)];
-      if (array == nullptr) return 0;
-      context.spans = array;
-    }
-    uint32_t start = FirstStart(context);
-    uint32_t end = kNoMatch;
-    for (; subject[start] != '\0'; start = NextStart(context, start)) {
-      for (int32_t i = 0; array != nullptr && i < slots; ++i) array[i] = MatchSpan{};
-      context.skipped = false;
-      end = MatchFrom(context, pattern->startState, start);
-      if (end != kNoMatch || context.failed) break;
-    }
-    if (end != kNoMatch && !context.failed) {
-      result = slots;
-      if (array == nullptr) {
-        array = new (std::nothrow) MatchSpan[static_cast<size_t>(slots)]();
-        if (array == nullptr) return 0;
-      } else if (context.skipped) {
-        // The walk skipped pairs the plain walk would have walked again, writing spans. A second
-        // pass from the winning start logs the span writes (it takes the same path), and
-        // resolving the log gives the plain walk's spans for that start.
-        for (int32_t i = 0; i < slots; ++i) array[i] = MatchSpan{};
-        context.logging = true;
-        if (!PrepareMarks(context, length) ||
-            MatchFrom(context, pattern->startState, start) != end || context.failed ||
-            !ResolveSpans(context, array)) {
-          result = 0;
-        }
-      }
-      array[0] = MatchSpan{subject + start, subject + end};
-    }
-  }
+  const int32_t result = context.plain ? ReferenceSearch(context, subject, spans)
+                                       : BoundedSearch(context, subject, length, spans);
   if (stats != nullptr) {
     stats->steps = context.steps;
     stats->gaveUp = context.maxSteps != 0 && context.steps >= context.maxSteps;
   }
-  if (result == 0) {
-    delete[] array;  // null when nothing was allocated
-    return 0;
-  }
-  *spans = array;
   return result;
 }
 
@@ -514,85 +516,16 @@ int32_t SearchPattern(const Pattern* pattern, const char* subject, MatchSpan** s
 
 void FreeSpans(MatchSpan* spans) { delete[] spans; }
 
-bool ClassByteSet(const char* text, uint8_t* set) {
-  auto t = reinterpret_cast<const unsigned char*>(text);
-  for (const unsigned char* b = t; *b != 0; ++b) {
-    if (IsLeadByte(*b)) return false;
-  }
-  uint8_t own[32] = {};
-  // add: sets the bits low..high, whole bytes at a time (the class of "." spans 255 of them).
-  auto add = [&](unsigned low, unsigned high) {
-    while (low <= high && (low & 7) != 0) {
-      own[low >> 3] = static_cast<uint8_t>(own[low >> 3] | (1u << (low & 7)));
-      ++low;
-    }
-    while (low + 7 <= high) {
-      own[low >> 3] = 0xFF;
-      low += 8;
-    }
-    for (; low <= high; ++low)
-      own[low >> 3] = static_cast<uint8_t>(own[low >> 3] | (1u << (low & 7)));
-  };
-  bool negated = t[0] == '^';
-  if (negated) ++t;
-  // The same items, in the same order of recognition, as ClassContains.
-  while (t[0] != 0) {
-    if (t[1] == '-' && t[2] != 0) {
-      add(t[0], t[2]);
-      t += 3;
-    } else if (t[0] == '\\' && t[1] != 0) {
-      char expanded[kEscapeOutputBytes];
-      t = reinterpret_cast<const unsigned char*>(
-          DecodeEscape(ExpandClassEscapes, reinterpret_cast<const char*>(t), expanded));
-      uint8_t nested[32];
-      if (!ClassByteSet(expanded, nested)) return false;
-      for (int i = 0; i < 32; ++i) own[i] = static_cast<uint8_t>(own[i] | nested[i]);
-    } else {
-      add(t[0], t[0]);
-      ++t;
-    }
-  }
-  for (int i = 0; i < 32; ++i) set[i] = static_cast<uint8_t>(negated ? ~own[i] : own[i]);
-  return true;
+bool PatternFound(const Pattern* pattern, const char* subject) {
+  MatchSpan* spans = nullptr;  // a failed search leaves it unwritten
+  const bool found = SearchPattern(pattern, subject, &spans, 0) > 0;
+  FreeSpans(spans);
+  return found;
 }
 
-int32_t ClassContains(const char* text, const char* s) {
-  auto t = reinterpret_cast<const unsigned char*>(text);
-  auto c = reinterpret_cast<const unsigned char*>(s);
-  bool negated = t[0] == '^';
-  if (negated) ++t;
-  int32_t found = 0;
-  while (found == 0 && t[0] != 0) {
-    if (IsLeadByte(t[0])) {
-      if (t[1] == 0) {
-        // A lone lead byte ends the text: a two-byte literal whose second byte is the NUL.
-        found = (c[0] == t[0] && c[1] == 0) ? 1 : 0;
-        break;
-      }
-      if (t[2] == '-' && IsLeadByte(t[3])) {
-        // Lead and trail bytes each lie between their own bounds.
-        found = (t[0] <= c[0] && c[0] <= t[3] && t[1] <= c[1] && c[1] <= t[4]) ? 1 : 0;
-        if (t[4] == 0) break;
-        t += 5;
-      } else {
-        found = (c[0] == t[0] && c[1] == t[1]) ? 1 : 0;
-        t += 2;
-      }
-    } else if (t[1] == '-' && t[2] != 0) {
-      found = (t[0] <= c[0] && c[0] <= t[2]) ? 1 : 0;
-      t += 3;
-    } else if (t[0] == '\\' && t[1] != 0) {
-      // The expanded escapes are plain class texts, so this nests one level at most.
-      char expanded[kEscapeOutputBytes];
-      t = reinterpret_cast<const unsigned char*>(
-          DecodeEscape(ExpandClassEscapes, reinterpret_cast<const char*>(t), expanded));
-      found = ClassContains(expanded, s);
-    } else {
-      found = c[0] == t[0] ? 1 : 0;
-      ++t;
-    }
-  }
-  return negated ? 1 - found : found;
+bool MatchesPattern(const char* text, const char* subject) {
+  const PatternPtr pattern(CompilePattern(text));
+  return PatternFound(pattern.get(), subject);
 }
 
 }  // namespace mimoza

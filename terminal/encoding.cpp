@@ -1,6 +1,6 @@
 // terminal/encoding.cpp: UTF-8 terminal text <-> code page 932 core text, through iconv.
-// Leaves this file: ToCp932, ToUtf8, CutToLine. Utf8CharLength, Cp932CharLength and Convert are
-// private. Tested by tests/terminal/encoding_test.cpp.
+// Leaves this file: ToCp932, ToUtf8, CutToLine. Cp932CharLength and Convert are private. Tested by
+// tests/terminal/encoding_test.cpp.
 #include "terminal/encoding.h"
 
 #include <errno.h>
@@ -8,49 +8,10 @@
 
 #include "conversation/conversation.h"
 #include "pattern/pattern.h"
+#include "terminal/utf8.h"
 
 namespace mimoza {
 namespace {
-
-// Utf8CharLength: the length of the well-formed UTF-8 character at [p, end) (no overlong forms,
-// no surrogates, nothing above U+10FFFF), or 0 when the bytes there are not one.
-size_t Utf8CharLength(const unsigned char* p, const unsigned char* end) {
-  const size_t avail = static_cast<size_t>(end - p);
-  const unsigned char c = p[0];
-  size_t length = 0;
-  unsigned char low = 0x80;   // the range of the second byte, narrowed for the lead bytes whose
-  unsigned char high = 0xBF;  // longest form would be overlong or out of range
-  if (c < 0x80) return 1;
-  if (c >= 0xC2 && c <= 0xDF) {
-    length = 2;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    length = 3;
-    if (c == 0xE0) low = 0xA0;
-    if (c == 0xED) high = 0x9F;  // U+D800-U+DFFF are surrogates
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    length = 4;
-    if (c == 0xF0) low = 0x90;
-    if (c == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (avail < length) return 0;
-  if (p[1] < low || p[1] > high) return 0;
-  for (size_t i = 2; i < length; ++i) {
-    if (p[i] < 0x80 || p[i] > 0xBF) return 0;
-  }
-  return length;
-}
-
-// Utf8BadLength: how many bytes one "?" replaces at a malformed sequence: the lead byte and the
-// continuation bytes that still fit it (the maximal ill-formed prefix), at least one byte.
-size_t Utf8BadLength(const unsigned char* p, const unsigned char* end) {
-  size_t length = 1;
-  const unsigned char c = p[0];
-  const size_t want = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 1;
-  while (length < want && p + length < end && p[length] >= 0x80 && p[length] <= 0xBF) ++length;
-  return length;
-}
 
 // Cp932CharLength: the length of the code page 932 character starting at [p, end): two for a
 // lead byte followed by a byte that can trail it, else one.
@@ -101,15 +62,20 @@ std::string ToCp932(std::string_view utf8) {
   const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
   const auto* end = begin + utf8.size();
   const auto* p = begin;
+  // Well-formed characters are handed to iconv in runs; one it cannot map is skipped whole.
   const auto unmappable = [](const unsigned char* at, const unsigned char* stop) {
-    const size_t length = Utf8CharLength(at, stop);
-    return length == 0 ? size_t{1} : length;
+    size_t length = 0;
+    DecodeUtf8(std::string_view(reinterpret_cast<const char*>(at), static_cast<size_t>(stop - at)),
+               0, &length);
+    return length;
   };
   while (p < end) {
     const auto* run = p;
+    size_t length = 0;
+    bool wellFormed = true;
     while (p < end) {
-      const size_t length = Utf8CharLength(p, end);
-      if (length == 0) break;
+      DecodeUtf8(utf8, static_cast<size_t>(p - begin), &length, &wellFormed);
+      if (!wellFormed) break;
       p += length;
     }
     if (p > run && !Convert("CP932", "UTF-8", reinterpret_cast<const char*>(run),
@@ -117,8 +83,8 @@ std::string ToCp932(std::string_view utf8) {
       out.append(static_cast<size_t>(p - run), '?');
     }
     if (p < end) {
-      out.push_back('?');
-      p += Utf8BadLength(p, end);
+      out.push_back('?');  // one malformed sequence, its maximal ill-formed prefix
+      p += length;
     }
   }
   return out;
@@ -127,8 +93,9 @@ std::string ToCp932(std::string_view utf8) {
 std::string ToUtf8(std::string_view cp932) {
   std::string out;
   out.reserve(cp932.size() * 3 / 2);
-  if (!Convert("UTF-8", "CP932", cp932.data(), cp932.size(), "\xEF\xBF\xBD", Cp932CharLength,
-               out)) {
+  std::string replacement;
+  AppendUtf8(replacement, kReplacementChar);
+  if (!Convert("UTF-8", "CP932", cp932.data(), cp932.size(), replacement, Cp932CharLength, out)) {
     out.assign(cp932.size(), '?');
   }
   return out;

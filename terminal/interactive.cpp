@@ -1,7 +1,8 @@
 // terminal/interactive.cpp: key presses on the controlling terminal -> engine turns -> screen
 // refreshes, for as long as the user talks.
 // Leaves this file: RunInteractive. The raw-mode pair (EnterTerminal, RestoreTerminal), the
-// signal handlers and InteractiveSession (the engine's host here) are private.
+// signal handlers (job control among them) and InteractiveSession (the engine's host here, with
+// the transcript, the box and the history file) are private.
 // Tested by tests/terminal/interactive_test.cpp, which runs the program under a pseudo-terminal.
 #include "terminal/interactive.h"
 
@@ -11,16 +12,22 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "conversation/conversation.h"
+#include "terminal/charset.h"
 #include "terminal/encoding.h"
+#include "terminal/history.h"
 #include "terminal/line_editor.h"
 #include "terminal/screen.h"
 
@@ -30,6 +37,9 @@ namespace {
 // How long the input may pause inside an escape sequence before it counts as finished: long
 // enough for a sequence split over a slow link, short enough that Esc feels immediate.
 constexpr int kEscapeTimeoutMs = 200;
+// Rows (in the transcript) or lines (in the box) that one notch of the mouse wheel moves, as
+// most terminal programs do.
+constexpr int32_t kWheelRows = 3;
 
 // Modes turned on while we run, and their reverse in the opposite order. The title is pushed and
 // popped so the shell's title comes back. The kitty keyboard stack belongs to each screen, so its
@@ -119,12 +129,41 @@ void OnEndSignal(int signalNumber) {
   std::raise(signalNumber);
 }
 
-void OnWakeSignal(int signalNumber) {
-  const int savedErrno = errno;
-  const char byte = signalNumber == SIGCONT ? 'c' : 'w';
+void Wake(char byte) {
   if (write(gWakePipe[1], &byte, 1) < 0) {
     // The pipe is full: a redraw is already due.
   }
+}
+
+void OnWakeSignal(int signalNumber) {
+  const int savedErrno = errno;
+  Wake(signalNumber == SIGCONT ? 'c' : 'w');
+  errno = savedErrno;
+}
+
+// OnStopSignal: Ctrl+Z (read as a key and sent on as SIGTSTP) or a stop from outside. The
+// terminal is given back as the shell expects it (modes, main screen, no mouse reports), the
+// process stops, and once continued it takes the terminal again and the loop redraws. Where
+// job control is off (an orphaned process group) the stop is discarded and this only redraws.
+void OnStopSignal(int) {
+  const int savedErrno = errno;
+  const bool entered = gTerminalEntered != 0;
+  RestoreTerminal();
+  struct sigaction stop = {};
+  struct sigaction ours = {};
+  sigemptyset(&stop.sa_mask);
+  stop.sa_handler = SIG_DFL;
+  sigaction(SIGTSTP, &stop, &ours);
+  sigset_t tstp;
+  sigemptyset(&tstp);
+  sigaddset(&tstp, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &tstp, nullptr);
+  raise(SIGTSTP);  // stopped here until continued
+  // Blocked again before the handler is back, so a second stop cannot enter twice.
+  sigprocmask(SIG_BLOCK, &tstp, nullptr);
+  sigaction(SIGTSTP, &ours, nullptr);
+  if (entered) EnterTerminal();
+  Wake('c');
   errno = savedErrno;
 }
 
@@ -138,13 +177,31 @@ void InstallSignalHandlers() {
   action.sa_handler = OnWakeSignal;
   action.sa_flags = SA_RESTART;
   for (int signalNumber : {SIGWINCH, SIGCONT}) sigaction(signalNumber, &action, nullptr);
+  action.sa_handler = OnStopSignal;
+  sigaction(SIGTSTP, &action, nullptr);
+}
+
+// WriteFrame: one refresh in one write. A stop is held off meanwhile, so it cannot land inside
+// an escape sequence and leave half of one on the shell's screen.
+void WriteFrame(const std::string& frame) {
+  sigset_t tstp;
+  sigset_t before;
+  sigemptyset(&tstp);
+  sigaddset(&tstp, SIGTSTP);
+  sigprocmask(SIG_BLOCK, &tstp, &before);
+  WriteAll(STDOUT_FILENO, frame.data(), frame.size());
+  sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 // InteractiveSession: the engine's host on a terminal. The engine's texts are code page 932;
-// the view keeps them as UTF-8 for the screen.
+// the view keeps them as UTF-8 for the screen, and the charset (when the terminal's locale is
+// not UTF-8) converts at the terminal's edge.
 class InteractiveSession : public ConversationHost {
  public:
-  InteractiveSession() : conversation(*this) {}
+  InteractiveSession(const InteractiveOptions& options, TerminalCharset* terminalCharset)
+      : conversation(*this), charset(terminalCharset), saveHistory(options.history) {
+    view.ascii = charset != nullptr;
+  }
   int Run();
 
   void SetTitle(const char* text) override {
@@ -152,34 +209,49 @@ class InteractiveSession : public ConversationHost {
     titleChanged = true;
   }
   void SetResponseLine(const char* text) override {
-    view.response = text != nullptr ? ToUtf8(text) : "";
+    const std::string line = text != nullptr ? ToUtf8(text) : "";
+    view.transcript.Add(line.empty() ? EntryCleared : EntryResponse, line);
   }
   void SetInputText(const char* text) override {
     editor.SetText(text != nullptr ? ToUtf8(text) : "");
   }
   bool IsControlKeyDown() override { return controlDown; }
   void ShowInfoBox(const char* caption, const char* text) override {
-    view.boxCaption = ToUtf8(caption != nullptr ? caption : "");
-    view.boxText = ToUtf8(text != nullptr ? text : "");
-    view.boxOpen = true;
+    OpenBox(ToUtf8(caption != nullptr ? caption : ""), ToUtf8(text != nullptr ? text : ""));
   }
 
  private:
+  void ShowNotice(std::string text);
+  void OpenBox(std::string caption, std::string text);
+  void LoadHistoryFile();
+  std::string SaveToHistory(const std::string& line);
   bool HandleKey(const Key& key);
+  void HandleBoxKey(const Key& key);
+  void Click(int32_t row);
   void Submit(const EditorAction& action);
+  void Feed(const char* bytes, size_t size, bool* quit);
   void ReadScreenSize();
   void Refresh();
 
   Conversation conversation;
   LineEditor editor;
   ScreenView view;
-  bool controlDown = false;  // the Ctrl flag of the submission being handled
+  TerminalCharset* charset;  // null when the terminal speaks UTF-8
+  bool saveHistory;
+  std::string historyPath;      // empty: no history file this session
+  bool historyNoticed = false;  // a failed write was told once; later ones are not
+  bool controlDown = false;     // the Ctrl flag of the submission being handled
   bool titleChanged = false;
 };
 
 int InteractiveSession::Run() {
   ReadScreenSize();
   conversation.OpenConversation();
+  if (charset != nullptr && !charset->Shows(U'あ')) {
+    ShowNotice("This terminal's character set, " + charset->Name() +
+               ", has no Japanese: it shows as ?. Run Mimoza with LANG=C.UTF-8 to see it.");
+  }
+  if (saveHistory) LoadHistoryFile();
   Refresh();
   char buffer[4096];
   for (;;) {
@@ -198,7 +270,9 @@ int InteractiveSession::Run() {
       char wake[64];
       const ssize_t got = read(gWakePipe[0], wake, sizeof wake);
       if (got > 0 && std::memchr(wake, 'c', static_cast<size_t>(got)) != nullptr) {
+        // Back from a stop: the shell may have changed the modes, and the title was given back.
         ReapplyRawModes();
+        titleChanged = true;
       }
       ReadScreenSize();
       Refresh();
@@ -208,22 +282,71 @@ int InteractiveSession::Run() {
       if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
       if (got < 0) return 1;
       if (got == 0) return 0;  // the terminal is gone: as good as Ctrl+D
-      for (ssize_t i = 0; i < got; ++i) {
-        if (HandleKey(editor.Decode(static_cast<unsigned char>(buffer[i])))) return 0;
-      }
+      bool quit = false;
+      Feed(buffer, static_cast<size_t>(got), &quit);
+      if (quit) return 0;
       Refresh();
     }
   }
 }
 
-// HandleKey: one key; returns true when it ends the session. While the box is shown, any key
-// closes it and does nothing else, except Ctrl+C, which still quits, and a paste marker, which
-// the line still needs so pasted line breaks do not submit.
+// Feed: bytes read from the terminal, as keys; *quit is set when one ends the session.
+void InteractiveSession::Feed(const char* bytes, size_t size, bool* quit) {
+  std::string converted;
+  if (charset != nullptr) {
+    converted = charset->ToUtf8(std::string_view(bytes, size));
+    bytes = converted.data();
+    size = converted.size();
+  }
+  for (size_t i = 0; i < size && !*quit; ++i) {
+    *quit = HandleKey(editor.Decode(static_cast<unsigned char>(bytes[i])));
+  }
+}
+
+// ShowNotice: the one place the program says something of its own: a line in the transcript.
+void InteractiveSession::ShowNotice(std::string text) {
+  view.transcript.Add(EntryNotice, std::move(text));
+}
+
+void InteractiveSession::OpenBox(std::string caption, std::string text) {
+  view.boxCaption = std::move(caption);
+  view.boxText = std::move(text);
+  view.boxScroll = 0;
+  view.boxOpen = true;
+}
+
+// LoadHistoryFile: the lines of earlier sessions, so Up reaches them; a file that cannot be
+// read is a notice, and the session goes on without them.
+void InteractiveSession::LoadHistoryFile() {
+  historyPath = HistoryPath();
+  if (historyPath.empty()) {
+    ShowNotice("History is not kept: neither XDG_STATE_HOME nor HOME is set.");
+    return;
+  }
+  std::vector<std::string> lines;
+  std::string error;
+  if (!LoadHistory(historyPath, &lines, &error))
+    ShowNotice("Earlier lines are not loaded: " + error);
+  for (const std::string& line : lines) editor.Remember(line);
+}
+
+// SaveToHistory: appends the line as it is submitted, so a crash loses nothing already sent.
+// Returns the notice for the first failure (the line is still in this session's history), told
+// after the turn; empty otherwise.
+std::string InteractiveSession::SaveToHistory(const std::string& line) {
+  std::string error;
+  if (historyPath.empty() || AppendHistory(historyPath, line, &error) || historyNoticed) return {};
+  historyNoticed = true;
+  return "History is not saved: " + error;
+}
+
+// HandleKey: one key; returns true when it ends the session. While the box is shown, keys
+// scroll or close it (HandleBoxKey), except Ctrl+C, which still quits, and Ctrl+Z, which still
+// suspends.
 bool InteractiveSession::HandleKey(const Key& key) {
   if (key.kind == KeyNone) return false;
-  if (view.boxOpen && key.kind != KeyInterrupt) {
-    if (key.kind == KeyPasteStart || key.kind == KeyPasteEnd) editor.Apply(key);
-    view.boxOpen = false;
+  if (view.boxOpen && key.kind != KeyInterrupt && key.kind != KeySuspend) {
+    HandleBoxKey(key);
     return false;
   }
   const EditorAction action = editor.Apply(key);
@@ -231,32 +354,117 @@ bool InteractiveSession::HandleKey(const Key& key) {
     case ActQuit:
       return true;
     case ActSubmit:
+      view.transcriptScroll = 0;
       Submit(action);
+      break;
+    case ActEdited:
+      view.transcriptScroll = 0;  // typing brings the newest turn back into view
       break;
     case ActShowLast:
       conversation.ShowLastResponse();
       break;
     case ActClick:
-      if (action.y == LayoutFor(view.rows).responseRow) conversation.ShowLastResponse();
+      Click(action.y);
+      break;
+    case ActPageUp:
+    case ActPageDown: {
+      // A page keeps one row of the last one in view, to read on from.
+      const int32_t page = std::max(1, TranscriptPageRows(view) - 1);
+      ScrollTranscript(view, action.kind == ActPageUp ? page : -page);
+      break;
+    }
+    case ActWheelUp:
+    case ActWheelDown:
+      ScrollTranscript(view, action.kind == ActWheelUp ? kWheelRows : -kWheelRows);
+      break;
+    case ActSuspend:
+      kill(0, SIGTSTP);  // the whole job stops, as when the terminal sends it
       break;
     case ActRedraw:
       titleChanged = true;
       break;
     case ActNone:
-    case ActEdited:
       break;
   }
   return false;
 }
 
+// HandleBoxKey: arrows, Page Up/Down, Home/End and the wheel scroll the box; any other key
+// closes it and does nothing else, except a paste marker, which the line still needs so pasted
+// line breaks do not submit.
+void InteractiveSession::HandleBoxKey(const Key& key) {
+  const int32_t page = std::max(1, BoxPageRows(view) - 1);
+  switch (key.kind) {
+    case KeyUp:
+      ScrollBox(view, -1);
+      return;
+    case KeyDown:
+      ScrollBox(view, 1);
+      return;
+    case KeyPageUp:
+      ScrollBox(view, -page);
+      return;
+    case KeyPageDown:
+      ScrollBox(view, page);
+      return;
+    case KeyWheelUp:
+      ScrollBox(view, -kWheelRows);
+      return;
+    case KeyWheelDown:
+      ScrollBox(view, kWheelRows);
+      return;
+    case KeyHome:
+      view.boxScroll = 0;
+      return;
+    case KeyEnd:
+      ScrollBox(view, INT32_MAX);
+      return;
+    case KeyPasteStart:
+    case KeyPasteEnd:
+      editor.Apply(key);
+      break;
+    default:
+      break;
+  }
+  view.boxOpen = false;
+}
+
+// Click: a response of the newest turn shows the engine's whole last response, as F2 does; an
+// older response shows what its own turn drew, in the same box.
+void InteractiveSession::Click(int32_t row) {
+  const int32_t index = EntryAtRow(view, row);
+  if (index < 0) return;
+  const TranscriptEntry& entry = view.transcript.Entries()[static_cast<size_t>(index)];
+  if (entry.kind != EntryResponse && entry.kind != EntryCleared) return;
+  if (entry.turn == view.transcript.NewestTurn()) {
+    conversation.ShowLastResponse();
+  } else if (!entry.whole.empty() || !entry.text.empty()) {
+    OpenBox(ToUtf8(kInfoCaption), entry.whole.empty() ? entry.text : entry.whole);
+  }
+}
+
 // Submit: the line goes to the engine as code page 932, cut to what the engine takes; a line
-// that is empty then runs nothing.
+// that is empty then runs nothing. It joins the transcript and the history file as typed.
 void InteractiveSession::Submit(const EditorAction& action) {
   const std::string line = CutToLine(ToCp932(action.line));
   if (line.empty()) return;
+  const std::string problem = action.remembered && saveHistory ? SaveToHistory(action.line) : "";
+  view.transcript.Add(EntryUser, action.line);
+  const size_t before = view.transcript.Entries().size();
   controlDown = action.ctrl;
   conversation.SubmitLine(line.c_str());
   controlDown = false;
+  // What this turn drew, for a click on its response once it is older; kept only where it
+  // differs from what the response line showed.
+  const std::string drawn = ToUtf8(conversation.LastResponse());
+  std::deque<TranscriptEntry>& entries = view.transcript.Entries();
+  for (size_t i = before; i < entries.size(); ++i) {
+    if ((entries[i].kind == EntryResponse || entries[i].kind == EntryCleared) &&
+        entries[i].text != drawn) {
+      entries[i].whole = drawn;
+    }
+  }
+  if (!problem.empty()) ShowNotice(problem);
 }
 
 void InteractiveSession::ReadScreenSize() {
@@ -264,23 +472,33 @@ void InteractiveSession::ReadScreenSize() {
   const bool known = ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0;
   view.rows = known && size.ws_row > 0 ? size.ws_row : 24;
   view.columns = known && size.ws_col > 0 ? size.ws_col : 80;
+  ScrollTranscript(view, 0);
+  ScrollBox(view, 0);
 }
 
-// Refresh: the whole screen, and the title when it changed, in one write.
+// Refresh: the whole screen, and the title when it changed, in one write, in the terminal's
+// charset.
 void InteractiveSession::Refresh() {
   view.input = editor.Text();
   view.cursorColumn = editor.CursorColumn();
   std::string frame = titleChanged ? TitleSequence(view.title) : std::string();
   titleChanged = false;
   frame += ComposeFrame(view);
-  WriteAll(STDOUT_FILENO, frame.data(), frame.size());
+  WriteFrame(charset != nullptr ? charset->FromUtf8(frame) : frame);
 }
 
 }  // namespace
 
-int RunInteractive() {
-  // Display widths come from wcwidth, which knows wide characters only under a UTF-8 locale;
-  // the terminal is taken to speak UTF-8 whatever the environment says.
+int RunInteractive(const InteractiveOptions& options) {
+  // The face works in UTF-8 whatever the terminal speaks, and display widths come from wcwidth,
+  // which knows wide characters only under a UTF-8 locale; a terminal of another charset gets
+  // its own bytes at the edge.
+  const std::string charsetName = LocaleCharset();
+  std::unique_ptr<TerminalCharset> charset;
+  if (!IsUtf8Charset(charsetName)) {
+    charset = std::make_unique<TerminalCharset>();
+    charset->Open(charsetName);  // one iconv cannot open is shown as ASCII
+  }
   if (std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) std::setlocale(LC_CTYPE, "");
   if (pipe(gWakePipe) != 0) {
     std::fprintf(stderr, "mimoza: cannot set up the terminal: %s\n", std::strerror(errno));
@@ -296,7 +514,7 @@ int RunInteractive() {
     std::fprintf(stderr, "mimoza: cannot set up the terminal: %s\n", std::strerror(errno));
     return 1;
   }
-  const int code = InteractiveSession().Run();
+  const int code = InteractiveSession(options, charset.get()).Run();
   RestoreTerminal();
   return code;
 }

@@ -5,11 +5,14 @@
 // fuzz/line_editor_fuzz.cpp.
 #include "terminal/keys.h"
 
+#include <string_view>
+
+#include "terminal/utf8.h"
+
 namespace mimoza {
 namespace {
 
 constexpr unsigned char kEsc = 0x1B;
-constexpr char32_t kReplacement = 0xFFFD;
 // Kitty reports the keypad's Enter under its own code in the private use area.
 constexpr int32_t kKittyKeypadEnter = 57414;
 // Parameter values above this are no key or cell we know; clamping keeps the parsing in range.
@@ -68,6 +71,8 @@ Key ControlKey(unsigned char byte) {
       return MakeKey(KeyUp);  // Ctrl+P
     case 0x15:
       return MakeKey(KeyKillToStart);  // Ctrl+U
+    case 0x1A:
+      return MakeKey(KeySuspend);  // Ctrl+Z
     case 0x7F:
       return MakeKey(KeyBackspace);  // DEL: what Backspace sends
     default:
@@ -138,6 +143,10 @@ Key TildeKey(const CsiParams& p) {
       return MakeKey(KeyEnd);
     case 3:
       return MakeKey(KeyDelete);
+    case 5:
+      return MakeKey(KeyPageUp);
+    case 6:
+      return MakeKey(KeyPageDown);
     case 12:
       return MakeKey(KeyShowLast);  // F2 in vt220 and rxvt terminals
     case 200:
@@ -151,12 +160,17 @@ Key TildeKey(const CsiParams& p) {
   }
 }
 
-// SgrMouseKey: CSI < b ; x ; y M is a press, ... m a release. Only a plain or modified
-// left-button press is a key; releases, wheel turns and other buttons are not.
+// SgrMouseKey: CSI < b ; x ; y M is a press, ... m a release. A plain or modified left-button
+// press and a wheel turn (buttons 64 and 65) are keys; releases, motion and other buttons are not.
 Key SgrMouseKey(const CsiParams& p, unsigned char final) {
   if (final != 'M' || p.count < 3) return MakeKey(KeyNone);
-  if ((p.values[0] & ~(4 | 8 | 16)) != 0) return MakeKey(KeyNone);
-  Key key = MakeKey(KeyMousePress);
+  const int32_t button = p.values[0] & ~(4 | 8 | 16);  // Shift, Alt and Ctrl do not matter
+  KeyKind kind = KeyNone;
+  if (button == 0) kind = KeyMousePress;
+  if (button == 64) kind = KeyWheelUp;
+  if (button == 65) kind = KeyWheelDown;
+  if (kind == KeyNone) return MakeKey(KeyNone);
+  Key key = MakeKey(kind);
   key.x = p.values[1];
   key.y = p.values[2];
   return key;
@@ -252,17 +266,12 @@ Key KeyDecoder::Ground(unsigned char byte) {
   }
   if (byte < 0x20 || byte == 0x7F) return ControlKey(byte);
   if (byte < 0x80) return CharKey(byte);
-  // A UTF-8 lead byte: C2-DF, E0-EF and F0-F4 start 2, 3 and 4 byte characters. Anything else
-  // cannot start a character.
-  if (byte >= 0xC2 && byte <= 0xDF) {
-    utf8Remaining = 1, utf8Value = byte & 0x1F, utf8Min = 0x80;
-  } else if (byte >= 0xE0 && byte <= 0xEF) {
-    utf8Remaining = 2, utf8Value = byte & 0x0F, utf8Min = 0x800;
-  } else if (byte >= 0xF0 && byte <= 0xF4) {
-    utf8Remaining = 3, utf8Value = byte & 0x07, utf8Min = 0x10000;
-  } else {
-    return CharKey(kReplacement);
-  }
+  // A UTF-8 lead byte: its bytes are gathered and then decoded whole. A byte that cannot start
+  // a character is one malformed character at once.
+  utf8Want = Utf8SequenceLength(byte);
+  if (utf8Want == 0) return CharKey(kReplacementChar);
+  utf8Bytes[0] = byte;
+  utf8Length = 1;
   state = StUtf8;
   return MakeKey(KeyNone);
 }
@@ -272,14 +281,16 @@ Key KeyDecoder::Utf8(unsigned char byte) {
     // The character was cut short: it is dropped and the byte starts afresh.
     return Restart(byte);
   }
-  utf8Value = (utf8Value << 6) | (byte & 0x3F);
-  if (--utf8Remaining > 0) return MakeKey(KeyNone);
+  utf8Bytes[utf8Length++] = byte;
+  if (utf8Length < utf8Want) return MakeKey(KeyNone);
   state = StGround;
+  size_t length = 0;
+  bool wellFormed = false;
+  const char32_t c =
+      DecodeUtf8(std::string_view(reinterpret_cast<const char*>(utf8Bytes), utf8Length), 0, &length,
+                 &wellFormed);
   // Overlong forms, surrogates and values beyond Unicode are malformed too.
-  if (utf8Value < utf8Min || (utf8Value >= 0xD800 && utf8Value <= 0xDFFF) || utf8Value > 0x10FFFF) {
-    return CharKey(kReplacement);
-  }
-  return CharKey(utf8Value);  // C1 controls are not characters
+  return CharKey(wellFormed ? c : kReplacementChar);  // C1 controls are not characters
 }
 
 Key KeyDecoder::Escape(unsigned char byte) {

@@ -1,7 +1,7 @@
 // terminal/keys.h: bytes read from a terminal -> keys (characters, editing keys, submissions
 // with or without Ctrl, mouse presses). Knows the legacy VT/xterm sequences, xterm's
 // modifyOtherKeys form (CSI 27 ; m ; k ~), the kitty keyboard protocol's CSI k ; m u form and
-// SGR mouse reports (CSI < b ; x ; y M).
+// SGR mouse reports (CSI < b ; x ; y M), wheel turns included.
 // Leaves this file: KeyKind, Key, KeyDecoder. Tested through LineEditor::Feed by
 // tests/terminal/line_editor_test.cpp and fuzzed by fuzz/line_editor_fuzz.cpp.
 #pragma once
@@ -30,7 +30,12 @@ enum KeyKind : int8_t {
   KeyRedraw,       // Ctrl+L
   KeyEscape,       // Esc alone (only known once the next byte is late, see Flush)
   KeyShowLast,     // F2
+  KeyPageUp,       // Page Up
+  KeyPageDown,     // Page Down
+  KeySuspend,      // Ctrl+Z
   KeyMousePress,   // left button pressed; x and y are 1-based cells
+  KeyWheelUp,      // mouse wheel turned away from the user; x and y as for a press
+  KeyWheelDown,    // mouse wheel turned towards the user
   KeyPasteStart,   // bracketed paste begins
   KeyPasteEnd,     // bracketed paste ends
   KeyOther,        // a key we recognise as a key press but give no meaning
@@ -40,8 +45,8 @@ struct Key {
   KeyKind kind = KeyNone;
   char32_t codePoint = 0;  // KeyChar only
   bool ctrl = false;       // KeyEnter only: submit as if Ctrl were held
-  int32_t x = 0;           // KeyMousePress only: column, 1-based
-  int32_t y = 0;           // KeyMousePress only: row, 1-based
+  int32_t x = 0;           // KeyMousePress and the wheel: column, 1-based
+  int32_t y = 0;           // KeyMousePress and the wheel: row, 1-based
 };
 
 // One decoder per input stream. Every byte sequence gives a defined result: malformed UTF-8
@@ -86,10 +91,10 @@ class KeyDecoder {
   Key Restart(unsigned char byte);
 
   DecoderState state = StGround;
-  char32_t utf8Value = 0;        // bits gathered so far
-  char32_t utf8Min = 0;          // smallest value this length may encode (no overlongs)
-  int32_t utf8Remaining = 0;     // continuation bytes still expected
-  char params[kMaxParams] = {};  // CSI/SS3 parameter and intermediate bytes
+  unsigned char utf8Bytes[4] = {};  // the UTF-8 character being gathered
+  size_t utf8Length = 0;            // bytes of it so far
+  size_t utf8Want = 0;              // bytes its lead byte announces
+  char params[kMaxParams] = {};     // CSI/SS3 parameter and intermediate bytes
   size_t paramLength = 0;
   bool paramsOverflowed = false;
   size_t stringLength = 0;           // bytes of the OSC/DCS/... text so far

@@ -1,9 +1,7 @@
 // terminal/line_editor.cpp: key bytes -> an edited UTF-8 input line and the actions it asks for.
-// Leaves this file: LineEditor, DecodeUtf8, CharWidth, DisplayWidth, AppendUtf8.
+// Leaves this file: LineEditor.
 // Tested by tests/terminal/line_editor_test.cpp; fuzzed by fuzz/line_editor_fuzz.cpp.
 #include "terminal/line_editor.h"
-
-#include <cwchar>
 
 namespace mimoza {
 namespace {
@@ -15,66 +13,6 @@ EditorAction Action(EditorActionKind kind) {
 }
 
 }  // namespace
-
-char32_t DecodeUtf8(std::string_view text, size_t pos, size_t* length) {
-  *length = 1;
-  const auto lead = static_cast<unsigned char>(text[pos]);
-  if (lead < 0x80) return lead;
-  int32_t extra = 0;
-  char32_t value = 0;
-  char32_t minimum = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    extra = 1, value = lead & 0x1F, minimum = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    extra = 2, value = lead & 0x0F, minimum = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    extra = 3, value = lead & 0x07, minimum = 0x10000;
-  } else {
-    return 0xFFFD;
-  }
-  if (pos + static_cast<size_t>(extra) >= text.size()) return 0xFFFD;  // cut short
-  for (int32_t i = 1; i <= extra; ++i) {
-    const auto next = static_cast<unsigned char>(text[pos + i]);
-    if ((next & 0xC0) != 0x80) return 0xFFFD;
-    value = (value << 6) | (next & 0x3F);
-  }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0xFFFD;
-  *length = static_cast<size_t>(extra) + 1;
-  return value;
-}
-
-int32_t CharWidth(char32_t c) {
-  const int width = wcwidth(static_cast<wchar_t>(c));
-  return width < 0 ? 1 : width;
-}
-
-int32_t DisplayWidth(std::string_view utf8) {
-  int32_t width = 0;
-  for (size_t pos = 0; pos < utf8.size();) {
-    size_t length = 0;
-    width += CharWidth(DecodeUtf8(utf8, pos, &length));
-    pos += length;
-  }
-  return width;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 EditorAction LineEditor::Feed(unsigned char byte) { return Apply(decoder.Feed(byte)); }
 
@@ -138,12 +76,22 @@ EditorAction LineEditor::Apply(const Key& key) {
       return Action(ActRedraw);
     case KeyShowLast:
       return Action(ActShowLast);
-    case KeyMousePress: {
-      EditorAction action = Action(ActClick);
+    case KeyMousePress:
+    case KeyWheelUp:
+    case KeyWheelDown: {
+      EditorAction action = Action(key.kind == KeyMousePress ? ActClick
+                                   : key.kind == KeyWheelUp  ? ActWheelUp
+                                                             : ActWheelDown);
       action.x = key.x;
       action.y = key.y;
       return action;
     }
+    case KeyPageUp:
+      return Action(ActPageUp);
+    case KeyPageDown:
+      return Action(ActPageDown);
+    case KeySuspend:
+      return Action(ActSuspend);
     case KeyPasteStart:
       pasting = true;
       return Action(ActNone);
@@ -158,7 +106,23 @@ EditorAction LineEditor::Apply(const Key& key) {
 }
 
 void LineEditor::SetText(std::string_view utf8) {
-  text.clear();
+  text = ValidLine(utf8);
+  cursor = text.size();
+}
+
+bool LineEditor::Remember(std::string_view utf8) {
+  std::string line = ValidLine(utf8);
+  historyIndex = history.size();
+  if (line.empty() || (!history.empty() && history.back() == line)) return false;
+  if (history.size() == kMaxHistory) history.erase(history.begin());
+  history.push_back(std::move(line));
+  historyIndex = history.size();
+  return true;
+}
+
+// ValidLine: what a line may hold: valid UTF-8 without controls, at most kMaxTextBytes.
+std::string LineEditor::ValidLine(std::string_view utf8) {
+  std::string line;
   for (size_t pos = 0; pos < utf8.size();) {
     size_t length = 0;
     const char32_t c = DecodeUtf8(utf8, pos, &length);
@@ -166,10 +130,10 @@ void LineEditor::SetText(std::string_view utf8) {
     if (c < 0x20 || c == 0x7F) continue;  // a line holds no controls
     std::string encoded;
     AppendUtf8(encoded, c);
-    if (text.size() + encoded.size() > kMaxTextBytes) break;
-    text += encoded;
+    if (line.size() + encoded.size() > kMaxTextBytes) break;
+    line += encoded;
   }
-  cursor = text.size();
+  return line;
 }
 
 int32_t LineEditor::CursorColumn() const {
@@ -193,11 +157,7 @@ EditorAction LineEditor::Submit(bool ctrl) {
   text.clear();
   cursor = 0;
   draft.clear();
-  if (!action.line.empty() && (history.empty() || history.back() != action.line)) {
-    if (history.size() == kMaxHistory) history.erase(history.begin());
-    history.push_back(action.line);
-  }
-  historyIndex = history.size();
+  action.remembered = Remember(action.line);
   return action;
 }
 

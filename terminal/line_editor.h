@@ -1,11 +1,11 @@
 // terminal/line_editor.h: key bytes -> an edited UTF-8 input line and the actions it asks for
-// (submit, with or without Ctrl; show the last response; a mouse click; quit).
+// (submit, with or without Ctrl; show the last response; a mouse click; scroll; suspend; quit),
+// with the history of submitted lines that Up and Down walk.
 // Our own small editor rather than readline or libedit: neither can tell Ctrl+Enter from Enter
 // nor report a mouse click on the response line, and a Feed(byte) state machine is testable
 // without a terminal.
-// Leaves this file: EditorActionKind, EditorAction, LineEditor, DecodeUtf8, CharWidth,
-// DisplayWidth. Tested by tests/terminal/line_editor_test.cpp; fuzzed by
-// fuzz/line_editor_fuzz.cpp.
+// Leaves this file: EditorActionKind, EditorAction, LineEditor. Tested by
+// tests/terminal/line_editor_test.cpp; fuzzed by fuzz/line_editor_fuzz.cpp.
 #pragma once
 
 #include <cstddef>
@@ -15,25 +15,32 @@
 #include <vector>
 
 #include "terminal/keys.h"
+#include "terminal/utf8.h"
 
 namespace mimoza {
 
 enum EditorActionKind : int8_t {
-  ActNone = 0,  // nothing for the caller to do
-  ActEdited,    // the line or the cursor changed: redraw the input line
-  ActSubmit,    // Enter: line holds the submitted text (possibly empty), ctrl the Ctrl flag
-  ActShowLast,  // F2: show the whole last response
-  ActClick,     // left mouse button pressed at x, y (1-based)
-  ActQuit,      // Ctrl+D on an empty line, or Ctrl+C
-  ActRedraw,    // Ctrl+L: draw the whole screen again
+  ActNone = 0,   // nothing for the caller to do
+  ActEdited,     // the line or the cursor changed: redraw the input line
+  ActSubmit,     // Enter: line holds the submitted text (possibly empty), ctrl the Ctrl flag
+  ActShowLast,   // F2: show the whole last response
+  ActClick,      // left mouse button pressed at x, y (1-based)
+  ActQuit,       // Ctrl+D on an empty line, or Ctrl+C
+  ActRedraw,     // Ctrl+L: draw the whole screen again
+  ActPageUp,     // Page Up: scroll the transcript back a page
+  ActPageDown,   // Page Down: scroll it forward a page
+  ActWheelUp,    // the mouse wheel turned up at x, y: scroll back a little
+  ActWheelDown,  // the mouse wheel turned down at x, y: scroll forward a little
+  ActSuspend,    // Ctrl+Z: stop the program as job control does
 };
 
 struct EditorAction {
   EditorActionKind kind = ActNone;
-  bool ctrl = false;  // ActSubmit: Ctrl+Enter or Alt+Enter
-  int32_t x = 0;      // ActClick: column
-  int32_t y = 0;      // ActClick: row
-  std::string line;   // ActSubmit: the line as typed, UTF-8
+  bool ctrl = false;        // ActSubmit: Ctrl+Enter or Alt+Enter
+  bool remembered = false;  // ActSubmit: the line joined the history (a caller may save it)
+  int32_t x = 0;            // ActClick and the wheel: column
+  int32_t y = 0;            // ActClick and the wheel: row
+  std::string line;         // ActSubmit: the line as typed, UTF-8
 };
 
 class LineEditor {
@@ -42,8 +49,9 @@ class LineEditor {
   // UTF-8 bytes (a half-width katakana takes one byte there and three here), so this always
   // holds a whole line and bounds what a long paste can grow.
   static constexpr size_t kMaxTextBytes = 18000;
-  // Submitted lines kept for Up/Down; older ones are forgotten.
-  static constexpr size_t kMaxHistory = 500;
+  // Submitted lines kept for Up/Down, and in the history file; older ones are forgotten. A
+  // thousand lines reach back weeks of chatting and load in well under a millisecond.
+  static constexpr size_t kMaxHistory = 1000;
 
   // Feed: one byte from the terminal; returns what the key it completes asks for.
   EditorAction Feed(unsigned char byte);
@@ -59,9 +67,13 @@ class LineEditor {
   EditorAction Flush() { return Apply(FlushKey()); }
   Key FlushKey();
 
-  // SetText: replaces the line, cursor at its end; text beyond kMaxTextBytes is dropped at a
-  // character boundary.
+  // SetText: replaces the line, cursor at its end; controls are dropped, malformed UTF-8 becomes
+  // U+FFFD and text beyond kMaxTextBytes is dropped at a character boundary.
   void SetText(std::string_view utf8);
+  // Remember: adds a line to the history as Up will show it (made a valid line as SetText does),
+  // forgetting the oldest beyond kMaxHistory. An empty line, or one equal to the newest, is not
+  // added; returns whether this one was. Browsing starts again from the newest line.
+  bool Remember(std::string_view utf8);
   const std::string& Text() const { return text; }
   size_t Cursor() const { return cursor; }  // byte offset into Text(), on a character start
   // CursorColumn: the display width of the text before the cursor.
@@ -71,27 +83,17 @@ class LineEditor {
   EditorAction Insert(char32_t c);
   EditorAction Submit(bool ctrl);
   EditorAction Recall(bool older);
+  static std::string ValidLine(std::string_view utf8);
   size_t NextBoundary(size_t pos) const;
   size_t PrevBoundary(size_t pos) const;
 
   KeyDecoder decoder;
   std::string text;                  // the line being edited, valid UTF-8
   size_t cursor = 0;                 // byte offset, always at a cluster boundary
-  std::vector<std::string> history;  // submitted non-empty lines, oldest first
+  std::vector<std::string> history;  // remembered non-empty lines, oldest first
   size_t historyIndex = 0;           // == history.size() while editing a new line
   std::string draft;                 // the new line, kept while browsing the history
   bool pasting = false;              // inside a bracketed paste: line breaks become spaces
 };
-
-// DecodeUtf8: the code point starting at text[pos] and its length in *length (at least 1);
-// a malformed sequence reads as U+FFFD of length 1.
-char32_t DecodeUtf8(std::string_view text, size_t pos, size_t* length);
-// CharWidth: terminal cells of one code point under the UTF-8 LC_CTYPE (0 for combining marks,
-// 2 for wide characters); one that the locale does not know takes 1.
-int32_t CharWidth(char32_t c);
-// DisplayWidth: terminal cells of UTF-8 text.
-int32_t DisplayWidth(std::string_view utf8);
-// AppendUtf8: appends the UTF-8 form of a code point.
-void AppendUtf8(std::string& out, char32_t c);
 
 }  // namespace mimoza

@@ -24,25 +24,29 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoDirectory = 1;
 
 constexpr const char* kUsage =
-    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--help] [--version]\n";
+    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--no-history] [--help] [--version]\n";
 
 constexpr const char* kHelp =
     "Mimoza, a small chat companion that learns from you.\n"
     "\n"
-    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--help] [--version]\n"
+    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--no-history] [--help] [--version]\n"
     "\n"
     "  --dir DIR   data directory (default $XDG_DATA_HOME/mimoza, else\n"
     "              ~/.local/share/mimoza); created when missing\n"
     "  --seed N    seed the random choices with N (0 to 4294967295) for a\n"
     "              reproducible session; default: the clock\n"
     "  --jsonl     machine protocol: JSON commands on stdin, JSON events on stdout\n"
+    "  --no-history\n"
+    "              in a terminal, neither load nor save the lines typed (kept in\n"
+    "              $XDG_STATE_HOME/mimoza/history or ~/.local/state/mimoza/history)\n"
     "  --help      this text\n"
     "  --version   the version\n"
     "\n"
     "In a terminal: Enter submits the line, Ctrl+Enter (or Alt+Enter) submits it with\n"
-    "Ctrl held, F2 or a click on the response shows the whole last response, Ctrl+D on\n"
-    "an empty line or Ctrl+C quits. With standard input not a terminal, each input\n"
-    "line is one submission and each response is printed as one line.\n"
+    "Ctrl held, F2 or a click on a response shows it whole, PgUp/PgDn and the wheel\n"
+    "scroll, Up/Down walk the lines typed (earlier sessions' too), Ctrl+Z suspends,\n"
+    "Ctrl+D on an empty line or Ctrl+C quits. With standard input not a terminal, each\n"
+    "input line is one submission and each response is printed as one line.\n"
     "\n"
     "Data files, in the data directory: Dictionary.txt (keys and answers, prompts,\n"
     "the yes/no lists; created and appended by learning) and Boke.dat (quips, one a\n"
@@ -57,6 +61,7 @@ struct Options {
   uint32_t seed = 0;
   bool hasSeed = false;
   bool jsonl = false;
+  bool noHistory = false;
   bool help = false;
   bool version = false;
 };
@@ -112,6 +117,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.hasSeed = true;
     } else if (arg == "--jsonl") {
       options.jsonl = true;
+    } else if (arg == "--no-history") {
+      options.noHistory = true;
     } else if (arg == "--help" || arg == "-h") {
       options.help = true;
     } else if (arg == "--version") {
@@ -185,5 +192,7 @@ int main(int argc, char** argv) {
   if (options.jsonl) return mimoza::RunJsonLines(stdin, stdout);
   // The screen face needs a terminal at both ends; otherwise lines go in and out as text.
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return mimoza::RunPiped(stdin, stdout);
-  return mimoza::RunInteractive();
+  mimoza::InteractiveOptions interactive;
+  interactive.history = !options.noHistory;
+  return mimoza::RunInteractive(interactive);
 }

@@ -1,22 +1,66 @@
 // terminal/screen.cpp: the interactive face's view -> the bytes of one screen refresh.
-// Leaves this file: LayoutFor, ComposeFrame, TitleSequence, SanitizeLine, ClipToWidth,
-// WrapToWidth. VisibleInput and the box drawing are private.
+// Leaves this file: Transcript::Add, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript,
+// ScrollBox, TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, SanitizeLine,
+// ClipToWidth, WrapToWidth. The glyph tables, the entry looks, VisibleInput and the box drawing
+// are private.
 // Tested by tests/terminal/interactive_test.cpp.
 #include "terminal/screen.h"
 
 #include <algorithm>
 
-#include "terminal/line_editor.h"
+#include "terminal/utf8.h"
 
 namespace mimoza {
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr const char* kPrompt = "> ";
 constexpr int32_t kPromptWidth = 2;
 constexpr const char* kKeysHint =
-    "Enter: send  Alt+Enter: send with Ctrl  F2 or click: read it all  Ctrl+D: quit";
-constexpr const char* kBoxHint = "Any key: close";
+    "Enter: send  Alt+Enter: with Ctrl  F2: read all  PgUp/PgDn: scroll  Ctrl+D: quit";
+constexpr const char* kBoxHint = "Up/Down, PgUp/PgDn, wheel: scroll  Other keys: close";
+// Under a scrolled-back transcript, where the newest lines are gone from view.
+constexpr const char* kScrolledHint =
+    "  scrolled back: PgDn or typing brings the newest lines back";
+// Every transcript row starts with two cells: a user line's or a notice's mark, else an indent.
+constexpr int32_t kEntryIndent = 2;
+
+constexpr const char* kPlain = "";
+constexpr const char* kBold = "\x1b[1m";
+constexpr const char* kFaint = "\x1b[2m";
+constexpr const char* kReset = "\x1b[0m";
+
+// The characters drawn around and between texts; each is one cell wide.
+struct Glyphs {
+  const char* ellipsis;  // a line goes on beyond the edge
+  const char* cleared;   // the faint mark of a cleared response
+  const char* horizontal;
+  const char* vertical;
+  const char* topLeft;
+  const char* topRight;
+  const char* bottomLeft;
+  const char* bottomRight;
+};
+constexpr Glyphs kUnicodeGlyphs = {"…", "·", "─", "│", "┌", "┐", "└", "┘"};
+constexpr Glyphs kAsciiGlyphs = {">", "-", "-", "|", "+", "+", "+", "+"};
+
+const Glyphs& GlyphsOf(const ScreenView& view) {
+  return view.ascii ? kAsciiGlyphs : kUnicodeGlyphs;
+}
+
+int32_t RowsOf(const ScreenView& view) { return std::max(1, view.rows); }
+int32_t ColumnsOf(const ScreenView& view) { return std::max(1, view.columns); }
+
+// Looks of the entry kinds; kept in the order of EntryKind.
+struct EntryLook {
+  const char* mark;    // before an entry's first row, kEntryIndent cells
+  const char* newest;  // the style of an entry of the newest turn; older turns are faint
+};
+constexpr EntryLook kEntryLooks[] = {
+    {"> ", kBold},   // EntryUser
+    {"  ", kPlain},  // EntryResponse
+    {"  ", kFaint},  // EntryCleared
+    {"! ", kPlain},  // EntryNotice
+};
 
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
 
@@ -43,7 +87,7 @@ void AppendShown(std::string& out, char32_t c) {
   if (c == '\n' || c == '\r' || c == '\t') {
     out += ' ';
   } else {
-    AppendUtf8(out, IsControl(c) ? kReplacement : c);
+    AppendUtf8(out, IsControl(c) ? kReplacementChar : c);
   }
 }
 
@@ -73,57 +117,207 @@ std::string VisibleInput(std::string_view input, int32_t cursorColumn, int32_t w
   return out;
 }
 
-// ComposeBox: the framed box with its caption, centred, over what is already drawn.
-std::string ComposeBox(const ScreenView& view, const ScreenLayout& layout) {
-  const int32_t maxInner = std::max(1, view.columns - 4);
-  std::vector<std::string> lines = WrapToWidth(view.boxText, maxInner);
-  // The frame takes two rows and the hint keeps its own.
-  const int32_t maxLines = std::max(1, view.rows - 2 - (layout.hintRow != 0 ? 1 : 0));
-  if (static_cast<int32_t>(lines.size()) > maxLines) {
-    lines.resize(static_cast<size_t>(maxLines));
-    lines.back() = "…";
+// EntryRows: the rows one entry takes at this width: its mark, then its text wrapped by display
+// width, the rows after the first indented under it.
+std::vector<std::string> EntryRows(const TranscriptEntry& entry, int32_t width,
+                                   const Glyphs& glyphs) {
+  std::vector<std::string> rows = entry.kind == EntryCleared
+                                      ? std::vector<std::string>{glyphs.cleared}
+                                      : WrapToWidth(entry.text, std::max(1, width - kEntryIndent));
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const std::string_view lead = i == 0 ? kEntryLooks[entry.kind].mark : "  ";
+    rows[i] = ClipToWidth(std::string(lead) + rows[i], width, glyphs.ellipsis);
   }
-  const std::string caption = SanitizeLine(view.boxCaption);
-  int32_t inner = DisplayWidth(caption) + 2;
-  for (const std::string& line : lines) inner = std::max(inner, DisplayWidth(line));
-  inner = std::min(inner, maxInner);
-  const std::string shownCaption = ClipToWidth(caption, std::max(0, inner - 2));
-  const int32_t boxWidth = inner + 4;
-  const int32_t boxHeight = static_cast<int32_t>(lines.size()) + 2;
-  const int32_t top = std::max(1, (view.rows - boxHeight) / 2 + 1);
-  const int32_t left = std::max(1, (view.columns - boxWidth) / 2 + 1);
+  return rows;
+}
 
-  std::string out = Goto(top, left);
-  const std::string head = "┌─ " + shownCaption + " ";
-  out += head + Repeat("─", std::max(0, boxWidth - 1 - DisplayWidth(head))) + "┐";
-  int32_t row = top + 1;
-  for (const std::string& line : lines) {
-    out += Goto(row++, left) + "│ " + line + Repeat(" ", inner - DisplayWidth(line)) + " │";
+// RowCount: the rows an entry takes at the view's width, remembered with the entry.
+int32_t RowCount(const ScreenView& view, const TranscriptEntry& entry) {
+  if (entry.rowsWidth != ColumnsOf(view)) {
+    entry.rowCount = static_cast<int32_t>(EntryRows(entry, ColumnsOf(view), GlyphsOf(view)).size());
+    entry.rowsWidth = ColumnsOf(view);
   }
-  out += Goto(row, left) + "└" + Repeat("─", boxWidth - 2) + "┘";
+  return entry.rowCount;
+}
+
+// CountRows: the rows of the whole transcript, counted up to limit.
+int64_t CountRows(const ScreenView& view, int64_t limit) {
+  int64_t rows = 0;
+  const std::deque<TranscriptEntry>& entries = view.transcript.Entries();
+  for (size_t i = entries.size(); i-- > 0 && rows < limit;) rows += RowCount(view, entries[i]);
+  return std::min(rows, limit);
+}
+
+// RowsBefore: `take` rows of the transcript ending `skip` rows before its newest one (fewer
+// where it runs out), oldest first. Only the entries that reach them are wrapped.
+std::vector<TranscriptRow> RowsBefore(const ScreenView& view, int64_t skip, size_t take) {
+  std::vector<TranscriptRow> rows;
+  const std::deque<TranscriptEntry>& entries = view.transcript.Entries();
+  for (size_t i = entries.size(); i-- > 0 && rows.size() < take;) {
+    const int32_t count = RowCount(view, entries[i]);
+    if (skip >= count) {
+      skip -= count;
+      continue;
+    }
+    std::vector<std::string> texts = EntryRows(entries[i], ColumnsOf(view), GlyphsOf(view));
+    for (int64_t r = count - 1 - skip; r >= 0 && rows.size() < take; --r) {
+      rows.push_back({static_cast<int32_t>(i), std::move(texts[static_cast<size_t>(r)])});
+    }
+    skip = 0;
+  }
+  std::reverse(rows.begin(), rows.end());
+  return rows;
+}
+
+// EntryStyle: the SGR sequence an entry is drawn in: its kind's look in the newest turn, faint
+// in older ones.
+const char* EntryStyle(const ScreenView& view, const TranscriptEntry& entry) {
+  return entry.turn == view.transcript.NewestTurn() ? kEntryLooks[entry.kind].newest : kFaint;
+}
+
+// BoxShape: the box's text wrapped to the widest the screen allows, and how many of its lines
+// fit at once: the frame takes two rows and the bottom row (the hint) stays visible.
+struct BoxShape {
+  std::vector<std::string> lines;
+  int32_t usable = 1;   // the rows the box may take, from the top
+  int32_t page = 1;     // lines shown at once
+  int32_t lastTop = 0;  // the greatest boxScroll
+};
+
+BoxShape ShapeBox(const ScreenView& view) {
+  BoxShape shape;
+  shape.lines = WrapToWidth(view.boxText, std::max(1, ColumnsOf(view) - 4));
+  shape.usable = RowsOf(view) - (LayoutFor(RowsOf(view)).hintRow != 0 ? 1 : 0);
+  const auto count = static_cast<int32_t>(shape.lines.size());
+  shape.page = std::max(1, std::min(count, shape.usable - 2));
+  shape.lastTop = count - shape.page;
+  return shape;
+}
+
+// ComposeBox: the framed box with its caption, centred above the bottom row, showing a page of
+// its text from boxScroll on; where the text is longer than a page, the bottom edge tells which
+// lines are shown.
+std::string ComposeBox(const ScreenView& view) {
+  const Glyphs& glyphs = GlyphsOf(view);
+  const BoxShape shape = ShapeBox(view);
+  const int32_t first = std::clamp(view.boxScroll, 0, shape.lastTop);
+  const int32_t count = static_cast<int32_t>(shape.lines.size());
+  const std::string position = count > shape.page ? std::to_string(first + 1) + "-" +
+                                                        std::to_string(first + shape.page) + " / " +
+                                                        std::to_string(count)
+                                                  : std::string();
+  const int32_t maxInner = std::max(1, ColumnsOf(view) - 4);
+  const std::string caption = SanitizeLine(view.boxCaption);
+  // Sized for every line, not only the shown ones, and for the widest position, so the box keeps
+  // its width while scrolling.
+  const std::string widest =
+      position.empty()
+          ? std::string()
+          : std::to_string(count) + "-" + std::to_string(count) + " / " + std::to_string(count);
+  int32_t inner = std::max(DisplayWidth(caption), DisplayWidth(widest)) + 2;
+  for (const std::string& line : shape.lines) inner = std::max(inner, DisplayWidth(line));
+  inner = std::min(inner, maxInner);
+  const int32_t boxWidth = inner + 4;
+  const int32_t top = std::max(1, (shape.usable - shape.page - 2) / 2 + 1);
+  const int32_t left = std::max(1, (ColumnsOf(view) - boxWidth) / 2 + 1);
+
+  // An edge: a corner, a piece of text after one horizontal, horizontals up to the other corner.
+  const auto edge = [&](const char* start, const std::string& text, const char* end) {
+    const std::string shown =
+        text.empty() ? std::string() : " " + ClipToWidth(text, inner - 2, glyphs.ellipsis) + " ";
+    return start + std::string(glyphs.horizontal) + shown +
+           Repeat(glyphs.horizontal, std::max(0, boxWidth - 3 - DisplayWidth(shown))) + end;
+  };
+  std::string out = Goto(top, left) + edge(glyphs.topLeft, caption, glyphs.topRight);
+  int32_t row = top + 1;
+  for (int32_t i = first; i < first + shape.page; ++i) {
+    const std::string& line = shape.lines[static_cast<size_t>(i)];
+    out += Goto(row++, left) + glyphs.vertical + " " + ClipToWidth(line, inner, glyphs.ellipsis) +
+           Repeat(" ", std::max(0, inner - DisplayWidth(line))) + " " + glyphs.vertical;
+  }
+  out += Goto(row, left) + edge(glyphs.bottomLeft, position, glyphs.bottomRight);
   return out;
 }
 
 }  // namespace
 
+TranscriptEntry& Transcript::Add(EntryKind kind, std::string text) {
+  if (kind == EntryUser) {
+    ++turns;
+    while (!entries.empty() && entries.front().turn <= turns - kMaxTurns) entries.pop_front();
+  }
+  TranscriptEntry& entry = entries.emplace_back();
+  entry.kind = kind;
+  entry.turn = turns;
+  entry.text = std::move(text);
+  return entry;
+}
+
 ScreenLayout LayoutFor(int32_t rows) {
   ScreenLayout layout;
   if (rows >= 7) {
-    layout.titleRow = 1, layout.responseRow = 3, layout.inputRow = 5, layout.hintRow = 7;
-  } else if (rows >= 3) {
-    layout.titleRow = 1, layout.responseRow = 2, layout.inputRow = 3;
+    // A blank row under the title and one above the input line frame the transcript.
+    layout.titleRow = 1, layout.transcriptTop = 3, layout.transcriptBottom = rows - 3;
+    layout.inputRow = rows - 1, layout.hintRow = rows;
+  } else if (rows >= 4) {
+    layout.titleRow = 1, layout.transcriptTop = 2, layout.transcriptBottom = rows - 2;
+    layout.inputRow = rows - 1, layout.hintRow = rows;
+  } else if (rows == 3) {
+    layout.titleRow = 1, layout.transcriptTop = 2, layout.transcriptBottom = 2, layout.inputRow = 3;
   } else if (rows == 2) {
-    layout.responseRow = 1, layout.inputRow = 2;
+    layout.transcriptTop = 1, layout.transcriptBottom = 1, layout.inputRow = 2;
   } else {
     layout.inputRow = 1;
   }
   return layout;
 }
 
+int32_t TranscriptPageRows(const ScreenView& view) {
+  const ScreenLayout layout = LayoutFor(RowsOf(view));
+  return layout.transcriptTop == 0 ? 1 : layout.transcriptBottom - layout.transcriptTop + 1;
+}
+
+std::vector<TranscriptRow> LayOutTranscript(const ScreenView& view) {
+  if (LayoutFor(RowsOf(view)).transcriptTop == 0) return {};
+  const int64_t height = TranscriptPageRows(view);
+  // Scrolled back as far as the transcript reaches: its oldest row at the top.
+  const int64_t reach =
+      std::max<int64_t>(0, CountRows(view, height + view.transcriptScroll) - height);
+  const int64_t scroll = std::clamp<int64_t>(view.transcriptScroll, 0, reach);
+  std::vector<TranscriptRow> rows = RowsBefore(view, scroll, static_cast<size_t>(height));
+  rows.insert(rows.begin(), static_cast<size_t>(height) - rows.size(), TranscriptRow());
+  return rows;
+}
+
+int32_t EntryAtRow(const ScreenView& view, int32_t row) {
+  const ScreenLayout layout = LayoutFor(RowsOf(view));
+  if (layout.transcriptTop == 0 || row < layout.transcriptTop || row > layout.transcriptBottom) {
+    return -1;
+  }
+  return LayOutTranscript(view)[static_cast<size_t>(row - layout.transcriptTop)].entry;
+}
+
+void ScrollTranscript(ScreenView& view, int32_t rows) {
+  const int64_t height = TranscriptPageRows(view);
+  const int64_t wanted =
+      std::clamp(int64_t{view.transcriptScroll} + rows, int64_t{0}, int64_t{INT32_MAX} - height);
+  const int64_t reach = std::max<int64_t>(0, CountRows(view, height + wanted) - height);
+  view.transcriptScroll = static_cast<int32_t>(std::min(wanted, reach));
+}
+
+int32_t BoxPageRows(const ScreenView& view) { return ShapeBox(view).page; }
+
+void ScrollBox(ScreenView& view, int32_t lines) {
+  const int64_t wanted = int64_t{view.boxScroll} + lines;
+  view.boxScroll = static_cast<int32_t>(std::clamp<int64_t>(wanted, 0, ShapeBox(view).lastTop));
+}
+
 std::string ComposeFrame(const ScreenView& view) {
-  const int32_t rows = std::max(1, view.rows);
-  const int32_t columns = std::max(1, view.columns);
+  const int32_t rows = RowsOf(view);
+  const int32_t columns = ColumnsOf(view);
+  const Glyphs& glyphs = GlyphsOf(view);
   const ScreenLayout layout = LayoutFor(rows);
+  const std::vector<TranscriptRow> transcript = LayOutTranscript(view);
   const int32_t inputWidth = std::max(1, columns - kPromptWidth);
   int32_t cursorCell = 0;
 
@@ -131,22 +325,28 @@ std::string ComposeFrame(const ScreenView& view) {
   for (int32_t row = 1; row <= rows; ++row) {
     out += Goto(row, 1);
     if (row == layout.titleRow) {
-      out += "\x1b[1m" + ClipToWidth(SanitizeLine(view.title), columns) + "\x1b[0m";
-    } else if (row == layout.responseRow) {
-      out += ClipToWidth(SanitizeLine(view.response), columns);
+      out += kBold + ClipToWidth(SanitizeLine(view.title), columns, glyphs.ellipsis) + kReset;
+    } else if (row >= layout.transcriptTop && row <= layout.transcriptBottom) {
+      const TranscriptRow& shown = transcript[static_cast<size_t>(row - layout.transcriptTop)];
+      if (shown.entry >= 0) {
+        const char* style =
+            EntryStyle(view, view.transcript.Entries()[static_cast<size_t>(shown.entry)]);
+        out += style + shown.text + (style[0] != '\0' ? kReset : "");
+      }
+    } else if (row == layout.transcriptBottom + 1 && row < layout.inputRow &&
+               view.transcriptScroll > 0) {
+      out += kFaint + ClipToWidth(kScrolledHint, columns, glyphs.ellipsis) + kReset;
     } else if (row == layout.inputRow) {
       out += kPrompt;
       out += VisibleInput(view.input, view.cursorColumn, inputWidth, &cursorCell);
     } else if (row == layout.hintRow) {
-      out += "\x1b[2m" + ClipToWidth(view.boxOpen ? kBoxHint : kKeysHint, columns) + "\x1b[0m";
+      out += kFaint + ClipToWidth(view.boxOpen ? kBoxHint : kKeysHint, columns, glyphs.ellipsis) +
+             kReset;
     }
     out += "\x1b[K";
   }
   if (view.boxOpen) {
-    ScreenView sized = view;
-    sized.rows = rows;
-    sized.columns = columns;
-    out += ComposeBox(sized, layout);
+    out += ComposeBox(view);
   } else {
     out += Goto(layout.inputRow, kPromptWidth + 1 + cursorCell) + "\x1b[?25h";
   }
@@ -172,7 +372,7 @@ std::string SanitizeLine(std::string_view utf8) {
   return out;
 }
 
-std::string ClipToWidth(std::string_view utf8, int32_t width) {
+std::string ClipToWidth(std::string_view utf8, int32_t width, std::string_view ellipsis) {
   if (width <= 0) return "";
   if (DisplayWidth(utf8) <= width) return std::string(utf8);
   std::string out;
@@ -185,27 +385,41 @@ std::string ClipToWidth(std::string_view utf8, int32_t width) {
     used += cells;
     AppendUtf8(out, c);
   }
-  return out + "…";
+  return out + std::string(ellipsis);
 }
 
+// A full line breaks after its last space, if it has one past its start (words of text
+// without spaces, such as Japanese, break anywhere).
 std::vector<std::string> WrapToWidth(std::string_view utf8, int32_t width) {
   width = std::max(1, width);
   utf8 = DropFinalBreak(utf8);
   std::vector<std::string> lines(1);
   int32_t used = 0;
+  size_t space = std::string::npos;  // where the last space of the line stands
   size_t length = 0;
   for (size_t pos = 0; pos < utf8.size(); pos += length) {
     const char32_t c = DecodeUtf8(utf8, pos, &length);
     if (c == '\n') {
       lines.emplace_back();
       used = 0;
+      space = std::string::npos;
       continue;
     }
-    const int32_t cells = CharWidth(IsControl(c) && c != '\t' && c != '\r' ? kReplacement : c);
+    const int32_t cells = CharWidth(IsControl(c) && c != '\t' && c != '\r' ? kReplacementChar : c);
     if (used + cells > width && used > 0) {
-      lines.emplace_back();
-      used = 0;
+      std::string rest;
+      if (c == ' ') {
+        space = std::string::npos;
+      } else if (space != std::string::npos && space > 0) {
+        rest = lines.back().substr(space + 1);
+        lines.back().erase(space);
+      }
+      lines.push_back(std::move(rest));
+      used = DisplayWidth(lines.back());
+      space = std::string::npos;
+      if (c == ' ') continue;  // the break stands for it
     }
+    if (c == ' ') space = lines.back().size();
     used += cells;
     AppendShown(lines.back(), c);
   }

@@ -32,7 +32,10 @@ TEST(ReservedKeys, DefaultsAreTheirCodePage932Texts) {
   }
 }
 
-class Classifier : public InTempDir {};
+class Classifier : public InTempDir {
+ protected:
+  Dictionary dictionary;  // kept across the calls of a test, as the conversation keeps it
+};
 
 TEST_F(Classifier, DefaultListsSeedThemselvesAndMatchAtTheStart) {
   const struct {
@@ -64,8 +67,9 @@ TEST_F(Classifier, DefaultListsSeedThemselvesAndMatchAtTheStart) {
       {"thanks", Neither},
       {"", Neither},
   };
-  for (const auto& c : kCases) EXPECT_EQ(ClassifyReply(Cp932(c.reply).c_str()), c.kind) << c.reply;
-  EXPECT_EQ(ClassifyReply(nullptr), Neither);
+  for (const auto& c : kCases)
+    EXPECT_EQ(ClassifyReply(dictionary, Cp932(c.reply).c_str()), c.kind) << c.reply;
+  EXPECT_EQ(ClassifyReply(dictionary, nullptr), Neither);
   // Seeded once each, by the first call.
   EXPECT_EQ(ReadBytes("Dictionary.txt"),
             "<KEY><YES></KEY>\r\n<ANS>" + std::string(kYesListKey.defaultText) +
@@ -87,14 +91,15 @@ TEST_F(Classifier, TrailingSeparators) {
   for (const auto& c : kCases) {
     WriteBytes("Dictionary.txt",
                "<KEY><YES></KEY><ANS>" + Cp932(c.yesList) + "</ANS><KEY><NO></KEY><ANS>x</ANS>");
-    EXPECT_EQ(ClassifyReply(Cp932(c.reply).c_str()), c.kind) << c.yesList << " " << c.reply;
+    EXPECT_EQ(ClassifyReply(dictionary, Cp932(c.reply).c_str()), c.kind)
+        << c.yesList << " " << c.reply;
   }
 }
 
 TEST_F(Classifier, ListsThatCannotBeHadMatchNothing) {
   std::filesystem::create_directory("Dictionary.txt");
-  EXPECT_EQ(ClassifyReply(Cp932("はい").c_str()), Neither);
-  EXPECT_EQ(ClassifyReply("no"), Neither);
+  EXPECT_EQ(ClassifyReply(dictionary, Cp932("はい").c_str()), Neither);
+  EXPECT_EQ(ClassifyReply(dictionary, "no"), Neither);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "knowledge/knowledge.h"
 #include "knowledge/knowledge_internal.h"
+#include "knowledge/text_file.h"
 #include "tests/knowledge/test_support.h"
 
 namespace mimoza {
@@ -20,29 +21,48 @@ using testing::ReadBytes;
 using testing::SeedDrawing;
 using testing::WriteBytes;
 
-// LookupAt: the answer LookupAnswerInText gives when the generator draws r, or "<none>".
-std::string LookupAt(const std::string& text, const std::string& subject, MatchMode mode,
-                     int32_t r = 0, uint32_t outLen = 6000) {
-  std::string out(outLen + 1, '#');
-  srand(SeedDrawing(r));
-  if (!LookupAnswerInText(text.data(), text.size(), subject.c_str(), mode, out.data(), outLen)) {
-    return out == std::string(outLen + 1, '#') ? "<none>" : "<none, but out was written>";
+// Every lookup here runs twice: the reference (every key of the text compiled and searched) and
+// the dictionaries this test keeps, reading the file in blocks of three sizes (so that tags and
+// texts straddle block ends) and keeping what they learned from one text to the next (so that
+// every change between two lookups tests the index's refresh). All must give the same.
+class DictionaryText : public InTempDir {
+ protected:
+  // LookupAt: the answer when the generator draws r, or "<none>".
+  std::string LookupAt(const std::string& text, const std::string& subject, MatchMode mode,
+                       int32_t r = 0, uint32_t outLen = 6000) {
+    std::string folded = text;
+    folded.resize(FoldTextLineEnds(folded.data(), folded.size()));
+    std::string expected(outLen + 1, '#');
+    srand(SeedDrawing(r));
+    const bool found = LookupAnswerInText(folded.data(), folded.size(), subject.c_str(), mode,
+                                          expected.data(), outLen);
+    WriteBytes("Dictionary.txt", text);
+    for (Dictionary& dictionary : dictionaries) {
+      std::string out(outLen + 1, '#');
+      srand(SeedDrawing(r));
+      EXPECT_EQ(dictionary.LookupAnswer(subject.c_str(), mode, out.data(), outLen), found)
+          << text << " with " << subject;
+      EXPECT_EQ(out, expected) << text << " with " << subject;
+    }
+    if (!found) return expected == std::string(outLen + 1, '#') ? "<none>" : "<out was written>";
+    return expected.c_str();
   }
-  return out.c_str();
-}
 
-// Candidates: every answer some draw can give (pools here hold fewer than 64 answers).
-std::set<std::string> Candidates(const std::string& text, const std::string& subject,
-                                 MatchMode mode = PatternKey) {
-  std::set<std::string> seen;
-  for (int32_t r = 0; r < 32768; r += 512) seen.insert(LookupAt(text, subject, mode, r));
-  seen.insert(LookupAt(text, subject, mode, 32767));
-  return seen;
-}
+  // Candidates: every answer some draw can give (pools here hold fewer than 64 answers).
+  std::set<std::string> Candidates(const std::string& text, const std::string& subject,
+                                   MatchMode mode = PatternKey) {
+    std::set<std::string> seen;
+    for (int32_t r = 0; r < 32768; r += 512) seen.insert(LookupAt(text, subject, mode, r));
+    seen.insert(LookupAt(text, subject, mode, 32767));
+    return seen;
+  }
+
+  Dictionary dictionaries[3] = {Dictionary(0), Dictionary(1), Dictionary(7)};
+};
 
 using Set = std::set<std::string>;
 
-TEST(DictionaryText, KeysPoolTheirAnswers) {
+TEST_F(DictionaryText, KeysPoolTheirAnswers) {
   const std::string ohayo = Cp932("おはよう");
   const std::string entry = "<KEY>" + ohayo + "</KEY>\n<ANS>" + Cp932("おはよう！") + "</ANS>\n";
   const std::string longer = Cp932("おはようございます");
@@ -63,7 +83,7 @@ TEST(DictionaryText, KeysPoolTheirAnswers) {
   EXPECT_EQ(Candidates("<KEY></KEY><ANS>e</ANS>", "", ExactKey), Set{"e"});
 }
 
-TEST(DictionaryText, TheAnswerWalk) {
+TEST_F(DictionaryText, TheAnswerWalk) {
   const struct {
     const char* text;
     const char* subject;
@@ -97,7 +117,7 @@ TEST(DictionaryText, TheAnswerWalk) {
   EXPECT_EQ(Candidates(nul, "k"), Set{"a"});
 }
 
-TEST(DictionaryText, LimitsOfKeysAnswersAndPools) {
+TEST_F(DictionaryText, LimitsOfKeysAnswersAndPools) {
   const std::string key6000(6000, 'k');
   const std::string longKey = "<KEY>" + key6000 + "x</KEY><ANS>a</ANS>";
   EXPECT_EQ(LookupAt(longKey, key6000, ExactKey), "a");  // only the first 6000 bytes count
@@ -111,7 +131,7 @@ TEST(DictionaryText, LimitsOfKeysAnswersAndPools) {
   EXPECT_EQ(LookupAt(many, "k", PatternKey, 32767), "65535");  // the 65537th is ignored
 }
 
-TEST(DictionaryText, TagHelpers) {
+TEST_F(DictionaryText, TagHelpers) {
   const std::string text = "x<KEY a>key</KEY>y";
   const char* end = text.data() + text.size();
   char out[8] = "keep";
@@ -129,10 +149,11 @@ TEST(DictionaryText, TagHelpers) {
 class DictionaryFile : public InTempDir {};
 
 TEST_F(DictionaryFile, SeedsMissingEntriesAndReadsCrLfFiles) {
+  Dictionary dictionary;
   char out[6001] = "keep";
-  EXPECT_FALSE(LookupAnswer("x", PatternKey, out, 6000));
+  EXPECT_FALSE(dictionary.LookupAnswer("x", PatternKey, out, 6000));
   EXPECT_STREQ(out, "keep");
-  LookupOrSeed(kOfferLearnKey.key, kOfferLearnKey.defaultText, PatternKey, out, 6000);
+  dictionary.LookupOrSeed(kOfferLearnKey.key, kOfferLearnKey.defaultText, PatternKey, out, 6000);
   EXPECT_STREQ(out, kOfferLearnKey.defaultText);
   EXPECT_EQ(ReadBytes("Dictionary.txt"),
             "<KEY><SMES1></KEY>\r\n<ANS>" + Cp932("覚えていい？") + "</ANS>\r\n");
@@ -140,18 +161,19 @@ TEST_F(DictionaryFile, SeedsMissingEntriesAndReadsCrLfFiles) {
   // A key found inside the requested key's text answers for it, and nothing is seeded.
   const std::string withS = "<KEY>S</KEY>\r\n<ANS>s\r\nanswer</ANS>\r\n\x1a<KEY>";
   WriteBytes("Dictionary.txt", withS);
-  LookupOrSeed(kAskAnswerKey.key, kAskAnswerKey.defaultText, PatternKey, out, 6000);
+  dictionary.LookupOrSeed(kAskAnswerKey.key, kAskAnswerKey.defaultText, PatternKey, out, 6000);
   EXPECT_STREQ(out, "s\nanswer");
   EXPECT_EQ(ReadBytes("Dictionary.txt"), withS);
-  EXPECT_FALSE(LookupAnswer(kNoListKey.key, PatternKey, out, 6000));
+  EXPECT_FALSE(dictionary.LookupAnswer(kNoListKey.key, PatternKey, out, 6000));
 }
 
 TEST_F(DictionaryFile, UnreadableOrUnwritableFilesGiveNothing) {
   std::filesystem::create_directory("Dictionary.txt");
+  Dictionary dictionary;
   char out[16] = "keep";
-  EXPECT_FALSE(LookupAnswer("x", PatternKey, out, 15));
+  EXPECT_FALSE(dictionary.LookupAnswer("x", PatternKey, out, 15));
   EXPECT_FALSE(AppendEntry("x", "y"));
-  LookupOrSeed("x", "y", PatternKey, out, 15);
+  dictionary.LookupOrSeed("x", "y", PatternKey, out, 15);
   EXPECT_STREQ(out, "keep");
   std::filesystem::remove("Dictionary.txt");
 

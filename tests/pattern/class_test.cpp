@@ -2,7 +2,9 @@
 // hand-edited key could hold them: ranges, negation, escapes, double-byte items.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "dump.h"
 
@@ -85,6 +87,41 @@ TEST(ClassContains, ThroughTheLexer) {
   };
   for (const auto& c : kCases) {
     EXPECT_EQ(DumpSearch(c.pattern, c.subject), c.expected) << DumpBytes(c.pattern);
+  }
+}
+
+// The byte set of the automaton's class edges and the character lists of the key facts are
+// read by the same item reader as the class test; on random class texts all three must agree.
+TEST(ClassContains, ByteSetsAndListsAgreeWithTheTest) {
+  const char* const kPieces[] = {"a", "b", "-",        "^",    "\\",   "d",    "x41",  "]",
+                                 "0", "9", "\x82\xA0", "\x82", "\xB1", "\x80", "\xFF", "\x81"};
+  std::vector<std::string> subjects;
+  for (int c = 1; c < 256; ++c) {
+    subjects.push_back(std::string(1, static_cast<char>(c)));
+    subjects.push_back(std::string(1, static_cast<char>(c)) + "\xA0");
+  }
+  std::mt19937 rng(20261209);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(rng() % 7); n > 0; --n) text += kPieces[rng() % 16];
+    uint8_t set[32];
+    const bool bySet = ClassByteSet(text.c_str(), set);
+    uint8_t chars[kMaxClassCharacters][2];
+    const int32_t count = ClassCharacters(text.c_str(), chars);
+    for (const std::string& subject : subjects) {
+      const int32_t contains = ClassContains(text.c_str(), subject.c_str());
+      const auto* s = reinterpret_cast<const unsigned char*>(subject.c_str());
+      if (bySet) {
+        ASSERT_EQ(contains, (set[s[0] >> 3] >> (s[0] & 7)) & 1)
+            << DumpBytes(text) << " with " << DumpBytes(subject);
+      }
+      if (count >= 0) {
+        const unsigned char trail = CharacterLength(s) == 2 ? s[1] : 0;
+        int32_t listed = 0;
+        for (int32_t i = 0; i < count; ++i) listed |= chars[i][0] == s[0] && chars[i][1] == trail;
+        ASSERT_EQ(contains, listed) << DumpBytes(text) << " with " << DumpBytes(subject);
+      }
+    }
   }
 }
 

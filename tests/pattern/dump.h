@@ -5,6 +5,7 @@
 #include <string>
 
 #include "pattern/automaton.h"
+#include "pattern/class.h"
 #include "pattern/lexer.h"
 #include "pattern/parser.h"
 #include "pattern/search.h"

@@ -1,9 +1,16 @@
-// tests/terminal/encoding_test.cpp: the UTF-8 / code page 932 edge (ToCp932, ToUtf8, CutToLine).
+// tests/terminal/encoding_test.cpp: the UTF-8 / code page 932 edge (ToCp932, ToUtf8, CutToLine)
+// and the one UTF-8 decoder and encoder beneath it and the key decoder; the edge to a terminal
+// whose locale is not UTF-8 (TerminalCharset).
 #include "terminal/encoding.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
+
+#include "terminal/charset.h"
+#include "terminal/keys.h"
+#include "terminal/utf8.h"
 
 namespace mimoza {
 namespace {
@@ -78,6 +85,64 @@ TEST(EncodingTest, CutToLine) {
     const std::string cut = CutToLine(c.in);
     EXPECT_TRUE(cut == c.out) << c.in.size() << " bytes cut to " << cut.size();
   }
+}
+
+// Every scalar value survives encoding and decoding, whole strings and byte by byte through the
+// key decoder alike; every other value of the code space becomes one replacement.
+TEST(EncodingTest, EveryCodePointRoundTrips) {
+  KeyDecoder keys;
+  for (char32_t c = 0x20; c <= 0x10FFFF; ++c) {
+    const bool scalar = !(c >= 0xD800 && c <= 0xDFFF);
+    std::string bytes;
+    AppendUtf8(bytes, c);
+    size_t length = 0;
+    bool wellFormed = false;
+    ASSERT_EQ(DecodeUtf8(bytes, 0, &length, &wellFormed), scalar ? c : kReplacementChar)
+        << static_cast<uint32_t>(c);
+    ASSERT_EQ(length, bytes.size());
+    if (c >= 0x7F && c < 0xA0) continue;  // controls are no typed characters
+    Key key;
+    for (const char b : bytes) key = keys.Feed(static_cast<unsigned char>(b));
+    ASSERT_EQ(key.kind, KeyChar) << static_cast<uint32_t>(c);
+    ASSERT_EQ(key.codePoint, scalar ? c : kReplacementChar) << static_cast<uint32_t>(c);
+  }
+}
+
+// What a terminal of each charset is sent: its own bytes for what it shows at the width wcwidth
+// gives, else "?" in every cell the character takes (none for a combining mark).
+TEST(EncodingTest, TerminalCharsetKeepsWidths) {
+  std::setlocale(LC_CTYPE, "C.UTF-8");
+  const struct {
+    const char* charset;
+    const char* utf8;
+    std::string shown;
+  } kCases[] = {
+      {"ANSI_X3.4-1968", "a\x1b[1m日本é", "a\x1b[1m?????"},
+      {"ISO-8859-1", "é日e\xcc\x81", "\xE9??e"},
+      {"EUC-JP", "日本ｱ", "\xC6\xFC\xCB\xDC\x8E\xB1"},  // half-width katakana: one cell
+      {"EUC-JP", "┌é", "??"},             // two cells in an EUC-JP terminal, one by wcwidth
+      {"no-such-charset", "aあ", "a??"},  // taken as ASCII
+  };
+  for (const auto& c : kCases) {
+    TerminalCharset terminal;
+    terminal.Open(c.charset);
+    EXPECT_EQ(terminal.FromUtf8(c.utf8), c.shown) << c.charset << " " << c.utf8;
+  }
+  // Input: a character split between two reads is kept whole; a byte that starts none is U+FFFD.
+  TerminalCharset eucJp;
+  ASSERT_TRUE(eucJp.Open("EUC-JP"));
+  EXPECT_EQ(eucJp.ToUtf8("a\xC6"), "a");
+  EXPECT_EQ(eucJp.ToUtf8("\xFC\x1b[A"), "日\x1b[A");
+  EXPECT_EQ(eucJp.ToUtf8("\xFF"
+                         "b"),
+            "\xEF\xBF\xBD"
+            "b");
+  TerminalCharset ascii;
+  ascii.Open("ANSI_X3.4-1968");
+  EXPECT_EQ(ascii.ToUtf8("\xE3\x81\x82z"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDz");
+
+  EXPECT_EQ(CharsetOfLocaleName("de_DE.ISO-8859-1@euro"), "ISO-8859-1");
+  EXPECT_FALSE(IsUtf8Charset("UTF-16"));
 }
 
 }  // namespace

@@ -32,6 +32,16 @@ std::string DumpAction(const EditorAction& action) {
       return "Quit ";
     case ActRedraw:
       return "Redraw ";
+    case ActPageUp:
+      return "PageUp ";
+    case ActPageDown:
+      return "PageDown ";
+    case ActWheelUp:
+    case ActWheelDown:
+      return std::string(action.kind == ActWheelUp ? "WheelUp(" : "WheelDown(") +
+             std::to_string(action.x) + "," + std::to_string(action.y) + ") ";
+    case ActSuspend:
+      return "Suspend ";
   }
   return "? ";
 }
@@ -125,9 +135,16 @@ const struct {
     {"SGR mouse press", "\x1b[<0;12;3M", "Click(12,3) [|]"},
     {"SGR press with Ctrl", "\x1b[<16;1;1M", "Click(1,1) [|]"},
     {"SGR release", "\x1b[<0;12;3m", "[|]"},
-    {"SGR wheel and right button", "\x1b[<64;1;1M\x1b[<2;1;1M\x1b[<32;5;5M", "[|]"},
+    {"SGR right button and motion", "\x1b[<2;1;1M\x1b[<32;5;5M\x1b[<66;1;1M", "[|]"},
+    {"SGR wheel", "\x1b[<64;3;4M\x1b[<65;5;6M", "WheelUp(3,4) WheelDown(5,6) [|]"},
+    {"SGR wheel with Ctrl", "\x1b[<80;1;2M", "WheelUp(1,2) [|]"},
     {"old-style mouse press", "\x1b[M !#", "Click(1,3) [|]"},
     {"old-style mouse release", "\x1b[M#!#x", "[x|]"},
+    {"old-style wheel", "\x1b[M`!#\x1b[Ma!#", "WheelUp(1,3) WheelDown(1,3) [|]"},
+    {"Page Up and Down", "\x1b[5~\x1b[6~", "PageUp PageDown [|]"},
+    {"Page Up with Ctrl, xterm", "\x1b[5;5~", "PageUp [|]"},
+    {"Ctrl+Z", "ab\x1a", "Suspend [ab|]"},
+    {"Ctrl+Z, kitty", "\x1b[122;5u", "Suspend [|]"},
 };
 
 TEST_F(LineEditorTest, SubmitsQuitsAndReports) {
@@ -226,6 +243,21 @@ TEST_F(LineEditorTest, History) {
       {"no history", "x\x1b[A", "[x|]"},
   };
   for (const auto& c : kCases) EXPECT_EQ(Type(c.bytes), c.dump) << c.name;
+}
+
+// Lines of earlier sessions come from the history file: made valid lines, repeats kept once; a
+// submitted line says whether it joined the history, so the caller knows to save it.
+TEST_F(LineEditorTest, RememberedLines) {
+  LineEditor editor;
+  EXPECT_TRUE(editor.Remember("one"));
+  EXPECT_FALSE(editor.Remember("one"));
+  EXPECT_FALSE(editor.Remember("\x1b"));  // nothing left once the control is dropped
+  EXPECT_TRUE(editor.Remember("t\x1bwo\xff"));
+  EXPECT_EQ(Type(editor, "\x1b[A\x1b[A"), "[one|]");
+  EXPECT_EQ(Type(editor, "\x1b[B"), "[two\xef\xbf\xbd|]");
+  EXPECT_FALSE(editor.Feed('\r').remembered) << "the newest line again";
+  Type(editor, "new");
+  EXPECT_TRUE(editor.Feed('\r').remembered);
 }
 
 TEST_F(LineEditorTest, HistoryForgetsTheOldest) {

@@ -44,12 +44,14 @@ class ProgramTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(work); }
 
   // RunProgram: runs mimoza with the arguments (already quoted for the shell) and the given
-  // standard input, with environment settings put before it (such as "HOME=...").
+  // standard input, with environment settings put before it (such as "HOME=..."). Home and state
+  // folder are the scratch folder's unless env says otherwise, so nothing touches the real home.
   ProgramRun RunProgram(const std::string& args, const std::string& input,
                         const std::string& env = "") {
     WriteFile(work / "stdin", input);
-    const std::string command = "cd '" + work.string() + "' && env " + env + " '" + MIMOZA_PROGRAM +
-                                "' " + args + " <stdin >stdout 2>stderr";
+    const std::string command = "cd '" + work.string() + "' && env HOME='" + work.string() +
+                                "/home' XDG_STATE_HOME='" + work.string() + "/state' " + env +
+                                " '" + MIMOZA_PROGRAM + "' " + args + " <stdin >stdout 2>stderr";
     const int status = std::system(command.c_str());
     ProgramRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,9 +1,10 @@
-// tests/knowledge/key_match_test.cpp: the verdicts given without compiling a key, against
-// compiling and searching it.
-#include "knowledge/key_match.h"
+// tests/knowledge/subject_search_test.cpp: the verdicts given from a key's facts without
+// compiling it, against compiling and searching it.
+#include "knowledge/subject_search.h"
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "pattern/pattern.h"
 #include "tests/knowledge/test_support.h"
@@ -12,37 +13,48 @@ namespace mimoza {
 namespace {
 
 bool Compiled(const std::string& key, const std::string& subject) {
-  Pattern* pattern = CompilePattern(key.c_str());
-  MatchSpan* spans = nullptr;
-  const bool found = SearchPattern(pattern, subject.c_str(), &spans, 0) > 0;
-  FreeSpans(spans);
-  FreePattern(pattern);
-  return found;
+  return MatchesPattern(key.c_str(), subject.c_str());
+}
+
+KeyVerdict JudgeKey(const SubjectIndex& index, const std::string& key) {
+  PatternFacts facts;
+  if (!ComputePatternFacts(key.c_str(), &facts)) return KeySearch;
+  return JudgeFacts(index, facts);
 }
 
 KeyVerdict Judge(const std::string& key, const std::string& subject) {
   SubjectIndex index;
   IndexSubject(subject.c_str(), &index);
-  return JudgeKey(index, key.data(), key.size());
+  return JudgeKey(index, key);
 }
 
-// Pieces with every trap of the key syntax: metacharacters, trail bytes equal to "\" (0x83 0x5C)
-// and "|" (0x83 0x7C), lone lead bytes, half-width katakana, line ends.
-const char* const kKeyPieces[] = {
-    "a",   "b",   "ab",     "\x82\xa0", "\x82\xa2", "\x83\x5c", "\x83\x7c",    "\x82", "\xb1",
-    "\r",  "\n",  "(",      ")",        "*",        "+",        "?",           "{",    "}",
-    "{2}", "{0,", "{1,2}?", ".",        "[",        "]",        "[a\x82\xa0]", "[^a]", "[a-b]",
-    "^",   "$",   "|",      "\\",       "-",        ",",        "1",
-};
+// KeyPieces: every metacharacter of the pattern language, taken from the lexer's own table, and
+// pieces with the traps around them: trail bytes equal to "\" (0x83 0x5C) and "|" (0x83 0x7C),
+// lone lead bytes, half-width katakana, line ends, counted repeats, classes.
+const std::vector<std::string>& KeyPieces() {
+  static const std::vector<std::string> pieces = [] {
+    std::vector<std::string> made = {
+        "a",           "b",    "ab",    "\x82\xa0", "\x82\xa2", "\x83\x5c", "\x83\x7c",
+        "\x82",        "\xb1", "\r",    "\n",       "{2}",      "{0,",      "{1,2}?",
+        "[a\x82\xa0]", "[^a]", "[a-b]", "\\x41",    "-",        ",",        "1"};
+    for (int c = 1; c < 256; ++c) {
+      if (IsMetacharacter(static_cast<unsigned char>(c)))
+        made.emplace_back(1, static_cast<char>(c));
+    }
+    return made;
+  }();
+  return pieces;
+}
+
 const char* const kSubjectPieces[] = {"a",        "b",        "ab",   "\x82\xa0", "\x82\xa2",
                                       "\x83\x5c", "\x83\x7c", "\x82", "\xb1",     "\r\n",
                                       "|",        "\\",       "x"};
 
-template <size_t N>
-std::string RandomText(std::mt19937& rng, const char* const (&pieces)[N], size_t most) {
+template <typename Pieces>
+std::string RandomText(std::mt19937& rng, const Pieces& pieces, size_t most) {
   std::string text;
   const size_t count = rng() % (most + 1);
-  for (size_t i = 0; i < count; ++i) text += pieces[rng() % N];
+  for (size_t i = 0; i < count; ++i) text += pieces[rng() % std::size(pieces)];
   return text;
 }
 
@@ -50,7 +62,7 @@ TEST(KeyMatch, VerdictsAgreeWithTheMatcher) {
   std::mt19937 rng(20261208);
   int decided = 0;
   for (int round = 0; round < 40000; ++round) {
-    const std::string key = RandomText(rng, kKeyPieces, round % 4 == 0 ? 2 : 6);
+    const std::string key = RandomText(rng, KeyPieces(), round % 4 == 0 ? 2 : 6);
     // Every fourth subject is long enough to be indexed.
     const std::string subject = RandomText(rng, kSubjectPieces, round % 4 == 1 ? 400 : 12);
     const KeyVerdict verdict = Judge(key, subject);
@@ -71,8 +83,8 @@ TEST(KeyMatch, OneIndexServesManyKeys) {
     SubjectIndex index;
     IndexSubject(subject.c_str(), &index);
     for (int round = 0; round < 4000; ++round) {
-      const std::string key = RandomText(rng, kKeyPieces, round % 4 == 0 ? 2 : 6);
-      const KeyVerdict verdict = JudgeKey(index, key.data(), key.size());
+      const std::string key = RandomText(rng, KeyPieces(), round % 4 == 0 ? 2 : 6);
+      const KeyVerdict verdict = JudgeKey(index, key);
       if (verdict == KeySearch) continue;
       ASSERT_EQ(verdict == KeyMatch, Compiled(key, subject))
           << "key \"" << key << "\" subject \"" << subject << "\"";
@@ -86,10 +98,10 @@ TEST(KeyMatch, OneIndexServesManyKeys) {
   const std::string probe = "c.*c";
   SubjectIndex index;
   IndexSubject(subject.c_str(), &index);
-  ASSERT_EQ(JudgeKey(index, marker.data(), marker.size()), KeyNoMatch);
+  ASSERT_EQ(JudgeKey(index, marker), KeyNoMatch);
   ASSERT_FALSE(Compiled(probe, subject));
   for (int round = 0; round < 140000; ++round) {
-    ASSERT_EQ(JudgeKey(index, probe.data(), probe.size()), KeyNoMatch) << "round " << round;
+    ASSERT_EQ(JudgeKey(index, probe), KeyNoMatch) << "round " << round;
   }
 }
 

@@ -1,4 +1,5 @@
-// knowledge/key_match.h: deciding most dictionary keys against a subject without compiling them.
+// knowledge/subject_search.h: one subject line prepared for many byte searches, and the verdict
+// on a dictionary key from its facts (pattern/pattern.h) without compiling it.
 // A lookup tests every key on every turn. Most keys are plain words, and most keys that are
 // patterns still need some literal text to occur in the subject; both are settled here by byte
 // searches over the subject, and only the keys that may match go on to the pattern matcher. Every
@@ -8,6 +9,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "pattern/pattern.h"
 
 namespace mimoza {
 
@@ -46,7 +49,7 @@ enum KeyVerdict : int8_t {
   KeySearch,       // undecided: compile the key and search it
 };
 
-// JudgeKey: what the pattern key[0, length) (no NUL inside) does with the subject.
-KeyVerdict JudgeKey(const SubjectIndex& subject, const char* key, size_t length);
+// JudgeFacts: what a key with these facts (from ComputePatternFacts) does with the subject.
+KeyVerdict JudgeFacts(const SubjectIndex& subject, const PatternFacts& facts);
 
 }  // namespace mimoza
