@@ -87,7 +87,10 @@ windows_session_start() {
   trap 'exit 143' TERM
   session=$(mktemp -d "${TMPDIR:-/tmp}/mimoza-windows.XXXXXX")
 
-  # Xvfb picks a free display itself and writes its number to the descriptor given.
+  # Xvfb picks a free display itself and writes its number to the descriptor given. The file is
+  # made first: the background job opens it only when it gets to run, which on a busy machine can
+  # be after the first read below.
+  : >"$session/display"
   Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$session/display" \
     >"$session/xvfb.log" 2>&1 &
   xvfb_pid=$!
