@@ -167,11 +167,12 @@ void CopyFolded(char* stored, size_t count, char* out, uint32_t outLen) {
 }
 
 // FirstAtOrAfter: the first position in a sorted table at or after offset, or kNoPosition.
-uint32_t FirstAtOrAfter(const std::vector<uint32_t>& positions, uint64_t offset) {
-  auto at = std::lower_bound(positions.begin(), positions.end(), offset,
-                             [](uint32_t p, uint64_t o) { return p < o; });
-  return at == positions.end() ? kNoPosition : *at;
+uint32_t FirstAtOrAfter(const ChunkedArray<uint32_t>& positions, uint64_t offset) {
+  const size_t at = positions.FirstNotBelow(offset, [](uint32_t p, uint64_t o) { return p < o; });
+  return at == positions.Size() ? kNoPosition : positions[at];
 }
+
+bool OpensBefore(const KeyElement& key, uint64_t offset) { return key.open < offset; }
 
 }  // namespace
 
@@ -190,9 +191,9 @@ struct Dictionary::State {
 bool Dictionary::State::KeyMatches(Subject& subject, const KeyElement& key) {
   const char* text = index.KeyText(key);
   if (subject.mode == ExactKey) return ExactMatches(subject, text, key.length);
-  if (key.plain) return SubjectContains(subject.index, text, key.length);
-  if (key.entry == FactsCache::kNone) return CompiledMatches(subject, text, key.length);
-  switch (JudgeFacts(subject.index, cache.Facts(key.entry))) {
+  if (key.kind == KeyTextPlain) return SubjectContains(subject.index, text, key.length);
+  if (key.kind == KeyTextUncached) return CompiledMatches(subject, text, key.length);
+  switch (JudgeFacts(subject.index, cache.Facts(key.text))) {
     case KeyMatch:
       return true;
     case KeyNoMatch:
@@ -200,22 +201,22 @@ bool Dictionary::State::KeyMatches(Subject& subject, const KeyElement& key) {
     case KeySearch:
       break;
   }
-  return PatternFound(cache.Compiled(key.entry), subject.text);
+  return PatternFound(cache.Compiled(key.text), subject.text);
 }
 
 // LookupIndexed: the key scan and the answer walk over the index's tables (the same steps as
 // ScanText), then the drawn answer read from the file.
 bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, char* out, uint32_t outLen) {
-  const std::vector<KeyElement>& keys = index.Keys();
-  const std::vector<uint32_t>& opens = index.AnswerOpens();
-  const std::vector<uint32_t>& closes = index.AnswerCloses();
+  const ChunkedArray<KeyElement>& keys = index.Keys();
+  const ChunkedArray<uint32_t>& opens = index.AnswerOpens();
+  const ChunkedArray<uint32_t>& closes = index.AnswerCloses();
   const uint64_t length = index.Length();
   AnswerTable answers;
   size_t k = 0;  // the scan position only moves forward, and so does the key it finds
   uint64_t scan = 0;
   while (scan < length && !answers.Full()) {
-    while (k < keys.size() && keys[k].open < scan) ++k;
-    if (k == keys.size() || keys[k].close == kNoPosition) break;
+    while (k < keys.Size() && keys[k].open < scan) ++k;
+    if (k == keys.Size() || keys[k].close == kNoPosition) break;
     const KeyElement& key = keys[k];
     scan = key.close + kKeyCloseTag.size();
     if (!KeyMatches(subject, key)) continue;
@@ -230,10 +231,10 @@ bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, char* out
       const uint32_t nextOpen = FirstAtOrAfter(opens, close);
       if (nextOpen == kNoPosition) break;
       // An exact "<KEY>" between this answer's close and the next "<ANS>" ends the answers.
-      auto e = std::lower_bound(
-          keys.begin(), keys.end(), close,
-          [](const KeyElement& element, uint32_t at) { return element.open < at; });
-      for (; e != keys.end() && e->open < nextOpen && !nextKey; ++e) nextKey = e->exact;
+      for (size_t e = keys.FirstNotBelow(close, OpensBefore);
+           e < keys.Size() && keys[e].open < nextOpen && !nextKey; ++e) {
+        nextKey = keys[e].exact;
+      }
       if (nextKey) scan = close;
       walk = start;
     }

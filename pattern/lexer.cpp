@@ -158,17 +158,17 @@ void ReadEscape(PatternLexer& lexer) {
 // prefix, so "*?" wins over "*".
 PatternToken RecogniseToken(const char* at, int32_t* length) {
   *length = 1;
-  if (!kMetacharacters.isMeta[static_cast<unsigned char>(*at)]) return TokChar;
-  for (int32_t kind = TokGroupOpen; kind < TokEnd; ++kind) {
+  const auto first = static_cast<unsigned char>(*at);
+  if (!kMetacharacters.isMeta[first]) return TokChar;
+  for (const PatternToken kind : kMetacharacters.kinds[first]) {
     const char* text = kTokenTexts[kind];
-    if (text[0] != at[0]) continue;
-    if (text[1] == '\0') return static_cast<PatternToken>(kind);
+    if (text[1] == '\0') return kind;
     if (text[1] == at[1]) {
       *length = 2;
-      return static_cast<PatternToken>(kind);
+      return kind;
     }
   }
-  return TokChar;  // not reached: every metacharacter is the text of some kind
+  return TokChar;  // not reached: a metacharacter's last kind has a one-byte text
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ class PatternFacts {
   FactsText StarChar(int32_t i) const { return At(NeedlesEnd() + prefixCount + i); }
   FactsText Suffix(int32_t i) const { return At(NeedlesEnd() + prefixCount + starCount + i); }
   // MemoryBytes: what the record holds on the heap, for callers that bound a cache of them.
-  size_t MemoryBytes() const { return storageBytes; }
+  size_t MemoryBytes() const;
 
   // Store: keeps copies of the source and of the texts, in the order texts, clause needles,
   // prefixes, starred characters, suffixes (the counts above say how many of each). False when
@@ -130,11 +130,11 @@ class PatternFacts {
  private:
   FactsText At(int32_t i) const;
   int32_t NeedlesEnd() const;
-  // One block, so a record costs one allocation: the end offset of every text (two bytes each),
-  // then the bytes of the source and of the texts.
+  int32_t Stored() const;
+  // One block, so a record costs one allocation and little more than its texts: the number of
+  // texts (one byte), the end offset of each (two bytes), then the bytes of the source and of
+  // the texts.
   std::unique_ptr<char[]> storage;
-  uint32_t storageBytes = 0;
-  int32_t stored = 0;
 };
 
 // ComputePatternFacts: the facts of a NUL-terminated pattern text. A pattern that compiles to
