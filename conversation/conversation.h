@@ -2,7 +2,7 @@
 // One Conversation per window (or terminal): it turns each submitted line into a response and
 // runs the three-turn learning dialogue. It reaches its host only through ConversationHost.
 // Leaves this file: ConversationState, ConversationHost, Conversation, FitLineLength,
-// kTextBufferSize, kMaxLineBytes, kInfoCaption. Tested by tests/conversation/conversation_test.cpp.
+// kTextBufferSize, kInfoCaption. Tested by tests/conversation/conversation_test.cpp.
 #pragma once
 
 #include <cstddef>

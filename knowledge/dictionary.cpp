@@ -47,9 +47,9 @@ bool FindElement(const char* from, const char* name, const char* end, ElementVie
   const size_t nameLength = std::strlen(name);
   if (nameLength > kMaxTagNameLength) return false;
   char openTag[kMaxTagNameLength + 1] = {'<'};  // "<" name
-  std::memcpy(openTag + 1, name, nameLength);
+  std::copy_n(name, nameLength, openTag + 1);
   char closeTag[kMaxTagNameLength + 3] = {'<', '/'};  // "</" name ">"
-  std::memcpy(closeTag + 2, name, nameLength);
+  std::copy_n(name, nameLength, closeTag + 2);
   closeTag[nameLength + 2] = '>';
 
   const char* open = FindBytes(from, openTag, nameLength + 1, end);

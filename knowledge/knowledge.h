@@ -46,9 +46,9 @@ extern const ReservedKey kYesListKey;     // "<YES>": the yes-list pattern
 extern const ReservedKey kNoListKey;      // "<NO>": the no-list pattern
 
 // The process-wide 15-bit generator: state 1 until seeded. Our own, so that every platform draws
-// the same sequence from the same seed.
-void srand(uint32_t seed);
-int32_t rand();  // 0 to 32767
+// the same sequence from the same seed; named after the C library's pair it stands in for.
+void srand(uint32_t seed);  // NOLINT(readability-identifier-naming)
+int32_t rand();             // NOLINT(readability-identifier-naming): 0 to 32767
 
 // RandomInt: an integer from lo to hi inclusive (for hi >= lo), one draw of the generator.
 int32_t RandomInt(int32_t lo, int32_t hi);

@@ -407,7 +407,8 @@ int32_t PatternFacts::Stored() const {
 FactsText PatternFacts::At(int32_t i) const {
   const auto* ends = reinterpret_cast<const unsigned char*>(storage.get()) + 1;
   auto end = [&](int32_t k) -> size_t {
-    return k < 0 ? 0 : static_cast<size_t>(ends[2 * k] | ends[2 * k + 1] << 8);
+    const auto at = 2 * static_cast<size_t>(k);
+    return k < 0 ? 0 : static_cast<size_t>(ends[at] | ends[at + 1] << 8);
   };
   const char* bytes = storage.get() + 1 + 2 * static_cast<size_t>(Stored());
   return FactsText{bytes + end(i - 1), end(i) - end(i - 1)};

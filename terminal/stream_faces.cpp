@@ -14,7 +14,7 @@ namespace mimoza {
 namespace {
 
 // Input lines are kept up to this many bytes and the rest of the line is read and dropped. A
-// submission keeps at most 5999 code page 932 bytes, and no character or JSON escape takes more
+// submission keeps at most kMaxLineBytes code page 932 bytes, and no character or JSON escape takes more
 // than 12 input bytes per byte kept, so a megabyte never cuts into what is submitted; it only
 // bounds the memory a line without end can take.
 constexpr size_t kMaxInputLineBytes = size_t{1} << 20;
