@@ -1,7 +1,7 @@
 // pattern/lexer.cpp: pattern text -> tokens (code page 932 bytes in, PatternToken kinds with
 // their payload out).
-// Leaves this file: NextToken, IsMetacharacter, PlainTextCharacters, DecodeEscape, HexValue,
-// DupText. Tested by tests/pattern/lexer_test.cpp.
+// Leaves this file: NextToken, IsMetacharacter, PlainTextCharacters, QuoteMetacharacters,
+// DecodeEscape, HexValue, DupText. Tested by tests/pattern/lexer_test.cpp.
 #include "pattern/lexer.h"
 
 #include <climits>
@@ -227,6 +227,21 @@ int32_t PlainTextCharacters(const char* text, size_t length) {
     }
   }
   return characters;
+}
+
+size_t QuoteMetacharacters(const char* text, char* out, size_t outSize) {
+  const auto* t = reinterpret_cast<const unsigned char*>(text);
+  size_t written = 0;
+  for (size_t at = 0; t[at] != 0;) {
+    const size_t length = CharacterLength(t + at);
+    const bool quoted = length == 1 && kMetacharacters.isMeta[t[at]];
+    if (written + length + (quoted ? 1 : 0) + 1 > outSize) break;
+    if (quoted) out[written++] = '\\';
+    for (size_t i = 0; i < length; ++i) out[written++] = static_cast<char>(t[at + i]);
+    at += length;
+  }
+  out[written] = '\0';
+  return written;
 }
 
 const char* DecodeEscape(EscapeMode mode, const char* at, char* out) {

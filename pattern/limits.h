@@ -1,6 +1,7 @@
 // pattern/limits.h: every size limit of the pattern language, with why the number is enough.
 // Leaves this file: kClassTextLimit, kEscapeOutputBytes, kMaxPatternNodes, kMaxPatternStates,
-// kMaxSubjectBytes. Each limit is tested where it bites (tests/pattern/).
+// kMaxSubjectBytes, kSearchStepBudget, kSearchMemoryBudget. Each limit is tested where it bites
+// (tests/pattern/).
 #pragma once
 
 #include <cstddef>
@@ -24,5 +25,14 @@ inline constexpr int32_t kMaxPatternStates = 100000;
 // Subject positions are 32-bit offsets: a longer subject (input lines hold a few thousand bytes)
 // is searched as no match.
 inline constexpr size_t kMaxSubjectBytes = 0x7FFFFFFF;
+
+// One search takes at most this many steps (a step enters one (state, position) pair) and this
+// much memory for its visited record, its stack and its log; past either it gives up and counts
+// as no match. The keys people write take a few hundred steps on a whole line; a key built to be
+// slow (counted repeats of optional groups over a line of the same character) reaches the step
+// budget after 25 to 50 ms on the machines we measure on, and the memory budget keeps the
+// largest automata from allocating a visited record of hundreds of megabytes.
+inline constexpr int64_t kSearchStepBudget = 2500000;
+inline constexpr size_t kSearchMemoryBudget = size_t{48} << 20;
 
 }  // namespace mimoza

@@ -59,6 +59,17 @@ void FreeSpans(MatchSpan* spans);
 // them; 0 for null.
 size_t PatternMemoryBytes(const Pattern* pattern);
 
+// MatchesEmptyText: whether the pattern can match the empty text: a path of edges that consume
+// nothing (anchors included) leads from its start to its final state. Such a pattern matches at
+// the first position of every line (or every line start). False for null.
+bool MatchesEmptyText(const Pattern* pattern);
+
+// QuoteMetacharacters: writes into out (room for outSize bytes, at least 1) the text with a "\"
+// before every metacharacter that is not the second byte of a two-byte character, so that as a
+// pattern it matches exactly where the text occurs; cut at a character boundary when it does not
+// fit. Returns the length written (a NUL follows).
+size_t QuoteMetacharacters(const char* text, char* out, size_t outSize);
+
 // An owner that frees its Pattern, for the callers that keep compiled patterns.
 struct PatternDeleter {
   void operator()(Pattern* pattern) const { FreePattern(pattern); }
