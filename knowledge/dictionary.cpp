@@ -12,6 +12,7 @@
 // with no answer before the next key thus collects the answers that follow it: files edited by
 // hand may rely on that. The same steps run over the whole text, and over the index's tables.
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -186,6 +187,7 @@ struct Dictionary::State {
 
   FactsCache cache;
   DictionaryIndex index;
+  bool unreadable = false;  // the last lookup found the file but could not read it
 };
 
 bool Dictionary::State::KeyMatches(Subject& subject, const KeyElement& key) {
@@ -298,7 +300,11 @@ bool Dictionary::LookupAnswer(const char* subject, MatchMode mode, char* out, ui
   Subject lookup{subject, std::strlen(subject), mode, {}};
   if (mode == PatternKey) IndexSubject(subject, &lookup.index);
   RawFile file;
-  if (!file.Open(kDictionaryFile)) return false;
+  state->unreadable = false;
+  if (!file.Open(kDictionaryFile)) {
+    state->unreadable = errno != ENOENT;
+    return false;
+  }
   switch (state->index.Refresh(file)) {
     case DictionaryIndex::Indexed:
       return state->LookupIndexed(file, lookup, out, outLen);
@@ -307,14 +313,17 @@ bool Dictionary::LookupAnswer(const char* subject, MatchMode mode, char* out, ui
     case DictionaryIndex::Unreadable:
       break;
   }
+  state->unreadable = true;
   return false;
 }
 
-void Dictionary::LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
+bool Dictionary::LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
                               uint32_t outLen) {
-  if (LookupAnswer(key, mode, out, outLen)) return;
+  if (LookupAnswer(key, mode, out, outLen)) return true;
+  // A file that exists but cannot be read would get the default again at every start.
+  if (state == nullptr || state->unreadable) return false;
   AppendEntry(key, defaultAnswer);
-  LookupAnswer(key, mode, out, outLen);
+  return LookupAnswer(key, mode, out, outLen);
 }
 
 size_t Dictionary::MemoryBytes() const {
@@ -357,7 +366,10 @@ bool LookupAnswerInText(const char* text, size_t length, const char* subject, Ma
   return true;
 }
 
-bool AppendEntry(const char* key, const char* answer) {
+bool AppendEntry(const char* key, const char* answer, int* error) {
+  int ignored = 0;
+  if (error == nullptr) error = &ignored;
+  *error = 0;
   if (key == nullptr || answer == nullptr) return false;
   // No escaping exists, so a text holding a tag would shift every element after it, and a byte
   // 0x1A would end the readable text there: every later entry would be lost to every lookup.
@@ -376,7 +388,10 @@ bool AppendEntry(const char* key, const char* answer) {
   const size_t length = kExactKeyTag.size() + keyLength + kKeyCloseTag.size() + 1 +
                         kAnswerOpenTag.size() + answerLength + kAnswerCloseTag.size() + 1;
   std::unique_ptr<char[]> entry(new (std::nothrow) char[length]);
-  if (entry == nullptr) return false;
+  if (entry == nullptr) {
+    *error = ENOMEM;
+    return false;
+  }
   char* at = entry.get();
   for (const std::string_view piece :
        {kExactKeyTag, std::string_view(key, keyLength), kKeyCloseTag, std::string_view("\n"),
@@ -385,7 +400,9 @@ bool AppendEntry(const char* key, const char* answer) {
     std::memcpy(at, piece.data(), piece.size());
     at += piece.size();
   }
-  return AppendTextFile(kDictionaryFile, entry.get(), length);
+  if (AppendTextFile(kDictionaryFile, entry.get(), length)) return true;
+  *error = errno != 0 ? errno : EIO;
+  return false;
 }
 
 }  // namespace mimoza
