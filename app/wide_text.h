@@ -9,11 +9,13 @@
 
 #include <cstddef>
 
+#include "knowledge/knowledge.h"
+
 namespace mimoza {
 
-// The longest core text shown is 6000 bytes (a fetched answer or prompt); each byte or byte pair
-// gives at most one UTF-16 unit, so 6000 units and a NUL hold any of them.
-inline constexpr size_t kShownTextBytes = 6000;
+// The longest core text shown is a fetched answer or prompt of kLineBufferBytes; each byte or
+// byte pair gives at most one UTF-16 unit, so as many units and a NUL hold any of them.
+inline constexpr size_t kShownTextBytes = kLineBufferBytes;
 inline constexpr size_t kWideTextSize = kShownTextBytes + 1;
 
 // WideFromCp932: converts at most the first kShownTextBytes bytes of text (cut at a character

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "pattern/pattern.h"
+
 namespace mimoza {
 namespace {
 
@@ -20,16 +22,36 @@ constexpr int32_t kQuipRoll = 1;
 // Responses are fetched with a limit of a whole text buffer, so they need one byte more.
 using ResponseBuffer = char[kTextBufferSize + 1];
 
+// A learned key holds at most a whole text buffer of key text (what the dictionary reads of a
+// key), and a NUL.
+constexpr size_t kLearnedKeyBytes = kTextBufferSize + 1;
+
+// LearnedKey: the key a learned line is stored under: the line itself when, as a pattern, it
+// compiles, matches its own line and cannot match the empty text; otherwise the line quoted, so
+// that it matches exactly where the line occurs. A line such as "え??" would otherwise answer
+// every line (and take over the learning prompts), and "C++" would never find itself again.
+void LearnedKey(const char* line, char* key) {
+  const PatternPtr pattern(CompilePattern(line));
+  if (pattern != nullptr && PatternFound(pattern.get(), line) && !MatchesEmptyText(pattern.get())) {
+    CopyBounded(key, line, kMaxLineBytes);
+    return;
+  }
+  // Quoting can make the key longer than a line; the dictionary reads keys only that far, and a
+  // quoted key cut short still matches its line.
+  QuoteMetacharacters(line, key, kLearnedKeyBytes);
+}
+
 }  // namespace
 
 // DrawResponse: the answer or quip of one turn, in every state. Returns whether either file
-// yielded one; response stays as it was when neither did.
+// yielded one; response stays as it was when neither did. A quip counts only when the quip file
+// gives a line: on a quip roll without one the turn falls through to the dictionary, and a miss
+// there is then a line nothing was found for (there is no second pick).
 bool Conversation::DrawResponse(const char* line, char* response) {
-  if (RandomInt(0, kQuipRollMax) == kQuipRoll) {
-    return PickQuip(kQuipFile, response, kTextBufferSize);
-  }
+  const bool quipRoll = RandomInt(0, kQuipRollMax) == kQuipRoll;
+  if (quipRoll && PickQuip(kQuipFile, response, kTextBufferSize)) return true;
   if (dictionary.LookupAnswer(line, PatternKey, response, kTextBufferSize)) return true;
-  return PickQuip(kQuipFile, response, kTextBufferSize);
+  return !quipRoll && PickQuip(kQuipFile, response, kTextBufferSize);
 }
 
 Conversation::Conversation(ConversationHost& theHost) : host(theHost) {}
@@ -87,10 +109,16 @@ void Conversation::SubmitLine(const char* line) {
     case AwaitingAnswer:
       // Whatever this line says is the answer; "いいえ" here is stored, not read as a refusal.
       // A pair that could not be stored is not announced as learned.
-      if (AppendEntry(pendingKey, line)) {
-        ShowPrompt(kLearnedKey, response);
-      } else {
-        host.SetResponseLine(nullptr);
+      {
+        char key[kLearnedKeyBytes];
+        LearnedKey(pendingKey, key);
+        int error = 0;
+        if (AppendEntry(key, line, &error)) {
+          ShowPrompt(kLearnedKey, response);
+        } else {
+          host.SetResponseLine(nullptr);
+          host.StoreFailed(error);
+        }
       }
       state = Idle;
       break;

@@ -2,7 +2,7 @@
 // One Conversation per window (or terminal): it turns each submitted line into a response and
 // runs the three-turn learning dialogue. It reaches its host only through ConversationHost.
 // Leaves this file: ConversationState, ConversationHost, Conversation, FitLineLength,
-// kTextBufferSize, kMaxLineBytes, kInfoCaption. Tested by tests/conversation/conversation_test.cpp.
+// kTextBufferSize, kInfoCaption. Tested by tests/conversation/conversation_test.cpp.
 #pragma once
 
 #include <cstddef>
@@ -33,6 +33,10 @@ class ConversationHost {
   virtual void SetInputText(const char* text) = 0;     // the engine only clears it (null)
   virtual bool IsControlKeyDown() = 0;  // Ctrl as of the input that submitted the line
   virtual void ShowInfoBox(const char* caption, const char* text) = 0;
+  // StoreFailed: the learned pair could not be stored; error is the system's error number, or 0
+  // when its texts would break the dictionary's tags. A host that can tell the user does; the
+  // dialog, like this default, says nothing.
+  virtual void StoreFailed(int error) { static_cast<void>(error); }
 
  protected:
   ~ConversationHost() = default;

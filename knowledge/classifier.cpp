@@ -16,9 +16,8 @@ constexpr uint32_t kMaxListBytes = 2999;
 // FetchList: the list stored under the reserved key, seeded with its default when missing.
 // False when the list could be neither read nor seeded.
 bool FetchList(Dictionary& dictionary, const ReservedKey& reserved, char* list) {
-  if (dictionary.LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes)) return true;
-  AppendEntry(reserved.key, reserved.defaultText);
-  return dictionary.LookupAnswer(reserved.key, PatternKey, list, kMaxListBytes);
+  return dictionary.LookupOrSeed(reserved.key, reserved.defaultText, PatternKey, list,
+                                 kMaxListBytes);
 }
 
 // DropTrailingBar: removes one "|" that ends the list as a character of its own; the second byte

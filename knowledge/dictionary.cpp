@@ -12,6 +12,7 @@
 // with no answer before the next key thus collects the answers that follow it: files edited by
 // hand may rely on that. The same steps run over the whole text, and over the index's tables.
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -47,9 +48,9 @@ bool FindElement(const char* from, const char* name, const char* end, ElementVie
   const size_t nameLength = std::strlen(name);
   if (nameLength > kMaxTagNameLength) return false;
   char openTag[kMaxTagNameLength + 1] = {'<'};  // "<" name
-  std::memcpy(openTag + 1, name, nameLength);
+  std::copy_n(name, nameLength, openTag + 1);
   char closeTag[kMaxTagNameLength + 3] = {'<', '/'};  // "</" name ">"
-  std::memcpy(closeTag + 2, name, nameLength);
+  std::copy_n(name, nameLength, closeTag + 2);
   closeTag[nameLength + 2] = '>';
 
   const char* open = FindBytes(from, openTag, nameLength + 1, end);
@@ -167,11 +168,12 @@ void CopyFolded(char* stored, size_t count, char* out, uint32_t outLen) {
 }
 
 // FirstAtOrAfter: the first position in a sorted table at or after offset, or kNoPosition.
-uint32_t FirstAtOrAfter(const std::vector<uint32_t>& positions, uint64_t offset) {
-  auto at = std::lower_bound(positions.begin(), positions.end(), offset,
-                             [](uint32_t p, uint64_t o) { return p < o; });
-  return at == positions.end() ? kNoPosition : *at;
+uint32_t FirstAtOrAfter(const ChunkedArray<uint32_t>& positions, uint64_t offset) {
+  const size_t at = positions.FirstNotBelow(offset, [](uint32_t p, uint64_t o) { return p < o; });
+  return at == positions.Size() ? kNoPosition : positions[at];
 }
+
+bool OpensBefore(const KeyElement& key, uint64_t offset) { return key.open < offset; }
 
 }  // namespace
 
@@ -185,14 +187,15 @@ struct Dictionary::State {
 
   FactsCache cache;
   DictionaryIndex index;
+  bool unreadable = false;  // the last lookup found the file but could not read it
 };
 
 bool Dictionary::State::KeyMatches(Subject& subject, const KeyElement& key) {
   const char* text = index.KeyText(key);
   if (subject.mode == ExactKey) return ExactMatches(subject, text, key.length);
-  if (key.plain) return SubjectContains(subject.index, text, key.length);
-  if (key.entry == FactsCache::kNone) return CompiledMatches(subject, text, key.length);
-  switch (JudgeFacts(subject.index, cache.Facts(key.entry))) {
+  if (key.kind == KeyTextPlain) return SubjectContains(subject.index, text, key.length);
+  if (key.kind == KeyTextUncached) return CompiledMatches(subject, text, key.length);
+  switch (JudgeFacts(subject.index, cache.Facts(key.text))) {
     case KeyMatch:
       return true;
     case KeyNoMatch:
@@ -200,22 +203,22 @@ bool Dictionary::State::KeyMatches(Subject& subject, const KeyElement& key) {
     case KeySearch:
       break;
   }
-  return PatternFound(cache.Compiled(key.entry), subject.text);
+  return PatternFound(cache.Compiled(key.text), subject.text);
 }
 
 // LookupIndexed: the key scan and the answer walk over the index's tables (the same steps as
 // ScanText), then the drawn answer read from the file.
 bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, char* out, uint32_t outLen) {
-  const std::vector<KeyElement>& keys = index.Keys();
-  const std::vector<uint32_t>& opens = index.AnswerOpens();
-  const std::vector<uint32_t>& closes = index.AnswerCloses();
+  const ChunkedArray<KeyElement>& keys = index.Keys();
+  const ChunkedArray<uint32_t>& opens = index.AnswerOpens();
+  const ChunkedArray<uint32_t>& closes = index.AnswerCloses();
   const uint64_t length = index.Length();
   AnswerTable answers;
   size_t k = 0;  // the scan position only moves forward, and so does the key it finds
   uint64_t scan = 0;
   while (scan < length && !answers.Full()) {
-    while (k < keys.size() && keys[k].open < scan) ++k;
-    if (k == keys.size() || keys[k].close == kNoPosition) break;
+    while (k < keys.Size() && keys[k].open < scan) ++k;
+    if (k == keys.Size() || keys[k].close == kNoPosition) break;
     const KeyElement& key = keys[k];
     scan = key.close + kKeyCloseTag.size();
     if (!KeyMatches(subject, key)) continue;
@@ -230,10 +233,10 @@ bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, char* out
       const uint32_t nextOpen = FirstAtOrAfter(opens, close);
       if (nextOpen == kNoPosition) break;
       // An exact "<KEY>" between this answer's close and the next "<ANS>" ends the answers.
-      auto e = std::lower_bound(
-          keys.begin(), keys.end(), close,
-          [](const KeyElement& element, uint32_t at) { return element.open < at; });
-      for (; e != keys.end() && e->open < nextOpen && !nextKey; ++e) nextKey = e->exact;
+      for (size_t e = keys.FirstNotBelow(close, OpensBefore);
+           e < keys.Size() && keys[e].open < nextOpen && !nextKey; ++e) {
+        nextKey = keys[e].exact;
+      }
       if (nextKey) scan = close;
       walk = start;
     }
@@ -297,7 +300,11 @@ bool Dictionary::LookupAnswer(const char* subject, MatchMode mode, char* out, ui
   Subject lookup{subject, std::strlen(subject), mode, {}};
   if (mode == PatternKey) IndexSubject(subject, &lookup.index);
   RawFile file;
-  if (!file.Open(kDictionaryFile)) return false;
+  state->unreadable = false;
+  if (!file.Open(kDictionaryFile)) {
+    state->unreadable = errno != ENOENT;
+    return false;
+  }
   switch (state->index.Refresh(file)) {
     case DictionaryIndex::Indexed:
       return state->LookupIndexed(file, lookup, out, outLen);
@@ -306,14 +313,17 @@ bool Dictionary::LookupAnswer(const char* subject, MatchMode mode, char* out, ui
     case DictionaryIndex::Unreadable:
       break;
   }
+  state->unreadable = true;
   return false;
 }
 
-void Dictionary::LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
+bool Dictionary::LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
                               uint32_t outLen) {
-  if (LookupAnswer(key, mode, out, outLen)) return;
+  if (LookupAnswer(key, mode, out, outLen)) return true;
+  // A file that exists but cannot be read would get the default again at every start.
+  if (state == nullptr || state->unreadable) return false;
   AppendEntry(key, defaultAnswer);
-  LookupAnswer(key, mode, out, outLen);
+  return LookupAnswer(key, mode, out, outLen);
 }
 
 size_t Dictionary::MemoryBytes() const {
@@ -356,7 +366,10 @@ bool LookupAnswerInText(const char* text, size_t length, const char* subject, Ma
   return true;
 }
 
-bool AppendEntry(const char* key, const char* answer) {
+bool AppendEntry(const char* key, const char* answer, int* error) {
+  int ignored = 0;
+  if (error == nullptr) error = &ignored;
+  *error = 0;
   if (key == nullptr || answer == nullptr) return false;
   // No escaping exists, so a text holding a tag would shift every element after it, and a byte
   // 0x1A would end the readable text there: every later entry would be lost to every lookup.
@@ -375,7 +388,10 @@ bool AppendEntry(const char* key, const char* answer) {
   const size_t length = kExactKeyTag.size() + keyLength + kKeyCloseTag.size() + 1 +
                         kAnswerOpenTag.size() + answerLength + kAnswerCloseTag.size() + 1;
   std::unique_ptr<char[]> entry(new (std::nothrow) char[length]);
-  if (entry == nullptr) return false;
+  if (entry == nullptr) {
+    *error = ENOMEM;
+    return false;
+  }
   char* at = entry.get();
   for (const std::string_view piece :
        {kExactKeyTag, std::string_view(key, keyLength), kKeyCloseTag, std::string_view("\n"),
@@ -384,7 +400,9 @@ bool AppendEntry(const char* key, const char* answer) {
     std::memcpy(at, piece.data(), piece.size());
     at += piece.size();
   }
-  return AppendTextFile(kDictionaryFile, entry.get(), length);
+  if (AppendTextFile(kDictionaryFile, entry.get(), length)) return true;
+  *error = errno != 0 ? errno : EIO;
+  return false;
 }
 
 }  // namespace mimoza

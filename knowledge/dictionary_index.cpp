@@ -138,10 +138,10 @@ bool DictionaryIndex::Scanner::Tag(uint64_t at, bool atEnd) {
   const auto position = static_cast<uint32_t>(at);
   try {
     if (StartsWith(p, available, kKeyOpenTag)) {
-      KeyElement key{position, kNoPosition, 0, FactsCache::kNone, 0, false, false};
-      key.exact = StartsWith(p, available, kExactKeyTag);
-      index.keys.push_back(key);
-      Open open{static_cast<uint32_t>(index.keys.size() - 1), kNoPosition, false};
+      const KeyElement key{position, kNoPosition,     TextPool::kNone,
+                           0,        KeyTextUncached, StartsWith(p, available, kExactKeyTag)};
+      if (!index.keys.PushBack(key)) return false;
+      Open open{static_cast<uint32_t>(index.keys.Size() - 1), kNoPosition, false};
       const char* gt = static_cast<const char*>(
           std::memchr(p + kKeyOpenTag.size(), '>', available - kKeyOpenTag.size()));
       if (gt != nullptr) {
@@ -163,9 +163,9 @@ bool DictionaryIndex::Scanner::Tag(uint64_t at, bool atEnd) {
       }
       opens.resize(kept);
     } else if (StartsWith(p, available, kAnswerOpenTag)) {
-      index.answerOpens.push_back(position);
+      if (!index.answerOpens.PushBack(position)) return false;
     } else if (StartsWith(p, available, kAnswerCloseTag)) {
-      index.answerCloses.push_back(position);
+      if (!index.answerCloses.PushBack(position)) return false;
     }
   } catch (const std::bad_alloc&) {
     return false;
@@ -200,13 +200,19 @@ bool DictionaryIndex::Scanner::TakeText(Open& open, uint64_t end) {
   }
   KeyElement& key = index.keys[open.key];
   key.length = static_cast<uint16_t>(textLength);
-  key.plain = IsPlainPattern(text, textLength);
-  if (!key.plain) key.entry = index.cache.Acquire(text, textLength);
-  if (key.entry == FactsCache::kNone) {
+  key.kind = IsPlainPattern(text, textLength) ? KeyTextPlain : KeyTextUncached;
+  if (key.kind != KeyTextPlain) {
+    const uint32_t entry = index.cache.Acquire(text, textLength);
+    if (entry != FactsCache::kNone) {
+      key.kind = KeyTextCached;
+      key.text = entry;
+    }
+  }
+  if (key.kind != KeyTextCached) {
     // Plain texts, and texts whose facts could not be had, are kept by the index itself.
-    if (index.pool.size() + textLength > index.PoolLimit()) return false;
-    key.text = static_cast<uint32_t>(index.pool.size());
-    index.pool.insert(index.pool.end(), text, text + textLength);
+    if (index.pool.Bytes() + textLength > index.PoolLimit()) return false;
+    key.text = index.pool.Add(text, textLength);
+    if (key.text == TextPool::kNone) return false;
   }
   open.textDone = true;
   return true;
@@ -257,7 +263,8 @@ DictionaryIndex::RefreshResult DictionaryIndex::Refresh(RawFile& file) {
 // before any tag the cut may split, and before every element that is not wholly before it.
 uint64_t DictionaryIndex::RestartOffset(uint64_t cut) const {
   uint64_t restart = cut > kLongestTag ? cut - kLongestTag : 0;
-  for (const KeyElement& key : keys) {
+  for (size_t k = 0; k < keys.Size(); ++k) {
+    const KeyElement& key = keys[k];
     if (key.close == kNoPosition || key.close + kKeyCloseTag.size() > restart) {
       return std::min<uint64_t>(restart, key.open);
     }
@@ -331,36 +338,35 @@ size_t DictionaryIndex::PoolLimit() const {
 }
 
 const char* DictionaryIndex::KeyText(const KeyElement& key) const {
-  if (key.entry != FactsCache::kNone) return cache.Facts(key.entry).Source().bytes;
-  return pool.data() + key.text;
+  if (key.kind == KeyTextCached) return cache.Facts(key.text).Source().bytes;
+  return pool.At(key.text);
 }
 
 size_t DictionaryIndex::MemoryBytes() const {
-  return keys.capacity() * sizeof(KeyElement) +
-         (answerOpens.capacity() + answerCloses.capacity()) * sizeof(uint32_t) + pool.capacity() +
-         blockHashes.capacity() * sizeof(uint64_t) + block.capacity();
+  return keys.MemoryBytes() + answerOpens.MemoryBytes() + answerCloses.MemoryBytes() +
+         pool.MemoryBytes() + (blockHashes.capacity() + newHashes.capacity()) * sizeof(uint64_t) +
+         block.capacity();
 }
 
 void DictionaryIndex::TruncateFrom(uint64_t offset) {
-  auto firstKey = std::lower_bound(keys.begin(), keys.end(), offset,
-                                   [](const KeyElement& k, uint64_t at) { return k.open < at; });
-  for (auto k = firstKey; k != keys.end(); ++k) {
-    if (k->entry != FactsCache::kNone) cache.Release(k->entry);
+  const auto below = [](uint32_t position, uint64_t at) { return position < at; };
+  const size_t firstKey =
+      keys.FirstNotBelow(offset, [](const KeyElement& key, uint64_t at) { return key.open < at; });
+  // Texts go into the pool in the order of their keys, so the dropped ones are its tail.
+  uint32_t poolCut = TextPool::kNone;
+  for (size_t k = firstKey; k < keys.Size(); ++k) {
+    const KeyElement& key = keys[k];
+    if (key.kind == KeyTextCached) {
+      cache.Release(key.text);
+    } else if (poolCut == TextPool::kNone) {
+      poolCut = key.text;  // kNone still when the text was never taken
+    }
   }
-  keys.erase(firstKey, keys.end());
-  answerOpens.erase(std::lower_bound(answerOpens.begin(), answerOpens.end(), offset),
-                    answerOpens.end());
-  answerCloses.erase(std::lower_bound(answerCloses.begin(), answerCloses.end(), offset),
-                     answerCloses.end());
-  // The pool keeps the texts of the keys that stay, in their order.
-  size_t used = 0;
-  for (KeyElement& key : keys) {
-    if (key.entry != FactsCache::kNone) continue;
-    std::memmove(pool.data() + used, pool.data() + key.text, key.length);
-    key.text = static_cast<uint32_t>(used);
-    used += key.length;
-  }
-  pool.resize(used);
+  if (poolCut != TextPool::kNone) pool.CutAt(poolCut);
+  if (firstKey == 0) pool.Clear();
+  keys.Truncate(firstKey);
+  answerOpens.Truncate(answerOpens.FirstNotBelow(offset, below));
+  answerCloses.Truncate(answerCloses.FirstNotBelow(offset, below));
 }
 
 }  // namespace mimoza

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "knowledge/chunked_array.h"
 #include "knowledge/facts_cache.h"
 #include "knowledge/text_file.h"
 
@@ -22,16 +23,23 @@ namespace mimoza {
 
 inline constexpr uint32_t kNoPosition = UINT32_MAX;
 
+// How a key's text is kept and tested.
+enum KeyTextKind : uint8_t {
+  KeyTextPlain,     // in the pool; plain text: the key matches where its bytes occur
+  KeyTextCached,    // a pattern: text is its facts cache entry, whose facts hold the text
+  KeyTextUncached,  // a pattern whose facts could not be had: in the pool, compiled each time
+};
+
 // One "<KEY" in the file, and the element it opens: "<KEY", any bytes up to the first ">", the
-// key text, and the first "</KEY>" after that ">".
+// key text, and the first "</KEY>" after that ">". Kept small: a dictionary has many.
 struct KeyElement {
   uint32_t open;    // offset of "<KEY"
   uint32_t close;   // offset of its "</KEY>"; kNoPosition: the element never completes
-  uint32_t text;    // the key text's offset in the index's pool, when entry is kNone
-  uint32_t entry;   // the facts cache entry of a key that is a pattern, or FactsCache::kNone
+  uint32_t text;    // its cache entry (KeyTextCached), else its pool offset or, while the
+                    // text has not been taken, TextPool::kNone
   uint16_t length;  // the key text's length: folded, cut to a line's bytes and at a NUL
-  bool exact;       // the tag is exactly "<KEY>": only such a tag ends a key's answers
-  bool plain;       // the key text is plain: it matches where its bytes occur
+  KeyTextKind kind;
+  bool exact;  // the tag is exactly "<KEY>": only such a tag ends a key's answers
 };
 
 class DictionaryIndex {
@@ -58,9 +66,9 @@ class DictionaryIndex {
   void Clear();
 
   uint64_t Length() const { return length; }
-  const std::vector<KeyElement>& Keys() const { return keys; }
-  const std::vector<uint32_t>& AnswerOpens() const { return answerOpens; }    // "<ANS>"
-  const std::vector<uint32_t>& AnswerCloses() const { return answerCloses; }  // "</ANS>"
+  const ChunkedArray<KeyElement>& Keys() const { return keys; }                // in file order
+  const ChunkedArray<uint32_t>& AnswerOpens() const { return answerOpens; }    // "<ANS>"
+  const ChunkedArray<uint32_t>& AnswerCloses() const { return answerCloses; }  // "</ANS>"
   // KeyText: the key's text (not NUL-terminated).
   const char* KeyText(const KeyElement& key) const;
   // MemoryBytes: what the index holds, its pool and position tables.
@@ -82,10 +90,10 @@ class DictionaryIndex {
   uint64_t length = 0;
   std::vector<uint64_t> blockHashes;  // of each block of the file as last read
   std::vector<uint64_t> newHashes;
-  std::vector<KeyElement> keys;  // in file order
-  std::vector<uint32_t> answerOpens;
-  std::vector<uint32_t> answerCloses;
-  std::vector<char> pool;  // texts of the keys without a cache entry
+  ChunkedArray<KeyElement> keys;  // in file order
+  ChunkedArray<uint32_t> answerOpens;
+  ChunkedArray<uint32_t> answerCloses;
+  TextPool pool;  // texts of the keys without a cache entry
   std::vector<char> block;
   bool valid = false;  // the index describes the file as last read
 };

@@ -22,11 +22,28 @@ FactsCache::FactsCache(size_t spareBytesLimit)
       seed(static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())) {}
 
 FactsCache::~FactsCache() {
-  for (Entry& entry : entries) FreePattern(entry.compiled);
+  for (const auto& [slot, pattern] : compiledPatterns) FreePattern(pattern);
 }
 
-size_t FactsCache::Bytes(const Entry& entry) const {
-  return sizeof(Entry) + entry.facts.MemoryBytes() + PatternMemoryBytes(entry.compiled);
+Pattern* FactsCache::CompiledOf(uint32_t slot) const {
+  const auto found = compiledPatterns.find(slot);
+  return found == compiledPatterns.end() ? nullptr : found->second;
+}
+
+uint64_t FactsCache::Hash(const char* text, size_t length) const {
+  return HashBytes(text, length, seed);
+}
+
+uint64_t FactsCache::Hash(const Entry& entry) const {
+  const FactsText source = entry.facts.Source();
+  return Hash(source.bytes, source.length);
+}
+
+size_t FactsCache::Bytes(uint32_t slot) const {
+  const Entry& entry = entries[slot];
+  size_t bytes = sizeof(Entry) + entry.facts.MemoryBytes();
+  if (entry.compiled) bytes += PatternMemoryBytes(CompiledOf(slot));
+  return bytes;
 }
 
 uint32_t FactsCache::Find(uint64_t hash, const char* text, size_t length) const {
@@ -35,9 +52,7 @@ uint32_t FactsCache::Find(uint64_t hash, const char* text, size_t length) const 
   for (size_t at = static_cast<size_t>(hash) & mask;; at = (at + 1) & mask) {
     const uint32_t slot = table[at];
     if (slot == 0) return kNone;
-    const Entry& entry = entries[slot - 1];
-    if (entry.hash != hash) continue;
-    const FactsText source = entry.facts.Source();
+    const FactsText source = entries[slot - 1].facts.Source();
     if (source.length == length && std::memcmp(source.bytes, text, length) == 0) return slot - 1;
   }
 }
@@ -54,17 +69,17 @@ bool FactsCache::GrowTable() {
   table.swap(grown);
   for (const uint32_t slot : grown) {
     if (slot == 0) continue;
-    size_t at = static_cast<size_t>(entries[slot - 1].hash) & (size - 1);
+    size_t at = static_cast<size_t>(Hash(entries[slot - 1])) & (size - 1);
     while (table[at] != 0) at = (at + 1) & (size - 1);
     table[at] = slot;
   }
   return true;
 }
 
-bool FactsCache::Insert(uint32_t entry) {
+bool FactsCache::Insert(uint32_t entry, uint64_t hash) {
   if (2 * (live + 1) > table.size() && !GrowTable()) return false;
   const size_t mask = table.size() - 1;
-  size_t at = static_cast<size_t>(entries[entry].hash) & mask;
+  size_t at = static_cast<size_t>(hash) & mask;
   while (table[at] != 0) at = (at + 1) & mask;
   table[at] = entry + 1;
   ++live;
@@ -75,11 +90,11 @@ bool FactsCache::Insert(uint32_t entry) {
 // are needed) and frees its slot.
 void FactsCache::Erase(uint32_t entry) {
   const size_t mask = table.size() - 1;
-  size_t at = static_cast<size_t>(entries[entry].hash) & mask;
+  size_t at = static_cast<size_t>(Hash(entries[entry])) & mask;
   while (table[at] != entry + 1) at = (at + 1) & mask;
   table[at] = 0;
   for (size_t next = (at + 1) & mask; table[next] != 0; next = (next + 1) & mask) {
-    const size_t home = static_cast<size_t>(entries[table[next] - 1].hash) & mask;
+    const size_t home = static_cast<size_t>(Hash(entries[table[next] - 1])) & mask;
     // The entry at next may move into the hole when its home does not lie in (at, next].
     if (((next - home) & mask) >= ((next - at) & mask)) {
       table[at] = table[next];
@@ -89,7 +104,10 @@ void FactsCache::Erase(uint32_t entry) {
   }
   --live;
   Entry& gone = entries[entry];
-  FreePattern(gone.compiled);
+  if (gone.compiled) {
+    FreePattern(CompiledOf(entry));
+    compiledPatterns.erase(entry);
+  }
   gone = Entry{};
   try {
     free.push_back(entry);
@@ -110,21 +128,21 @@ void FactsCache::Unlink(uint32_t entry) {
 void FactsCache::DropSpares() {
   while (spareBytes > spareLimit && oldest != kNone) {
     const uint32_t entry = oldest;
-    spareBytes -= Bytes(entries[entry]);
+    spareBytes -= Bytes(entry);
     Unlink(entry);
     Erase(entry);
   }
 }
 
 uint32_t FactsCache::Acquire(const char* text, size_t length) {
-  const uint64_t hash = HashBytes(text, length, seed);
+  const uint64_t hash = Hash(text, length);
   uint32_t entry = Find(hash, text, length);
   if (entry != kNone) {
     Entry& found = entries[entry];
     if (found.holders++ == 0) {
       Unlink(entry);
-      spareBytes -= Bytes(found);
-      heldBytes += Bytes(found);
+      spareBytes -= Bytes(entry);
+      heldBytes += Bytes(entry);
     }
     return entry;
   }
@@ -141,23 +159,17 @@ uint32_t FactsCache::Acquire(const char* text, size_t length) {
   copy[length] = '\0';
   Entry made{};
   if (!ComputePatternFacts(copy, &made.facts)) return kNone;
-  made.hash = hash;
   made.holders = 1;
-  made.older = made.newer = kNone;
   made.used = true;
   if (!free.empty()) {
     entry = free.back();
     free.pop_back();
     entries[entry] = std::move(made);
   } else {
-    try {
-      entries.push_back(std::move(made));
-    } catch (const std::bad_alloc&) {
-      return kNone;
-    }
-    entry = static_cast<uint32_t>(entries.size() - 1);
+    if (!entries.PushBack(std::move(made))) return kNone;
+    entry = static_cast<uint32_t>(entries.Size() - 1);
   }
-  if (!Insert(entry)) {
+  if (!Insert(entry, hash)) {
     entries[entry] = Entry{};
     try {
       free.push_back(entry);
@@ -166,15 +178,15 @@ uint32_t FactsCache::Acquire(const char* text, size_t length) {
     }
     return kNone;
   }
-  heldBytes += Bytes(entries[entry]);
+  heldBytes += Bytes(entry);
   return entry;
 }
 
 void FactsCache::Release(uint32_t entry) {
   Entry& e = entries[entry];
   if (--e.holders > 0) return;
-  heldBytes -= Bytes(e);
-  spareBytes += Bytes(e);
+  heldBytes -= Bytes(entry);
+  spareBytes += Bytes(entry);
   e.older = newest;
   e.newer = kNone;
   if (newest != kNone) entries[newest].newer = entry;
@@ -185,19 +197,26 @@ void FactsCache::Release(uint32_t entry) {
 
 const Pattern* FactsCache::Compiled(uint32_t entry) {
   Entry& e = entries[entry];
-  if (!e.compileTried) {
-    const FactsText source = e.facts.Source();
-    // The compiler takes a NUL-terminated text; the source is stored without one.
-    std::unique_ptr<char[]> text(new (std::nothrow) char[source.length + 1]);
-    if (text == nullptr) return nullptr;
-    std::memcpy(text.get(), source.bytes, source.length);
-    text[source.length] = '\0';
-    const size_t before = Bytes(e);
-    e.compiled = CompilePattern(text.get());
-    e.compileTried = true;
-    (e.holders > 0 ? heldBytes : spareBytes) += Bytes(e) - before;
+  if (e.compiled) return CompiledOf(entry);
+  // The compiler takes a NUL-terminated text; the source is stored without one.
+  const FactsText source = e.facts.Source();
+  std::unique_ptr<char[]> text(new (std::nothrow) char[source.length + 1]);
+  if (text == nullptr) return nullptr;
+  std::memcpy(text.get(), source.bytes, source.length);
+  text[source.length] = '\0';
+  PatternPtr pattern(CompilePattern(text.get()));
+  const size_t before = Bytes(entry);
+  try {
+    compiledPatterns.emplace(entry, pattern.get());
+  } catch (const std::bad_alloc&) {
+    // Not kept: it serves this one search.
+    uncached = std::move(pattern);
+    return uncached.get();
   }
-  return e.compiled;
+  e.compiled = true;
+  const Pattern* kept = pattern.release();
+  (e.holders > 0 ? heldBytes : spareBytes) += Bytes(entry) - before;
+  return kept;
 }
 
 }  // namespace mimoza

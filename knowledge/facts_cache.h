@@ -10,8 +10,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
+#include "knowledge/chunked_array.h"
 #include "pattern/pattern.h"
 
 namespace mimoza {
@@ -46,28 +48,33 @@ class FactsCache {
 
  private:
   struct Entry {
-    PatternFacts facts;  // with the key text as its source
-    Pattern* compiled;   // owned; null until first compiled
-    uint64_t hash;       // of the key text
-    uint32_t holders;    // callers holding it; 0: spare, in the recency list
-    uint32_t older;      // recency list of spare entries, or kNone
-    uint32_t newer;
-    bool used;          // false: a free slot
-    bool compileTried;  // compiled is what compiling gave
+    PatternFacts facts;      // with the key text as its source
+    uint32_t holders = 0;    // callers holding it; 0: spare, in the recency list
+    uint32_t older = kNone;  // recency list of spare entries
+    uint32_t newer = kNone;
+    bool used = false;      // false: a free slot
+    bool compiled = false;  // compiledPatterns holds what compiling gave
   };
 
-  size_t Bytes(const Entry& entry) const;
+  size_t Bytes(uint32_t slot) const;
+  Pattern* CompiledOf(uint32_t slot) const;
+  uint64_t Hash(const char* text, size_t length) const;
+  uint64_t Hash(const Entry& entry) const;
   uint32_t Find(uint64_t hash, const char* text, size_t length) const;
-  bool Insert(uint32_t entry);
+  bool Insert(uint32_t entry, uint64_t hash);
   void Erase(uint32_t entry);
   void Unlink(uint32_t entry);
   void DropSpares();
   bool GrowTable();
 
-  std::vector<Entry> entries;   // slots; a free slot is reused
-  std::vector<uint32_t> free;   // free slots
-  std::vector<uint32_t> table;  // open addressing by hash: slot + 1, 0 empty
-  uint32_t oldest = kNone;      // recency list of spare entries
+  ChunkedArray<Entry, 10> entries;  // slots, which never move; a free slot is reused
+  std::vector<uint32_t> free;       // free slots
+  std::vector<uint32_t> table;      // open addressing by hash: slot + 1, 0 empty
+  // The compiled patterns of the few keys facts cannot decide, by slot: most entries never need
+  // one, so they are kept apart.
+  std::unordered_map<uint32_t, Pattern*> compiledPatterns;
+  PatternPtr uncached;      // a pattern that could not be kept, for the one search it serves
+  uint32_t oldest = kNone;  // recency list of spare entries
   uint32_t newest = kNone;
   size_t live = 0;
   size_t heldBytes = 0;

@@ -46,9 +46,9 @@ extern const ReservedKey kYesListKey;     // "<YES>": the yes-list pattern
 extern const ReservedKey kNoListKey;      // "<NO>": the no-list pattern
 
 // The process-wide 15-bit generator: state 1 until seeded. Our own, so that every platform draws
-// the same sequence from the same seed.
-void srand(uint32_t seed);
-int32_t rand();  // 0 to 32767
+// the same sequence from the same seed; named after the C library's pair it stands in for.
+void srand(uint32_t seed);  // NOLINT(readability-identifier-naming)
+int32_t rand();             // NOLINT(readability-identifier-naming): 0 to 32767
 
 // RandomInt: an integer from lo to hi inclusive (for hi >= lo), one draw of the generator.
 int32_t RandomInt(int32_t lo, int32_t hi);
@@ -60,14 +60,15 @@ const char* FindByte(const char* from, char byte, const char* end);
 // (dst holds n + 1 bytes).
 void CopyBounded(char* dst, const char* src, uint32_t n);
 
-// PickQuip: a random line of the quip file, its LF included, cut to outLen bytes.
-// Returns false, leaving out untouched, when the file cannot be opened or read.
+// PickQuip: a random line of the quip file, its LF included (the last line may have none), cut
+// to outLen bytes. Returns false, drawing nothing and leaving out untouched, when the file cannot
+// be opened or read or holds no line at all (an empty file is as good as none).
 bool PickQuip(const char* fileName, char* out, uint32_t outLen);
 
 // AppendEntry: appends one key/answer entry to Dictionary.txt with a single write.
 // Returns false, leaving the file as it was, when the text could break the file's tags or the
-// write fails.
-bool AppendEntry(const char* key, const char* answer);
+// write fails; *error (when given) is then 0 for a refused text, else the system's error number.
+bool AppendEntry(const char* key, const char* answer, int* error = nullptr);
 
 // Dictionary: Dictionary.txt in the working directory, and what was learned about it kept from
 // one lookup to the next: where its keys and answers stand, and each key's facts, so that a
@@ -87,9 +88,11 @@ class Dictionary {
   // be read.
   bool LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen);
 
-  // LookupOrSeed: LookupAnswer, and when that finds nothing, appends the default under the key
-  // and looks up once more. out stays untouched when nothing can be read or stored.
-  void LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
+  // LookupOrSeed: LookupAnswer, and when that finds nothing in a file that was read (or that does
+  // not exist yet), appends the default under the key and looks up once more; a file that exists
+  // but cannot be read gets nothing appended. Returns whether out holds an answer; out stays
+  // untouched when nothing can be read or stored.
+  bool LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
                     uint32_t outLen);
 
   // MemoryBytes: what the dictionary keeps between lookups.

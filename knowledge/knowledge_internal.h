@@ -47,7 +47,7 @@ const char* ExtractTagText(const char* from, const char* tagName, const char* en
 bool LookupAnswerInText(const char* text, size_t length, const char* subject, MatchMode mode,
                         char* out, uint32_t outLen);
 
-// PickQuipFromText: PickQuip over text[0, length) instead of a file (it always draws once).
-void PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen);
+// PickQuipFromText: PickQuip over text[0, length) instead of a file.
+bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen);
 
 }  // namespace mimoza

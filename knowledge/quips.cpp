@@ -10,14 +10,18 @@
 namespace mimoza {
 namespace {
 
-// CountLines: the number of LF-terminated lines of text[0, end), at most kMaxQuipLines; bytes after
-// the last LF form no line.
+// CountLines: the number of lines of text[0, end), at most kMaxQuipLines: every LF ends one, and
+// bytes after the last LF are a last line of their own (many editors save without a final line
+// end).
 int32_t CountLines(const char* text, const char* end) {
   int32_t count = 0;
-  for (const char* lf = FindByte(text, '\n', end); lf != nullptr && count < kMaxQuipLines;
-       lf = FindByte(lf + 1, '\n', end)) {
+  const char* at = text;
+  for (const char* lf = FindByte(at, '\n', end); lf != nullptr && count < kMaxQuipLines;
+       lf = FindByte(at, '\n', end)) {
     ++count;
+    at = lf + 1;
   }
+  if (at < end && count < kMaxQuipLines) ++count;
   return count;
 }
 
@@ -30,30 +34,27 @@ const char* LineStart(const char* text, const char* end, int32_t index) {
 
 }  // namespace
 
-void PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen) {
+bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen) {
   const char* end = text + length;
   // The lines are counted first and the chosen one found again afterwards, so a pick needs no
-  // table of lines besides the text itself.
+  // table of lines besides the text itself. A text without a line yields no quip and draws
+  // nothing, as a missing file does.
   const int32_t lines = CountLines(text, end);
-  // Every line can be drawn. Without any line the draw still happens, so the generator advances
-  // the same way whatever the file holds, and the quip is the empty text.
+  if (lines == 0) return false;
   const int32_t chosen = RandomInt(0, lines - 1);
   std::memset(out, 0, outLen);
-  if (lines == 0) {
-    out[0] = '\0';
-    return;
-  }
   const char* start = LineStart(text, end, chosen);
   const char* lf = FindByte(start, '\n', end);
-  const auto lineBytes = static_cast<size_t>(lf - start) + 1;  // the LF included
+  // The line with its LF; the last line may have none.
+  const auto lineBytes = static_cast<size_t>((lf != nullptr ? lf + 1 : end) - start);
   CopyBounded(out, start, lineBytes < outLen ? static_cast<uint32_t>(lineBytes) : outLen);
+  return true;
 }
 
 bool PickQuip(const char* fileName, char* out, uint32_t outLen) {
   TextBuffer text;
   if (out == nullptr || !ReadTextFile(fileName, &text)) return false;
-  PickQuipFromText(text.bytes, text.length, out, outLen);
-  return true;
+  return PickQuipFromText(text.bytes, text.length, out, outLen);
 }
 
 }  // namespace mimoza

@@ -81,13 +81,20 @@ uint64_t Word(const unsigned char* p) {
 
 uint64_t HashBytes(const void* bytes, size_t length, uint64_t seed) {
   const auto* p = static_cast<const unsigned char*>(bytes);
-  uint64_t lanes[4] = {seed + kPrime1 + kPrime2, seed + kPrime2, seed, seed - kPrime1};
+  // Four independent lanes in locals, so that their multiplications overlap.
+  uint64_t lane0 = seed + kPrime1 + kPrime2;
+  uint64_t lane1 = seed + kPrime2;
+  uint64_t lane2 = seed;
+  uint64_t lane3 = seed - kPrime1;
   size_t at = 0;
   for (; at + 32 <= length; at += 32) {
-    for (int i = 0; i < 4; ++i) lanes[i] = Round(lanes[i], Word(p + at + 8 * i));
+    lane0 = Round(lane0, Word(p + at));
+    lane1 = Round(lane1, Word(p + at + 8));
+    lane2 = Round(lane2, Word(p + at + 16));
+    lane3 = Round(lane3, Word(p + at + 24));
   }
-  uint64_t h = RotateLeft(lanes[0], 1) + RotateLeft(lanes[1], 7) + RotateLeft(lanes[2], 12) +
-               RotateLeft(lanes[3], 18) + length;
+  uint64_t h = RotateLeft(lane0, 1) + RotateLeft(lane1, 7) + RotateLeft(lane2, 12) +
+               RotateLeft(lane3, 18) + length;
   for (; at + 8 <= length; at += 8) h = RotateLeft(h ^ Round(0, Word(p + at)), 27) * kPrime1;
   for (; at < length; ++at) h = RotateLeft(h ^ (p[at] * kPrime3), 11) * kPrime1;
   h ^= h >> 33;

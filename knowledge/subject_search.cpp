@@ -1,8 +1,8 @@
 // knowledge/subject_search.cpp: one subject line and many byte texts -> whether each occurs, and
 // a key's facts -> match, no match, or "compile and search".
-// Leaves this file: SubjectIndex, IndexSubject, SubjectContains, JudgeFacts. The occurrence walk
-// and the star-form walk are private.
-// Tested by tests/knowledge/subject_search_test.cpp (against CompilePattern and SearchPattern).
+// Leaves this file: SubjectIndex, IndexSubject, StartsCharacter, SubjectContains, JudgeFacts. The
+// occurrence walk and the star-form walk are private. Tested by
+// tests/knowledge/subject_search_test.cpp (against CompilePattern and SearchPattern).
 #include "knowledge/subject_search.h"
 
 #include <cstdlib>
@@ -38,13 +38,28 @@ SubjectIndex::~SubjectIndex() {
   std::free(pairBits);
   std::free(quadBits);
   std::free(walkMarks);
+  std::free(starts);
+}
+
+bool StartsCharacter(const SubjectIndex& subject, size_t pos) {
+  if (subject.starts != nullptr) return (subject.starts[pos >> 6] >> (pos & 63) & 1) != 0;
+  const auto* s = reinterpret_cast<const unsigned char*>(subject.bytes);
+  size_t at = 0;
+  while (at < pos) at += CharacterLength(s + at);
+  return at == pos;
 }
 
 void IndexSubject(const char* subject, SubjectIndex* index) {
   index->bytes = subject;
   index->length = std::strlen(subject);
-  if (index->length < 2 || index->length > UINT32_MAX) return;
   const auto* s = reinterpret_cast<const unsigned char*>(subject);
+  index->starts = static_cast<uint64_t*>(std::calloc(index->length / 64 + 1, sizeof(uint64_t)));
+  if (index->starts != nullptr) {
+    for (size_t at = 0; at < index->length; at += CharacterLength(s + at)) {
+      index->starts[at >> 6] |= uint64_t{1} << (at & 63);
+    }
+  }
+  if (index->length < 2 || index->length > UINT32_MAX) return;
   index->pairBits = static_cast<uint64_t*>(std::calloc(65536 / 64, sizeof(uint64_t)));
   if (index->pairBits != nullptr) {
     for (size_t i = 0; i + 1 < index->length; ++i) {
@@ -102,7 +117,12 @@ bool SubjectContains(const SubjectIndex& subject, const char* needle, size_t len
     }
   }
   if (subject.bucketStarts == nullptr || length < 2) {
-    return FindBytes(subject.bytes, needle, length, subject.bytes + subject.length) != nullptr;
+    const char* end = subject.bytes + subject.length;
+    for (const char* at = FindBytes(subject.bytes, needle, length, end); at != nullptr;
+         at = FindBytes(at + 1, needle, length, end)) {
+      if (StartsCharacter(subject, static_cast<size_t>(at - subject.bytes))) return true;
+    }
+    return false;
   }
   size_t rarest = 0;
   uint32_t rarestCount = UINT32_MAX;
@@ -121,7 +141,8 @@ bool SubjectContains(const SubjectIndex& subject, const char* needle, size_t len
     if (pairAt < rarest) continue;
     const size_t start = pairAt - rarest;
     if (start + length <= subject.length &&
-        std::memcmp(subject.bytes + start, needle, length) == 0) {
+        std::memcmp(subject.bytes + start, needle, length) == 0 &&
+        StartsCharacter(subject, start)) {
       return true;
     }
   }
@@ -140,7 +161,8 @@ void ForEachOccurrence(const SubjectIndex& subject, const FactsText& text, Visit
     const char* end = subject.bytes + subject.length;
     for (const char* at = FindBytes(subject.bytes, text.bytes, n, end); at != nullptr;
          at = FindBytes(at + 1, text.bytes, n, end)) {
-      if (!visit(static_cast<size_t>(at - subject.bytes))) return;
+      const auto pos = static_cast<size_t>(at - subject.bytes);
+      if (StartsCharacter(subject, pos) && !visit(pos)) return;
     }
     return;
   }
@@ -149,7 +171,7 @@ void ForEachOccurrence(const SubjectIndex& subject, const FactsText& text, Visit
   for (uint32_t k = subject.bucketStarts[bucket]; k < subject.bucketStarts[bucket + 1]; ++k) {
     const size_t at = subject.positions[k];
     if (at + n <= subject.length && std::memcmp(subject.bytes + at, text.bytes, n) == 0 &&
-        !visit(at)) {
+        StartsCharacter(subject, at) && !visit(at)) {
       return;
     }
   }
@@ -226,8 +248,8 @@ KeyVerdict DecideStarForm(const SubjectIndex& subject, const PatternFacts& facts
   for (int32_t i = 0; i < facts.prefixCount && !matched; ++i) {
     const FactsText prefix = facts.Prefix(i);
     if (prefix.length == 0) {
-      // Every byte before the terminator is a start.
-      for (size_t p = 0; p < length; ++p) {
+      // Every character is a start.
+      for (size_t p = 0; p < length; p += CharacterLength(s + p)) {
         if (!walkFrom(p)) break;
       }
     } else {

@@ -24,6 +24,9 @@ struct SubjectIndex {
   uint32_t* positions = nullptr;     // positions of the subject's byte pairs, grouped by bucket
   uint64_t* pairBits = nullptr;      // 65536 bits: which byte pairs occur at all, or null
   uint64_t* quadBits = nullptr;      // 65536 bits by hash: runs of four bytes of long subjects
+  // A bit per position, set where a character starts: a match starts only there, never on the
+  // second byte of a two-byte character. Null when it could not be made (then worked out).
+  uint64_t* starts = nullptr;
   // The places a starred key's walk has marked, 2 * (length + 1) stamps made on first use and
   // kept for every later key: a mark counts only when it holds the current key's stamp, so no
   // key pays for clearing them.
@@ -40,7 +43,11 @@ struct SubjectIndex {
 // fall back to scanning, with the same results.
 void IndexSubject(const char* subject, SubjectIndex* index);
 
-// SubjectContains: whether needle[0, length) occurs in the subject (length >= 1).
+// StartsCharacter: whether a character of the subject starts at pos (pos < length).
+bool StartsCharacter(const SubjectIndex& subject, size_t pos);
+
+// SubjectContains: whether needle[0, length) occurs in the subject (length >= 1) where a
+// character starts.
 bool SubjectContains(const SubjectIndex& subject, const char* needle, size_t length);
 
 enum KeyVerdict : int8_t {

@@ -1,4 +1,4 @@
-// knowledge/text_file.cpp: file bytes <-> text (CR LF folding, 0x1A end, one-write appends).
+// knowledge/text_file.cpp: file bytes <-> text (CR LF folding, 0x1A dropped, one-write appends).
 // Leaves this file: TextBuffer, RawFile, ReadTextFile, FoldTextLineEnds, AppendTextFile.
 // Tested by tests/knowledge/text_file_test.cpp, appends also by dictionary_test.cpp there.
 #include "knowledge/text_file.h"
@@ -44,7 +44,10 @@ bool AppendBytes(const char* name, const char* bytes, size_t count) {
   const HANDLE file =
       CreateFileA(name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    errno = EACCES;
+    return false;
+  }
   DWORD written = 0;
   const bool ok = WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) &&
                   written == count && FlushFileBuffers(file);
@@ -61,6 +64,7 @@ bool AppendBytes(const char* name, const char* bytes, size_t count) {
     }
   }
   CloseHandle(file);
+  errno = ok ? 0 : EIO;  // the dialog reports no reason; the terminal's POSIX side does
   return ok;
 }
 #else
@@ -78,21 +82,42 @@ void CloseFile(int fd) { close(fd); }
 // In append mode the system places the write at the end as a whole, so two processes appending
 // at once cannot interleave inside it.
 bool AppendBytes(const char* name, const char* bytes, size_t count) {
-  const int fd = open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+  // O_NONBLOCK keeps a FIFO standing in for the file from blocking the open until a reader
+  // comes; anything but a regular file is refused.
+  const int fd = open(name, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) return false;
-  ssize_t written = write(fd, bytes, count);
-  while (written < 0 && errno == EINTR) written = write(fd, bytes, count);
-  const bool ok = written >= 0 && static_cast<size_t>(written) == count && fsync(fd) == 0;
+  FileStat st{};
+  if (fstat(fd, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG) {
+    close(fd);
+    errno = EINVAL;
+    return false;
+  }
+  // One write carries the whole entry; only when the system takes part of it (no room left, a
+  // file-size limit) is the rest tried, which tells why it failed.
+  size_t written = 0;
+  int error = 0;
+  while (written < count && error == 0) {
+    const ssize_t n = write(fd, bytes + written, count - written);
+    if (n > 0) {
+      written += static_cast<size_t>(n);
+    } else if (n == 0 || errno != EINTR) {
+      error = n == 0 ? ENOSPC : errno;
+    }
+  }
+  if (error == 0 && fsync(fd) != 0) error = errno;
+  const bool ok = error == 0;
   if (!ok && written > 0) {
     // A short write (disk full, file-size limit) or a failed flush: the offset now stands just
     // after our bytes, so cutting back to where they began removes exactly them and leaves no
     // partial entry for every later read to trip over.
     // Should the cut fail too, nothing more can be done; the result already says false.
     const off_t after = lseek(fd, 0, SEEK_CUR);
-    const bool cut = after >= written && ftruncate(fd, after - written) == 0;
+    const auto taken = static_cast<off_t>(written);
+    const bool cut = after >= taken && ftruncate(fd, after - taken) == 0;
     static_cast<void>(cut);
   }
   close(fd);
+  errno = error;
   return ok;
 }
 #endif
@@ -111,8 +136,15 @@ constexpr char kTextEnd = 0x1A;
 TextBuffer::~TextBuffer() { std::free(bytes); }
 
 size_t FoldTextLineEnds(char* bytes, size_t length) {
-  const void* textEnd = std::memchr(bytes, kTextEnd, length);
-  if (textEnd != nullptr) length = static_cast<size_t>(static_cast<const char*>(textEnd) - bytes);
+  // A 0x1A (the end mark old editors leave) is dropped wherever it stands, so that nothing
+  // after it is lost; it goes before the line ends are folded, so "\r\x1A\n" is a line end.
+  if (std::memchr(bytes, kTextEnd, length) != nullptr) {
+    size_t kept = 0;
+    for (size_t at = 0; at < length; ++at) {
+      if (bytes[at] != kTextEnd) bytes[kept++] = bytes[at];
+    }
+    length = kept;
+  }
   // Runs between CRs move down in one piece each; every text line ends in a CR, so this is a
   // handful of block moves per line instead of a test per byte.
   size_t kept = 0;
@@ -151,6 +183,7 @@ bool RawFile::Open(const char* fileName) {
   if (StatOpenFile(opened, &st) != 0 || (st.st_mode & S_IFMT) != S_IFREG || st.st_size < 0 ||
       static_cast<uint64_t>(st.st_size) > kMaxTextBytes) {
     CloseFile(opened);
+    errno = EINVAL;  // there, but no regular file that can be read whole
     return false;
   }
   fd = opened;
@@ -201,14 +234,19 @@ bool AppendTextFile(const char* fileName, const char* text, size_t length) {
   if (length > kMaxChunk - lineFeeds) return false;  // one write must carry the whole text
   const size_t stored = length + lineFeeds;
   char* bytes = static_cast<char*>(std::malloc(stored + 1));
-  if (bytes == nullptr) return false;
+  if (bytes == nullptr) {
+    errno = ENOMEM;
+    return false;
+  }
   size_t at = 0;
   for (size_t i = 0; i < length; ++i) {
     if (text[i] == '\n') bytes[at++] = '\r';
     bytes[at++] = text[i];
   }
   const bool ok = AppendBytes(fileName, bytes, stored);
+  const int error = errno;
   std::free(bytes);
+  errno = error;
   return ok;
 }
 

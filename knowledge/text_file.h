@@ -1,8 +1,8 @@
 // knowledge/text_file.h: files read and appended as text, identically on every platform.
-// Reading folds each CR LF into LF, keeps a lone CR and stops at the first 0x1A; appending writes
-// each LF as CR LF. Files are opened in binary mode everywhere, so this module alone decides the
-// bytes, and the Linux and Windows builds read and write the same files the same way.
-// Private to mimoza_knowledge (and its tests, fuzz targets and benchmarks).
+// Reading drops every 0x1A byte, then folds each CR LF into LF and keeps a lone CR; appending
+// writes each LF as CR LF. Files are opened in binary mode everywhere, so this module alone decides
+// the bytes, and the Linux and Windows builds read and write the same files the same way. Private
+// to mimoza_knowledge (and its tests, fuzz targets and benchmarks).
 #pragma once
 
 #include <cstddef>
@@ -33,7 +33,8 @@ class RawFile {
   ~RawFile();
 
   // Open: opens fileName when it is a regular file (never waiting, as opening a FIFO would).
-  // False when it is missing, is no regular file, is too large to address or cannot be opened.
+  // False when it is missing (errno ENOENT), is no regular file, is too large to address or
+  // cannot be opened (errno says why).
   bool Open(const char* fileName);
   // Size: the file's length when it was opened.
   uint64_t Size() const { return size; }
@@ -51,14 +52,15 @@ class RawFile {
 // cannot be read, is too large to address or its buffer cannot be allocated.
 bool ReadTextFile(const char* fileName, TextBuffer* text);
 
-// FoldTextLineEnds: the reading conversion in place over bytes[0, length): CR LF -> LF, a lone CR
-// stays, 0x1A ends the text. Returns the new length.
+// FoldTextLineEnds: the reading conversion in place over bytes[0, length): every 0x1A dropped,
+// then CR LF -> LF, a lone CR kept. Returns the new length.
 size_t FoldTextLineEnds(char* bytes, size_t length);
 
 // AppendTextFile: appends text[0, length) with each LF written as CR LF, creating the file when it
-// is missing. One write in append mode, so concurrent appenders never interleave inside it, then
-// flushed to the disk. Returns true only when every byte was written and flushed; otherwise the
-// file is cut back to where this write began and the result is false.
+// is missing; anything but a regular file (a FIFO, a device) is refused without waiting. On
+// failure errno says why. One write in append mode, so concurrent appenders never interleave inside
+// it, then flushed to the disk. Returns true only when every byte was written and flushed;
+// otherwise the file is cut back to where this write began and the result is false.
 bool AppendTextFile(const char* fileName, const char* text, size_t length);
 
 }  // namespace mimoza

@@ -1,8 +1,8 @@
 // pattern/automaton.cpp: syntax tree -> numbered-state automaton (Pattern), and pattern text ->
 // Pattern through the lexer and the parser.
-// Leaves this file: CompilePattern, FreePattern, PatternMemoryBytes, BuildPattern,
-// CountExtraStates, BuildFragment, AddEdge, BuildStartFilter. NewPattern, CompileLiteral and
-// LiteralText are private. Tested by tests/pattern/automaton_test.cpp and
+// Leaves this file: CompilePattern, FreePattern, MatchesEmptyText, PatternMemoryBytes,
+// BuildPattern, CountExtraStates, BuildFragment, AddEdge, BuildStartFilter. NewPattern,
+// CompileLiteral and LiteralText are private. Tested by tests/pattern/automaton_test.cpp and
 // tests/pattern/search_test.cpp.
 //
 // Both tree walks use an explicit stack: a run of concatenated items nests to the left, so the
@@ -10,6 +10,8 @@
 #include "pattern/automaton.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "pattern/class.h"
 #include "pattern/pattern.h"
@@ -322,6 +324,25 @@ Pattern* CompilePattern(const char* text) {
 }
 
 void FreePattern(Pattern* pattern) { delete pattern; }
+
+bool MatchesEmptyText(const Pattern* pattern) {
+  if (pattern == nullptr) return false;
+  std::unique_ptr<bool[]> seen(new (std::nothrow) bool[static_cast<size_t>(pattern->stateCount)]());
+  WorkStack<int32_t> work;
+  // Without memory to look, say yes: the callers then treat the pattern as the riskier kind.
+  if (seen == nullptr || !work.Push(pattern->startState)) return true;
+  seen[pattern->startState] = true;
+  while (!work.Empty()) {
+    const int32_t state = work.Pop();
+    if (state == pattern->finalState) return true;
+    for (const PatternEdge* edge = pattern->states[state]; edge != nullptr; edge = edge->next) {
+      if (edge->epsilon == 0 || seen[edge->target]) continue;
+      seen[edge->target] = true;
+      if (!work.Push(edge->target)) return true;
+    }
+  }
+  return false;
+}
 
 size_t PatternMemoryBytes(const Pattern* pattern) {
   return pattern == nullptr ? 0 : sizeof(Pattern) + pattern->arena.HeapBytes();

@@ -51,9 +51,14 @@ const unsigned char* ReadClassItem(const unsigned char* t, ClassItem* item, char
   return t + 1;
 }
 
+// SetBits: sets the bits low..high, whole bytes at a time (the class of "." spans 255 of them).
 void SetBits(uint8_t* set, unsigned low, unsigned high) {
-  for (unsigned c = low; c <= high; ++c)
-    set[c >> 3] = static_cast<uint8_t>(set[c >> 3] | 1u << (c & 7));
+  while (low <= high && (low & 7) != 0) {
+    set[low >> 3] = static_cast<uint8_t>(set[low >> 3] | 1u << (low & 7));
+    ++low;
+  }
+  for (; low + 7 <= high; low += 8) set[low >> 3] = 0xFF;
+  for (; low <= high; ++low) set[low >> 3] = static_cast<uint8_t>(set[low >> 3] | 1u << (low & 7));
 }
 
 }  // namespace

@@ -390,38 +390,35 @@ void EvalSequence(Walk& walk, const PatternNode* node, Facts& all, int32_t depth
   if (walk.outOfMemory) SetUnknown(all);
 }
 
-// HasAnchor: whether "^" or "$" stands anywhere in the tree. Where one takes effect it holds for
-// the whole pattern (only line starts are tried, or the match must end at a line end), even when
-// it stands in a branch that can never match: texts then say too much.
-bool HasAnchor(const PatternNode* root, bool* outOfMemory) {
-  WorkStack<const PatternNode*> work;
-  if (!work.Push(root)) *outOfMemory = true;
-  while (!work.Empty() && !*outOfMemory) {
-    const PatternNode* node = work.Pop();
-    if (node == nullptr) continue;
-    if (node->kind == NodeLineStart || node->kind == NodeLineEnd) return true;
-    if (!work.Push(node->left) || !work.Push(node->right)) *outOfMemory = true;
-  }
-  return false;
-}
-
-// Collect: the facts' texts in the order PatternFacts stores them.
-struct Collected {
+// Only the first count texts are set (hence no initialiser).
+struct Collected {  // NOLINT(cppcoreguidelines-pro-type-member-init)
   int32_t count = 0;
   FactsText texts[kMaxFactsTexts + kMaxFactsClauses * kMaxFactsNeedles + 2 * kMaxFactsTexts +
-                  kMaxClassCharacters] = {};
+                  kMaxClassCharacters];
   void Add(const Text& t) { texts[count++] = FactsText{t.bytes, t.length}; }
 };
 
 }  // namespace
 
+int32_t PatternFacts::Stored() const {
+  return storage == nullptr ? 0 : static_cast<unsigned char>(storage[0]);
+}
+
 FactsText PatternFacts::At(int32_t i) const {
-  const auto* ends = reinterpret_cast<const unsigned char*>(storage.get());
+  const auto* ends = reinterpret_cast<const unsigned char*>(storage.get()) + 1;
   auto end = [&](int32_t k) -> size_t {
-    return k < 0 ? 0 : static_cast<size_t>(ends[2 * k] | ends[2 * k + 1] << 8);
+    const auto at = 2 * static_cast<size_t>(k);
+    return k < 0 ? 0 : static_cast<size_t>(ends[at] | ends[at + 1] << 8);
   };
-  const char* bytes = storage.get() + 2 * static_cast<size_t>(stored);
+  const char* bytes = storage.get() + 1 + 2 * static_cast<size_t>(Stored());
   return FactsText{bytes + end(i - 1), end(i) - end(i - 1)};
+}
+
+size_t PatternFacts::MemoryBytes() const {
+  const int32_t stored = Stored();
+  if (stored == 0) return 0;
+  const FactsText last = At(stored - 1);
+  return static_cast<size_t>(last.bytes + last.length - storage.get());
 }
 
 int32_t PatternFacts::NeedlesEnd() const {
@@ -439,24 +436,20 @@ FactsText PatternFacts::Needle(int32_t clause, int32_t i) const {
 bool PatternFacts::Store(FactsText source, const FactsText* texts, int32_t count) {
   size_t bytes = source.length;
   for (int32_t i = 0; i < count; ++i) bytes += texts[i].length;
-  const size_t size = 2 * (static_cast<size_t>(count) + 1) + bytes;
-  storage.reset(new (std::nothrow) char[size]);
-  stored = 0;
-  storageBytes = 0;
-  if (storage == nullptr || bytes > 0xFFFF) {
-    storage.reset();
-    return false;
-  }
-  storageBytes = static_cast<uint32_t>(size);
-  stored = count + 1;
-  char* out = storage.get() + 2 * static_cast<size_t>(stored);
+  const int32_t stored = count + 1;
+  storage.reset();
+  if (bytes > 0xFFFF || stored > 0xFF) return false;
+  storage.reset(new (std::nothrow) char[1 + 2 * static_cast<size_t>(stored) + bytes]);
+  if (storage == nullptr) return false;
+  storage[0] = static_cast<char>(stored);
+  char* out = storage.get() + 1 + 2 * static_cast<size_t>(stored);
   size_t end = 0;
   for (int32_t i = 0; i < stored; ++i) {
     const FactsText& text = i == 0 ? source : texts[i - 1];
     if (text.length > 0) std::memcpy(out + end, text.bytes, text.length);
     end += text.length;
-    storage[2 * i] = static_cast<char>(end & 0xFF);
-    storage[2 * i + 1] = static_cast<char>(end >> 8);
+    storage[1 + 2 * i] = static_cast<char>(end & 0xFF);
+    storage[2 + 2 * i] = static_cast<char>(end >> 8);
   }
   return true;
 }
@@ -501,10 +494,11 @@ bool ComputePatternFacts(const char* text, PatternFacts* facts) {
   } else {
     EvalSequence(walk, lexer.root, all, 0, true);
   }
-  const bool anchored = HasAnchor(lexer.root, &walk.outOfMemory);
   if (walk.outOfMemory) return false;
-  if (anchored && all.textCount != 0) {
-    // The clauses still hold: an anchor only takes matches away.
+  // Where an anchor takes effect it holds for the whole pattern (only line starts are tried, or
+  // the match must end at a line end), even from a branch that can never match: texts then say
+  // too much. The clauses still hold: an anchor only takes matches away.
+  if (lexer.sawAnchor && all.textCount != 0) {
     all.textCount = -1;
     walk.star.state = -1;
   }

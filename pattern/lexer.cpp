@@ -1,7 +1,7 @@
 // pattern/lexer.cpp: pattern text -> tokens (code page 932 bytes in, PatternToken kinds with
 // their payload out).
-// Leaves this file: NextToken, IsMetacharacter, PlainTextCharacters, DecodeEscape, HexValue,
-// DupText. Tested by tests/pattern/lexer_test.cpp.
+// Leaves this file: NextToken, IsMetacharacter, PlainTextCharacters, QuoteMetacharacters,
+// DecodeEscape, HexValue, DupText. Tested by tests/pattern/lexer_test.cpp.
 #include "pattern/lexer.h"
 
 #include <climits>
@@ -158,17 +158,17 @@ void ReadEscape(PatternLexer& lexer) {
 // prefix, so "*?" wins over "*".
 PatternToken RecogniseToken(const char* at, int32_t* length) {
   *length = 1;
-  if (!kMetacharacters.isMeta[static_cast<unsigned char>(*at)]) return TokChar;
-  for (int32_t kind = TokGroupOpen; kind < TokEnd; ++kind) {
+  const auto first = static_cast<unsigned char>(*at);
+  if (!kMetacharacters.isMeta[first]) return TokChar;
+  for (const PatternToken kind : kMetacharacters.kinds[first]) {
     const char* text = kTokenTexts[kind];
-    if (text[0] != at[0]) continue;
-    if (text[1] == '\0') return static_cast<PatternToken>(kind);
+    if (text[1] == '\0') return kind;
     if (text[1] == at[1]) {
       *length = 2;
-      return static_cast<PatternToken>(kind);
+      return kind;
     }
   }
-  return TokChar;  // not reached: every metacharacter is the text of some kind
+  return TokChar;  // not reached: a metacharacter's last kind has a one-byte text
 }
 
 }  // namespace
@@ -227,6 +227,21 @@ int32_t PlainTextCharacters(const char* text, size_t length) {
     }
   }
   return characters;
+}
+
+size_t QuoteMetacharacters(const char* text, char* out, size_t outSize) {
+  const auto* t = reinterpret_cast<const unsigned char*>(text);
+  size_t written = 0;
+  for (size_t at = 0; t[at] != 0;) {
+    const size_t length = CharacterLength(t + at);
+    const bool quoted = length == 1 && kMetacharacters.isMeta[t[at]];
+    if (written + length + (quoted ? 1 : 0) + 1 > outSize) break;
+    if (quoted) out[written++] = '\\';
+    for (size_t i = 0; i < length; ++i) out[written++] = static_cast<char>(t[at + i]);
+    at += length;
+  }
+  out[written] = '\0';
+  return written;
 }
 
 const char* DecodeEscape(EscapeMode mode, const char* at, char* out) {

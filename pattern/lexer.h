@@ -51,13 +51,19 @@ static_assert(sizeof(kTokenTexts) / sizeof(kTokenTexts[0]) == TokEnd + 1);
 // TokGroupOpen to TokEscape. Derived from kTokenTexts, so that everything that asks whether a
 // text is plain (the plain-text fast path, the key facts, the tests' key vocabulary) reads the
 // language exactly as the lexer does.
+// For each first byte, the kinds whose texts start with it, in kind order (at most two: a
+// two-byte text and its one-byte prefix); TokChar where there are fewer.
 struct MetacharacterTable {
   bool isMeta[256];
+  PatternToken kinds[256][2];
 };
 constexpr MetacharacterTable MakeMetacharacterTable() {
   MetacharacterTable table{};
   for (int32_t kind = TokGroupOpen; kind < TokEnd; ++kind) {
-    table.isMeta[static_cast<unsigned char>(kTokenTexts[kind][0])] = true;
+    const auto first = static_cast<unsigned char>(kTokenTexts[kind][0]);
+    PatternToken* slots = table.kinds[first];
+    slots[table.isMeta[first] ? 1 : 0] = static_cast<PatternToken>(kind);
+    table.isMeta[first] = true;
   }
   return table;
 }
@@ -81,6 +87,7 @@ struct PatternLexer {
   int32_t repeatMin = 0;                     // last repeat's lower count
   int32_t repeatMax = 0;                     // last repeat's upper count; 0: no upper bound
   int32_t groupCount = 0;                    // groups opened so far (kept by the parser)
+  bool sawAnchor = false;                    // the parser made a "^" or "$" node
 
   // The tree's memory: nodes and class texts come from the arena, whose first block is
   // treeBlock; freed nodes are kept for reuse.

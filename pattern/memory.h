@@ -106,6 +106,9 @@ class WorkStack {
   bool Empty() const { return count == 0; }
   size_t Size() const { return count; }
   T& operator[](size_t i) { return items[i]; }
+  // SetBudget: growing takes its bytes from *bytesLeft, and fails (as if memory ran out) when
+  // they are not there; a stack whose owner bounds what a task may take.
+  void SetBudget(size_t* bytesLeft) { budget = bytesLeft; }
 
  private:
   static constexpr size_t kEntryBytes = sizeof(T[1]);
@@ -113,6 +116,10 @@ class WorkStack {
   bool Grow() {
     if (capacity > SIZE_MAX / kEntryBytes / 4) return false;
     size_t grown = capacity * 4;  // deep walks grow fast: copy less often
+    if (budget != nullptr) {
+      if (grown * kEntryBytes > *budget) return false;
+      *budget -= grown * kEntryBytes;
+    }
     T* moved = new (std::nothrow) T[grown];
     if (moved == nullptr) return false;
     std::memcpy(static_cast<void*>(moved), items, count * kEntryBytes);
@@ -126,6 +133,7 @@ class WorkStack {
   T* items = inlineItems;
   size_t count = 0;
   size_t capacity = kInline;
+  size_t* budget = nullptr;
 };
 
 }  // namespace mimoza

@@ -179,9 +179,11 @@ PatternNode* ParseAtom(PatternLexer& lexer) {
       break;
     case TokLineStart:
       node = NewNode(lexer, NodeLineStart, nullptr, nullptr);
+      lexer.sawAnchor = true;
       break;
     case TokLineEnd:
       node = NewNode(lexer, NodeLineEnd, nullptr, nullptr);
+      lexer.sawAnchor = true;
       break;
     default:
       return nullptr;

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "pattern/limits.h"
+
 namespace mimoza {
 
 // Bytes 0x81-0x9F and 0xE0-0xFC lead a two-byte character in code page 932, on every platform,
@@ -59,6 +61,17 @@ void FreeSpans(MatchSpan* spans);
 // them; 0 for null.
 size_t PatternMemoryBytes(const Pattern* pattern);
 
+// MatchesEmptyText: whether the pattern can match the empty text: a path of edges that consume
+// nothing (anchors included) leads from its start to its final state. Such a pattern matches at
+// the first position of every line (or every line start). False for null.
+bool MatchesEmptyText(const Pattern* pattern);
+
+// QuoteMetacharacters: writes into out (room for outSize bytes, at least 1) the text with a "\"
+// before every metacharacter that is not the second byte of a two-byte character, so that as a
+// pattern it matches exactly where the text occurs; cut at a character boundary when it does not
+// fit. Returns the length written (a NUL follows).
+size_t QuoteMetacharacters(const char* text, char* out, size_t outSize);
+
 // An owner that frees its Pattern, for the callers that keep compiled patterns.
 struct PatternDeleter {
   void operator()(Pattern* pattern) const { FreePattern(pattern); }
@@ -77,14 +90,6 @@ bool MatchesPattern(const char* text, const char* subject);
 // bottom-up walk over the parsed tree: the literal texts any match must contain, the finite set
 // of texts it can match when there are few, and the "texts, one starred character, texts" form.
 // A caller with many patterns and one subject settles most patterns by byte searches with them.
-
-inline constexpr int32_t kMaxFactsTexts = 16;      // a finite language with more is not listed
-inline constexpr int32_t kMaxFactsClauses = 4;     // a sequence keeps its most selective clauses
-inline constexpr int32_t kMaxFactsNeedles = 8;     // a clause of more needles rules out too little
-inline constexpr size_t kMaxFactsTextBytes = 512;  // longer needles are cut; longer texts unknown
-// Pattern texts longer than this get no facts (ComputePatternFacts fails): a key is at most a
-// line, and the facts' offsets are two bytes.
-inline constexpr size_t kMaxFactsSourceBytes = 8192;
 
 // A text of PatternFacts: length bytes, inside its storage.
 struct FactsText {
@@ -120,7 +125,7 @@ class PatternFacts {
   FactsText StarChar(int32_t i) const { return At(NeedlesEnd() + prefixCount + i); }
   FactsText Suffix(int32_t i) const { return At(NeedlesEnd() + prefixCount + starCount + i); }
   // MemoryBytes: what the record holds on the heap, for callers that bound a cache of them.
-  size_t MemoryBytes() const { return storageBytes; }
+  size_t MemoryBytes() const;
 
   // Store: keeps copies of the source and of the texts, in the order texts, clause needles,
   // prefixes, starred characters, suffixes (the counts above say how many of each). False when
@@ -130,11 +135,11 @@ class PatternFacts {
  private:
   FactsText At(int32_t i) const;
   int32_t NeedlesEnd() const;
-  // One block, so a record costs one allocation: the end offset of every text (two bytes each),
-  // then the bytes of the source and of the texts.
+  int32_t Stored() const;
+  // One block, so a record costs one allocation and little more than its texts: the number of
+  // texts (one byte), the end offset of each (two bytes), then the bytes of the source and of
+  // the texts.
   std::unique_ptr<char[]> storage;
-  uint32_t storageBytes = 0;
-  int32_t stored = 0;
 };
 
 // ComputePatternFacts: the facts of a NUL-terminated pattern text. A pattern that compiles to

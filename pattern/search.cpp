@@ -69,6 +69,8 @@ class PairMap {
     ++count;
     return true;
   }
+  // SetBudget: growing takes its bytes from *bytesLeft (see WorkStack::SetBudget).
+  void SetBudget(size_t* bytesLeft) { budget = bytesLeft; }
   uint32_t Find(uint64_t pair) const {
     if (capacity == 0) return 0;
     for (size_t i = Hash(pair + 1);; i = (i + 1) & (capacity - 1)) {
@@ -92,6 +94,10 @@ class PairMap {
   }
   bool Grow() {
     size_t grown = capacity == 0 ? 64 : capacity * 2;
+    if (budget != nullptr) {
+      if (grown * sizeof(Slot) > *budget) return false;
+      *budget -= grown * sizeof(Slot);
+    }
     Slot* old = slots;
     size_t oldCapacity = capacity;
     slots = new (std::nothrow) Slot[grown]();
@@ -110,6 +116,7 @@ class PairMap {
   Slot* slots = nullptr;  // capacity entries, a power of two
   size_t capacity = 0;
   size_t count = 0;  // entries in use, at most half the capacity
+  size_t* budget = nullptr;
 };
 
 }  // namespace
@@ -124,10 +131,11 @@ struct MatchContext {  // NOLINT(cppcoreguidelines-pro-type-member-init)
   uint64_t stateCount = 0;
   bool plain = false;    // WalkPlain: on-path marks only, spans written directly
   bool logging = false;  // the bounded walk's second pass: span writes go to the log
-  bool failed = false;   // memory ran out or maxSteps was reached: the search reports no match
+  bool failed = false;   // out of steps or memory: the search reports no match
+  size_t memoryLeft = kSearchMemoryBudget;  // for the visited record, the stack and the log
   bool skipped = false;  // the walk met a pair it had entered before (failed, or on the path)
   int64_t steps = 0;
-  int64_t maxSteps = 0;  // 0: no limit
+  int64_t maxSteps = kSearchStepBudget;
 
   // The visited record: one bit per (state, position), position-major, set while the pair is on
   // the path and, in the bounded walk, kept once it has failed. Whether a set pair failed or is
@@ -347,22 +355,17 @@ uint32_t NextLineStart(const unsigned char* s, uint32_t pos) {
 }
 
 // NextStart: the first start position after pos worth trying (the terminator when there is
-// none): the next byte, or for a pattern anchored at line starts the first byte of the next
-// non-empty line, skipping those where the start filter rules a match out.
+// none): the next character, or for a pattern anchored at line starts the first byte of the next
+// non-empty line, skipping those where the start filter rules a match out. A match starts only
+// where a character does, never on the second byte of a two-byte one.
 uint32_t NextStart(const MatchContext& context, uint32_t pos) {
   const unsigned char* s = context.subject;
   const Pattern& pattern = *context.pattern;
-  bool seekLead = !pattern.anyStart && pattern.firstLead != 0;
   do {
     if (pattern.lineStartAnchored == 1) {
       pos = NextLineStart(s, pos);
-    } else if (!seekLead || s[++pos] == 0) {
-      pos += seekLead ? 0 : 1;
     } else {
-      // Jump to the next occurrence of the one byte a match can start with.
-      const char* at = reinterpret_cast<const char*>(s + pos);
-      const char* found = std::strchr(at, static_cast<char>(pattern.firstLead));
-      pos += static_cast<uint32_t>(found != nullptr ? found - at : std::strlen(at));
+      pos += static_cast<uint32_t>(CharacterLength(s + pos));
     }
   } while (s[pos] != 0 && !MayStartAt(pattern, s + pos));
   return pos;
@@ -379,12 +382,16 @@ bool PrepareMarks(MatchContext& context, size_t length) {
     if (context.markWords <= sizeof(context.inlineMarks) / sizeof(uint64_t)) {
       context.marks = context.inlineMarks;
     } else {
+      if (context.markWords * sizeof(uint64_t) > context.memoryLeft) return false;
+      context.memoryLeft -= static_cast<size_t>(context.markWords) * sizeof(uint64_t);
       context.marks = new (std::nothrow) uint64_t[static_cast<size_t>(context.markWords)];
       if (context.marks == nullptr) return false;
     }
   }
   std::memset(context.marks, 0, static_cast<size_t>(context.markWords) * sizeof(uint64_t));
   if (context.logging && pairs <= kMaxDensePairs && context.denseCloses == nullptr) {
+    if (pairs * sizeof(uint32_t) > context.memoryLeft) return false;
+    context.memoryLeft -= static_cast<size_t>(pairs) * sizeof(uint32_t);
     context.denseCloses = new (std::nothrow) uint32_t[static_cast<size_t>(pairs)]();
     if (context.denseCloses == nullptr) return false;
   }
@@ -407,7 +414,8 @@ int32_t ReferenceSearch(MatchContext& context, const char* subject, MatchSpan** 
   // Every start position is tried, without the start filter, so that the tests check it too.
   const bool byLine = context.pattern->lineStartAnchored == 1;
   for (uint32_t start = 0; subject[start] != '\0';
-       start = byLine ? NextLineStart(context.subject, start) : start + 1) {
+       start = byLine ? NextLineStart(context.subject, start)
+                      : start + static_cast<uint32_t>(CharacterLength(context.subject + start))) {
     for (int32_t i = 0; i < slots; ++i) array[i] = MatchSpan{nullptr, nullptr};
     const uint32_t end = MatchFrom(context, context.pattern->startState, start);
     if (context.failed) break;
@@ -424,7 +432,16 @@ int32_t ReferenceSearch(MatchContext& context, const char* subject, MatchSpan** 
 // LiteralSearch: a pattern that is one plain text is found where its bytes first occur (see
 // LiteralText in pattern/automaton.cpp).
 int32_t LiteralSearch(const Pattern& pattern, const char* subject, MatchSpan** spans) {
+  // The first occurrence that starts where a character does: the characters are stepped over
+  // from the start up to each occurrence the byte search finds.
+  const auto* s = reinterpret_cast<const unsigned char*>(subject);
   const char* found = std::strstr(subject, pattern.literal);
+  const char* boundary = subject;
+  while (found != nullptr) {
+    while (boundary < found) boundary += CharacterLength(s + (boundary - subject));
+    if (boundary == found) break;
+    found = std::strstr(boundary, pattern.literal);
+  }
   if (found == nullptr) return 0;
   auto* array = new (std::nothrow) MatchSpan[static_cast<size_t>(pattern.groupSlots)]();
   if (array == nullptr) return 0;
@@ -498,13 +515,19 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
   context.subject = reinterpret_cast<const unsigned char*>(subject);
   context.stateCount = static_cast<uint64_t>(pattern->stateCount);
   context.plain = walk == WalkPlain;
-  context.maxSteps = stats != nullptr ? stats->maxSteps : 0;
-  if (!PrepareMarks(context, length)) return 0;
+  if (stats != nullptr && stats->maxSteps > 0) context.maxSteps = stats->maxSteps;
+  context.frames.SetBudget(&context.memoryLeft);
+  context.log.SetBudget(&context.memoryLeft);
+  context.closes.SetBudget(&context.memoryLeft);
+  if (!PrepareMarks(context, length)) {
+    if (stats != nullptr) stats->gaveUp = true;
+    return 0;
+  }
   const int32_t result = context.plain ? ReferenceSearch(context, subject, spans)
                                        : BoundedSearch(context, subject, length, spans);
   if (stats != nullptr) {
     stats->steps = context.steps;
-    stats->gaveUp = context.maxSteps != 0 && context.steps >= context.maxSteps;
+    stats->gaveUp = context.failed;
   }
   return result;
 }

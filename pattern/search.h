@@ -17,12 +17,13 @@ enum SearchWalk : int32_t {
 
 struct SearchStats {
   int64_t steps;     // out: (state, position) pairs entered, over all start positions
-  int64_t maxSteps;  // in: give up (result 0, gaveUp set) past this many steps; 0: no limit
-  bool gaveUp;       // out: the search stopped at maxSteps
+  int64_t maxSteps;  // in: give up (result 0, gaveUp set) past this many steps; 0: the budget
+  bool gaveUp;       // out: the search ran out of steps or of its memory budget
 };
 
 // SearchWith: SearchPattern with a chosen walk; stats (may be null) receives the step count and
-// may limit it, so that the exponential plain walk can be run on arbitrary input.
+// may set another step limit than kSearchStepBudget (a test of the exponential plain walk on
+// arbitrary input sets a small one).
 int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** spans,
                    int32_t ignoreCase, SearchWalk walk, SearchStats* stats);
 

@@ -15,7 +15,7 @@ std::string ToCp932(std::string_view utf8);
 // ToUtf8: converts code page 932 text; a byte sequence with no Unicode form becomes U+FFFD.
 std::string ToUtf8(std::string_view cp932);
 
-// CutToLine: cuts code page 932 text to at most 5999 bytes at a character boundary, and at its
+// CutToLine: cuts code page 932 text to at most kMaxLineBytes at a character boundary, and at its
 // first NUL.
 std::string CutToLine(std::string_view cp932);
 

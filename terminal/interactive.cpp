@@ -30,6 +30,7 @@
 #include "terminal/history.h"
 #include "terminal/line_editor.h"
 #include "terminal/screen.h"
+#include "terminal/stream_faces.h"
 
 namespace mimoza {
 namespace {
@@ -219,6 +220,7 @@ class InteractiveSession : public ConversationHost {
   void ShowInfoBox(const char* caption, const char* text) override {
     OpenBox(ToUtf8(caption != nullptr ? caption : ""), ToUtf8(text != nullptr ? text : ""));
   }
+  void StoreFailed(int error) override { ShowNotice(StoreFailureMessage(error)); }
 
  private:
   void ShowNotice(std::string text);

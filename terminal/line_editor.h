@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "knowledge/knowledge.h"
 #include "terminal/keys.h"
 #include "terminal/utf8.h"
 
@@ -45,10 +46,10 @@ struct EditorAction {
 
 class LineEditor {
  public:
-  // A line reaches the engine as at most 5999 code page 932 bytes, each made from at most three
-  // UTF-8 bytes (a half-width katakana takes one byte there and three here), so this always
+  // A line reaches the engine as at most kMaxLineBytes code page 932 bytes, each made from at most
+  // three UTF-8 bytes (a half-width katakana takes one byte there and three here), so this always
   // holds a whole line and bounds what a long paste can grow.
-  static constexpr size_t kMaxTextBytes = 18000;
+  static constexpr size_t kMaxTextBytes = 3 * kLineBufferBytes;
   // Submitted lines kept for Up/Down, and in the history file; older ones are forgotten. A
   // thousand lines reach back weeks of chatting and load in well under a millisecond.
   static constexpr size_t kMaxHistory = 1000;

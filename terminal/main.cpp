@@ -1,10 +1,13 @@
 // terminal/main.cpp: command line -> data directory, seed and one of the three faces.
-// Leaves this file: main. ParseOptions, DefaultDataDirectory and EnterDataDirectory are
-// private. Tested by tests/terminal/program_test.cpp.
+// Leaves this file: main. ParseOptions, DefaultDataDirectory, EnterDataDirectory and
+// CheckDictionary are private. Tested by tests/terminal/program_test.cpp.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +24,7 @@
 namespace {
 
 constexpr int kExitUsage = 2;
-constexpr int kExitNoDirectory = 1;
+constexpr int kExitNoData = 1;  // the data directory or its dictionary cannot be used
 
 constexpr const char* kUsage =
     "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--no-history] [--help] [--version]\n";
@@ -66,9 +69,12 @@ struct Options {
   bool version = false;
 };
 
-// ParseSeed: a decimal number from 0 to 2^32 - 1, nothing else.
+// ParseSeed: a decimal number from 0 to 2^32 - 1, nothing else; leading zeros are allowed and
+// mean what they always do.
 bool ParseSeed(std::string_view text, uint32_t& seed) {
-  if (text.empty() || text.size() > 10) return false;
+  if (text.empty()) return false;
+  while (text.size() > 1 && text.front() == '0') text.remove_prefix(1);
+  if (text.size() > 10) return false;
   uint64_t value = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return false;
@@ -163,6 +169,28 @@ bool EnterDataDirectory(const std::string& dir) {
   return true;
 }
 
+// CheckDictionary: says once on stderr what is wrong with a Dictionary.txt that is there: one
+// that cannot be read leaves nothing to answer from (false: the program stops), one that cannot
+// be written still answers but cannot learn. A missing one is made on first use.
+bool CheckDictionary(const std::string& dir) {
+  struct stat st {};
+  if (stat("Dictionary.txt", &st) != 0) return true;
+  const int fd = open("Dictionary.txt", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int readError = fd < 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
+  if (fd >= 0) close(fd);
+  if (readError != 0) {
+    std::fprintf(stderr, "mimoza: cannot read %s/Dictionary.txt: %s\n", dir.c_str(),
+                 readError == EINVAL ? "not a regular file" : std::strerror(readError));
+    return false;
+  }
+  if (access("Dictionary.txt", W_OK) != 0) {
+    std::fprintf(stderr,
+                 "mimoza: cannot write %s/Dictionary.txt (%s): Mimoza answers but cannot learn\n",
+                 dir.c_str(), std::strerror(errno));
+  }
+  return true;
+}
+
 // ClockSeed: milliseconds of a monotonic clock, so two runs a moment apart still differ.
 uint32_t ClockSeed() {
   const auto now = std::chrono::steady_clock::now().time_since_epoch();
@@ -185,9 +213,12 @@ int main(int argc, char** argv) {
     std::printf("mimoza %s\n", MIMOZA_VERSION);
     return 0;
   }
-  if (!EnterDataDirectory(options.dir.empty() ? DefaultDataDirectory() : options.dir)) {
-    return kExitNoDirectory;
-  }
+  // A file-size limit then makes a write fail (and the pair go unstored, said so) instead of
+  // killing the process in the middle of a turn.
+  std::signal(SIGXFSZ, SIG_IGN);
+  const std::string dir = options.dir.empty() ? DefaultDataDirectory() : options.dir;
+  if (!EnterDataDirectory(dir)) return kExitNoData;
+  if (!CheckDictionary(dir)) return kExitNoData;
   mimoza::srand(options.hasSeed ? options.seed : ClockSeed());
   if (options.jsonl) return mimoza::RunJsonLines(stdin, stdout);
   // The screen face needs a terminal at both ends; otherwise lines go in and out as text.

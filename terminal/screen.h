@@ -37,7 +37,7 @@ struct TranscriptEntry {
 // The session so far, oldest first, bounded by turns.
 class Transcript {
  public:
-  // Turns kept: a long day of chatting. Responses hold at most 6000 bytes, so this bounds the
+  // Turns kept: a long day of chatting. Responses hold at most kLineBufferBytes, so this bounds the
   // memory to a few megabytes even for the longest answers, and usually to far less.
   static constexpr int64_t kMaxTurns = 1000;
 

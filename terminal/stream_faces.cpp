@@ -1,21 +1,25 @@
 // terminal/stream_faces.cpp: input lines (plain or JSON commands) -> engine turns -> output lines
 // (plain responses or JSON events).
-// Leaves this file: RunPiped, RunJsonLines. ReadLine, PrepareLine, RunLines, PipedHost and
-// JsonLinesHost are private. Tested by tests/terminal/program_test.cpp.
+// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage. ReadLine, PrepareLine,
+// OneLine, Output, RunLines, PipedHost and JsonLinesHost are private. Tested by
+// tests/terminal/program_test.cpp.
 #include "terminal/stream_faces.h"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "conversation/conversation.h"
 #include "terminal/encoding.h"
 #include "terminal/json_command.h"
+#include "terminal/utf8.h"
 
 namespace mimoza {
 namespace {
 
 // Input lines are kept up to this many bytes and the rest of the line is read and dropped. A
-// submission keeps at most 5999 code page 932 bytes, and no character or JSON escape takes more
-// than 12 input bytes per byte kept, so a megabyte never cuts into what is submitted; it only
+// submission keeps at most kMaxLineBytes code page 932 bytes, and no character or JSON escape takes
+// more than 12 input bytes per byte kept, so a megabyte never cuts into what is submitted; it only
 // bounds the memory a line without end can take.
 constexpr size_t kMaxInputLineBytes = size_t{1} << 20;
 
@@ -46,33 +50,75 @@ LineResult ReadLine(std::FILE* in, std::string& line) {
 // at a character boundary and at a NUL. Empty means nothing is submitted.
 std::string PrepareLine(std::string_view utf8) { return CutToLine(ToCp932(utf8)); }
 
+// OneLine: a response as one output line: control characters (C0 but the final line feed, DEL,
+// C1) as U+FFFD and line breaks inside it as a space, so that an answer can neither send commands
+// to a terminal nor break the one line a response framing that scripts rely on.
+std::string OneLine(std::string_view utf8) {
+  if (!utf8.empty() && utf8.back() == '\n') utf8.remove_suffix(1);
+  std::string line;
+  line.reserve(utf8.size() + 1);
+  size_t length = 0;
+  for (size_t at = 0; at < utf8.size(); at += length) {
+    const char32_t c = DecodeUtf8(utf8, at, &length);
+    if (c == '\r' && at + 1 < utf8.size() && utf8[at + 1] == '\n') continue;  // one break
+    if (c == '\n' || c == '\r') {
+      line += ' ';
+    } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+      AppendUtf8(line, kReplacementChar);
+    } else {
+      line.append(utf8.substr(at, length));
+    }
+  }
+  line += '\n';
+  return line;
+}
+
+// A face's output: every write is checked, and the first failure is kept for the exit.
+class Output {
+ public:
+  explicit Output(std::FILE* stream) : out(stream) {}
+  void Write(const std::string& bytes) {
+    if (error != 0) return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() || std::fflush(out) != 0) {
+      error = errno != 0 ? errno : EIO;
+    }
+  }
+  int Error() const { return error; }
+
+ private:
+  std::FILE* out;
+  int error = 0;
+};
+
 class PipedHost final : public ConversationHost {
  public:
-  explicit PipedHost(std::FILE* output) : out(output) {}
+  explicit PipedHost(Output& output) : out(output) {}
   void SetTitle(const char*) override {}
   // A cleared line is printed empty, so each response the engine sets stays one output line.
   void SetResponseLine(const char* text) override {
-    std::string line = ToUtf8(text == nullptr ? "" : text);
-    if (line.empty() || line.back() != '\n') line.push_back('\n');
-    std::fputs(line.c_str(), out);
-    std::fflush(out);
+    out.Write(OneLine(ToUtf8(text == nullptr ? "" : text)));
   }
   void SetInputText(const char*) override {}
   bool IsControlKeyDown() override { return false; }
   void ShowInfoBox(const char*, const char*) override {}
+  // The output carries responses only: the notice goes to stderr.
+  void StoreFailed(int error) override {
+    std::fprintf(stderr, "mimoza: %s\n", StoreFailureMessage(error).c_str());
+  }
 
  private:
-  std::FILE* out;
+  Output& out;
 };
 
 class JsonLinesHost final : public ConversationHost {
  public:
-  explicit JsonLinesHost(std::FILE* output) : out(output) {}
+  explicit JsonLinesHost(Output& output) : out(output) {}
   void SetTitle(const char* text) override { Emit("title", nullptr, text); }
   void SetResponseLine(const char* text) override { Emit("response", nullptr, text); }
   void SetInputText(const char* text) override { Emit("input", nullptr, text); }
   bool IsControlKeyDown() override { return ctrl; }
   void ShowInfoBox(const char* caption, const char* text) override { Emit("info", caption, text); }
+  void StoreFailed(int error) override { EmitError(StoreFailureMessage(error)); }
 
   // EmitError: the event for a line that was not an accepted command; message is UTF-8.
   void EmitError(const std::string& message) {
@@ -99,33 +145,44 @@ class JsonLinesHost final : public ConversationHost {
   }
   void Write(std::string& event) {
     event += "}\n";
-    std::fwrite(event.data(), 1, event.size(), out);
-    std::fflush(out);
+    out.Write(event);
   }
 
-  std::FILE* out;
+  Output& out;
 };
 
 // RunLines: opens a conversation through host and hands it every input line; returns the exit
-// code: 0 at the end of input, 1 on a read error.
+// code: 0 at the end of input, 1 on a read error or when the output cannot be written (after
+// saying so on stderr: a script must not take a cut transcript for a whole one).
 template <typename OnLine>
-int RunLines(std::FILE* in, ConversationHost& host, OnLine onLine) {
+int RunLines(std::FILE* in, Output& output, ConversationHost& host, OnLine onLine) {
   Conversation conversation(host);
   conversation.OpenConversation();
   std::string line;
-  while (true) {
+  while (output.Error() == 0) {
     const LineResult result = ReadLine(in, line);
     if (result == LineEnd) return 0;
     if (result == LineFailed) return 1;
     onLine(conversation, result, line);
   }
+  std::fprintf(stderr, "mimoza: cannot write the output: %s\n", std::strerror(output.Error()));
+  return 1;
 }
 
 }  // namespace
 
+std::string StoreFailureMessage(int error) {
+  if (error == 0) {
+    return "could not store the pair: it holds a tag of the dictionary (<KEY>, </KEY>, <ANS> or "
+           "</ANS>)";
+  }
+  return std::string("could not store the pair: ") + std::strerror(error);
+}
+
 int RunPiped(std::FILE* in, std::FILE* out) {
-  PipedHost host(out);
-  return RunLines(in, host, [](Conversation& conversation, LineResult, std::string& line) {
+  Output output(out);
+  PipedHost host(output);
+  return RunLines(in, output, host, [](Conversation& conversation, LineResult, std::string& line) {
     // A CR before the LF is part of the line end, as in a file written on Windows.
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const std::string submitted = PrepareLine(line);
@@ -134,8 +191,9 @@ int RunPiped(std::FILE* in, std::FILE* out) {
 }
 
 int RunJsonLines(std::FILE* in, std::FILE* out) {
-  JsonLinesHost host(out);
-  return RunLines(in, host,
+  Output output(out);
+  JsonLinesHost host(output);
+  return RunLines(in, output, host,
                   [&host](Conversation& conversation, LineResult result, const std::string& line) {
                     if (result == LineTooLong) {
                       host.EmitError("line too long");

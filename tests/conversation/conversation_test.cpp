@@ -44,6 +44,7 @@ class RecordingHost final : public ConversationHost {
   void ShowInfoBox(const char* caption, const char* text) override {
     Record("info", (std::string(caption) + "|" + text).c_str());
   }
+  void StoreFailed(int error) override { calls.push_back("store-failed:" + std::to_string(error)); }
   // Take: the calls since the last Take, joined with " / ".
   std::string Take() {
     std::string joined;
@@ -229,23 +230,54 @@ const Scenario kScenarios[] = {
       {"ねこねこ", 1, false, "response:ぼけ\n", Idle},  // the roll beats the dictionary
       {nullptr, 0, false, "info:内容|ぼけ\n", Idle}},
      nullptr},
-    {"without Boke.dat a roll of 1 makes a known line unknown",
+    {"without Boke.dat a roll of 1 falls through to the dictionary",
      "ミモザ",
      "<KEY>おはよう</KEY>\n<ANS>おはよう！</ANS>\n",
      nullptr,
-     {{"おはよう", 1, false, "response:覚えていい？", AwaitingConsent},
-      {"おはよう", 1, false, "response:何て言えばいい？", AwaitingAnswer}},
+     {{"おはよう", 1, false, "response:おはよう！", Idle},
+      {"ねこねこ", 1, false, "response:覚えていい？", AwaitingConsent}},
      nullptr},
+    {"an empty Boke.dat is as good as none",
+     "ミモザ",
+     "<KEY>おはよう</KEY>\n<ANS>おはよう！</ANS>\n",
+     "",
+     {{"おはよう", 1, false, "response:おはよう！", Idle},
+      {"ねこねこ", 0, false, "response:覚えていい？", AwaitingConsent}},
+     nullptr},
+    {"a learned line that is a broken pattern is stored quoted; a sound pattern as it is",
+     "ミモザ",
+     "<KEY><SMES1></KEY>\n<ANS>覚えていい？</ANS>\n<KEY><SMES2></KEY>\n<ANS>何て？</ANS>\n"
+     "<KEY><SMES3></KEY>\n<ANS>OK</ANS>\n<KEY><YES></KEY>\n<ANS>うん</ANS>\n"
+     "<KEY><NO></KEY>\n<ANS>いや</ANS>\n",
+     nullptr,
+     {{"え??", 0, false, "response:覚えていい？", AwaitingConsent},
+      {"うん", 0, false, "response:何て？", AwaitingAnswer},
+      {"え？", 0, false, "response:OK", Idle},
+      {"C++の本", 0, false, "response:覚えていい？", AwaitingConsent},
+      {"うん", 0, false, "response:何て？", AwaitingAnswer},
+      {"いいね", 0, false, "response:OK", Idle},
+      {"ねこ.*だ", 0, false, "response:覚えていい？", AwaitingConsent},
+      {"うん", 0, false, "response:何て？", AwaitingAnswer},
+      {"にゃ", 0, false, "response:OK", Idle},
+      {"C++の本", 0, false, "response:いいね", Idle},  // finds itself again
+      {"ほかの行", 0, false, "response:覚えていい？", AwaitingConsent},  // "え??" took nothing
+      {"いや", 0, false, "response:", Idle},
+      {"ねこはねこだ", 0, false, "response:にゃ", Idle}},
+     "<KEY><SMES1></KEY>\n<ANS>覚えていい？</ANS>\n<KEY><SMES2></KEY>\n<ANS>何て？</ANS>\n"
+     "<KEY><SMES3></KEY>\n<ANS>OK</ANS>\n<KEY><YES></KEY>\n<ANS>うん</ANS>\n"
+     "<KEY><NO></KEY>\n<ANS>いや</ANS>\n<KEY><SMES0></KEY>\n<ANS>ミモザ</ANS>\n"
+     "<KEY>え\\?\\?</KEY>\n<ANS>え？</ANS>\n<KEY>C\\+\\+の本</KEY>\n<ANS>いいね</ANS>\n"
+     "<KEY>ねこ.*だ</KEY>\n<ANS>にゃ</ANS>\n"},
     {"a pair that cannot be stored is not announced",
      "ミモザ",
      nullptr,
      nullptr,
      {{"ねこ</KEY>ねこ", 0, false, "response:覚えていい？", AwaitingConsent},
       {"うん", 0, false, "response:何て言えばいい？", AwaitingAnswer},
-      {"にゃー", 0, false, "response:(null)", Idle},
+      {"にゃー", 0, false, "response:(null) / store-failed:0", Idle},
       {"ねこねこ", 0, false, "response:覚えていい？", AwaitingConsent},
       {"うん", 0, false, "response:何て言えばいい？", AwaitingAnswer},
-      {"にゃー</ANS>", 0, false, "response:(null)", Idle}},
+      {"にゃー</ANS>", 0, false, "response:(null) / store-failed:0", Idle}},
      nullptr},
     {"the title comes from the exact key; prompts also from keys found inside theirs",
      "ミモザ",

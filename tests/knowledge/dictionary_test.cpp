@@ -1,6 +1,7 @@
 // tests/knowledge/dictionary_test.cpp: the dictionary store, over texts in memory and on disk.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstring>
@@ -179,6 +180,29 @@ TEST_F(DictionaryFile, UnreadableOrUnwritableFilesGiveNothing) {
 
   std::filesystem::create_symlink("/dev/full", "Dictionary.txt");
   EXPECT_FALSE(AppendEntry("x", "y"));
+}
+
+// What a data folder may hold instead of a plain dictionary: nothing hangs, nothing is appended
+// to a file that could not be read, and an end mark hides nothing.
+TEST_F(DictionaryFile, DataFolderFaults) {
+  char out[64] = "keep";
+  ASSERT_EQ(mkfifo("Dictionary.txt", 0600), 0);
+  {
+    Dictionary dictionary;
+    EXPECT_FALSE(dictionary.LookupOrSeed(kOfferLearnKey.key, "x", PatternKey, out, 63));
+    EXPECT_STREQ(out, "keep");
+    int error = 0;
+    EXPECT_FALSE(AppendEntry("k", "a", &error));  // no waiting for a reader
+    EXPECT_NE(error, 0);
+  }
+  std::filesystem::remove("Dictionary.txt");
+
+  const std::string marked = "<KEY>a</KEY><ANS>1</ANS>\x1a<KEY>b</KEY><ANS>2</ANS>";
+  WriteBytes("Dictionary.txt", marked);
+  Dictionary dictionary;
+  EXPECT_TRUE(dictionary.LookupOrSeed("b", "default", PatternKey, out, 63));
+  EXPECT_STREQ(out, "2");
+  EXPECT_EQ(ReadBytes("Dictionary.txt"), marked);
 }
 
 TEST_F(DictionaryFile, RefusesTextsThatWouldBreakTheTags) {

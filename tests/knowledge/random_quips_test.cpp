@@ -90,29 +90,36 @@ class Quips : public InTempDir {
   }
 };
 
-TEST_F(Quips, EveryLineCanBeDrawnWithItsLineFeed) {
-  WriteBytes("Boke.dat", "one\r\ntwo\r\nthree\rx\r\ntail without LF");
-  EXPECT_EQ(PickAt(0), "one\n");
-  EXPECT_EQ(PickAt(16384), "two\n");
-  EXPECT_EQ(PickAt(32767), "three\rx\n");  // a lone CR stays
-}
-
-TEST_F(Quips, FilesWithoutLinesStillDrawOnce) {
-  for (const char* content : {"", "no line feed",
-                              "\x1a"
-                              "one\n"}) {
-    WriteBytes("Boke.dat", content);
-    srand(5);
-    char out[8] = "keep";
-    EXPECT_TRUE(PickQuip("Boke.dat", out, 4)) << content;
-    EXPECT_STREQ(out, "");
-    srand(5);
-    rand();
-    const int32_t afterOneDraw = rand();
-    srand(5);
-    PickQuip("Boke.dat", out, 4);
-    EXPECT_EQ(rand(), afterOneDraw) << content;
+// Quip files as people leave them: every line can be drawn with its LF, the last one also
+// without; a file with no line at all gives no quip, like a missing one, and draws nothing.
+TEST_F(Quips, EveryLineCanBeDrawn) {
+  const struct {
+    std::string content;
+    int32_t r;
+    const char* quip;
+  } kCases[] = {
+      {"one\r\ntwo\r\nthree\rx\r\ntail without LF", 0, "one\n"},
+      {"one\r\ntwo\r\nthree\rx\r\ntail without LF", 8192, "two\n"},
+      {"one\r\ntwo\r\nthree\rx\r\ntail without LF", 16384, "three\rx\n"},  // a lone CR stays
+      {"one\r\ntwo\r\nthree\rx\r\ntail without LF", 32767, "tail without LF"},
+      {"only line", 32767, "only line"},  // saved without a final line end
+      {"\x1a"
+       "one\n",
+       0, "one\n"},                // an end mark is dropped, not an end
+      {"a\r\x1a\nb", 32767, "b"},  // even inside a line end
+      {"", 0, "<missing>"},        // no line: no quip
+  };
+  for (const auto& c : kCases) {
+    WriteBytes("Boke.dat", c.content);
+    EXPECT_EQ(PickAt(c.r), c.quip) << c.content << " r " << c.r;
   }
+  srand(5);
+  const int32_t first = rand();
+  srand(5);
+  char out[8] = "keep";
+  EXPECT_FALSE(PickQuip("Boke.dat", out, 4));
+  EXPECT_STREQ(out, "keep");
+  EXPECT_EQ(rand(), first);  // the empty file drew nothing
 }
 
 TEST_F(Quips, LongLinesAreCutAndNulEndsALine) {

@@ -135,6 +135,12 @@ TEST(KeyMatch, TypicalKeys) {
   for (const auto& c : kCases) {
     EXPECT_EQ(static_cast<int>(Judge(c.key, subject)), static_cast<int>(c.verdict)) << c.key;
   }
+  // A key never matches from the second byte of a two-byte character: "Aさん" is not in
+  // "マリアさんが来た", where "ア" ends in the byte "A".
+  const std::string maria = testing::Cp932("マリアさんが来た");
+  EXPECT_EQ(Judge("A" + testing::Cp932("さん"), maria), KeyNoMatch);
+  EXPECT_EQ(Judge("A", maria), KeyNoMatch);
+  EXPECT_EQ(Judge(testing::Cp932("アさん"), maria), KeyMatch);
   EXPECT_EQ(Judge("", ""), KeyNoMatch);  // nothing matches an empty subject
   EXPECT_EQ(Judge("a", ""), KeyNoMatch);
 }

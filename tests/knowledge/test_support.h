@@ -21,21 +21,21 @@ namespace mimoza::testing {
 class InTempDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    oldDir_ = std::filesystem::current_path();
+    oldDir = std::filesystem::current_path();
     std::string tmpl = (std::filesystem::temp_directory_path() / "knowledge-XXXXXX").string();
     ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-    std::filesystem::current_path(dir_);
+    dir = tmpl;
+    std::filesystem::current_path(dir);
   }
   void TearDown() override {
-    std::filesystem::current_path(oldDir_);
+    std::filesystem::current_path(oldDir);
     std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
+    std::filesystem::remove_all(dir, ignored);
   }
 
  private:
-  std::filesystem::path oldDir_;
-  std::filesystem::path dir_;
+  std::filesystem::path oldDir;
+  std::filesystem::path dir;
 };
 
 inline void WriteBytes(const char* name, const std::string& bytes) {

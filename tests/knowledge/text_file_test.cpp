@@ -14,7 +14,7 @@ using testing::InTempDir;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
-TEST(TextFold, LineEndsAndTheEndByte) {
+TEST(TextFold, LineEndsAndTheEndMark) {
   const struct {
     std::string stored, text;
   } kCases[] = {
@@ -24,8 +24,8 @@ TEST(TextFold, LineEndsAndTheEndByte) {
       {"a\n\r", "a\n\r"},
       {"ab\x1a"
        "cd\r\n",
-       "ab"},  // 0x1A ends the text
-      {"a\r\x1a\n", "a\r"},
+       "abcd\n"},            // 0x1A is dropped, and nothing after it is lost
+      {"a\r\x1a\n", "a\n"},  // before the line ends are folded
       {std::string("a\0b\r\n", 5), std::string("a\0b\n", 4)},  // NUL is an ordinary byte here
       {"", ""},
   };

@@ -116,7 +116,11 @@ TEST(Search, CaseFoldingAndDoubleByteSubjects) {
       {"\x40", "\x60", 1, "no"},
       {"\x82\x60", "\x82\x81", 1, "no"},          // full-width A and a stay apart
       {"\x83\x41", "x\x83\x41", 0, "match 1-3"},  // "ア" consumes both bytes
-      {"A", "\x83\x41", 0, "match 1-2"},          // found at the trail byte of "ア"
+      {"A", "\x83\x41", 0, "no"},                 // never at the trail byte of "ア"
+      {"A", "\x83\x41\x41", 0, "match 2-3"},      // but right after it
+      // "Aさん" is not in "マリアさん": its "A" would be the second byte of "ア".
+      {"A\x82\xB3\x82\xF1", "\x83\x7D\x83\x8A\x83\x41\x82\xB3\x82\xF1", 0, "no"},
+      {"\x41\x82\xB3", "\x82\x41\x82\xB3", 1, "no"},  // nor with folding
       {".", "\x82\xA0z", 0, "match 0-2"},
       {".+", "a\r\nb", 0, "match 0-4"},
       {".+$", "ab\r\ncd", 0, "match 0-2"},
@@ -187,6 +191,32 @@ TEST(Search, PathologicalPatternsAreBounded) {
     FreeSpans(spans);
     FreePattern(pattern);
   }
+}
+
+// Keys built to be slow: each search gives up at its step or memory budget and counts as no
+// match, with a key that a person writes still found on the same line.
+TEST(Search, HostileKeysRunOutOfBudget) {
+  const std::string as(5999, 'a');
+  const struct {
+    const char* pattern;
+    bool givesUp;  // false: compiled to null, nothing to search
+  } kCases[] = {
+      {"a{30000}", true},          {"(a?){5000}[^a]", true},    {"(a?){5000}a{5000}", true},
+      {"(a?){8000}a{5990}", true}, {"((a?){100}){100}b", true}, {"(.*){14000}b", true},
+      {"(.*){30000}b", false},
+  };
+  for (const auto& c : kCases) {
+    Pattern* pattern = CompilePattern(c.pattern);
+    ASSERT_EQ(pattern != nullptr, c.givesUp) << c.pattern;
+    MatchSpan* spans = nullptr;
+    SearchStats stats{};
+    EXPECT_EQ(SearchWith(pattern, as.c_str(), &spans, 0, WalkBounded, &stats), 0) << c.pattern;
+    EXPECT_EQ(stats.gaveUp, c.givesUp) << c.pattern;
+    EXPECT_LE(stats.steps, kSearchStepBudget) << c.pattern;
+    FreeSpans(spans);
+    FreePattern(pattern);
+  }
+  EXPECT_TRUE(MatchesPattern("a{5999}$", as.c_str()));
 }
 
 // HasEpsilonCycle: whether some state reaches itself through epsilon edges alone; only such

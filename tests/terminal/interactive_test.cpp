@@ -315,6 +315,7 @@ class PtyProgram {
       const rlimit noCore = {0, 0};  // the signal cases need no core files
       setrlimit(RLIMIT_CORE, &noCore);
       std::vector<char*> args;
+      args.reserve(argv.size() + 1);
       for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
       args.push_back(nullptr);
       execv(args[0], args.data());
@@ -585,12 +586,12 @@ TEST_F(PtyTest, LongAnswerWrapsAndScrollsInTheBox) {
   program.Type("ながい\r");
   // "x" and 38 wide characters fill 77 of the 78 cells; then 39 a row: 1000 = 38 + 24 * 39 + 26.
   std::vector<std::string> rows =
-      Screen(program, "\x1b[21;1H  " + row39.substr(0, 26 * 3) + "\x1b[K");
-  EXPECT_EQ(rows[21], "  " + row39.substr(0, 26 * 3));
+      Screen(program, "\x1b[21;1H  " + row39.substr(0, size_t{26} * 3) + "\x1b[K");
+  EXPECT_EQ(rows[21], "  " + row39.substr(0, size_t{26} * 3));
   EXPECT_EQ(rows[20], "  " + row39);
   program.Type("\x1b[5~");
   rows = Screen(program, "scrolled back");
-  EXPECT_NE(RowOf(rows, "  x" + row39.substr(0, 38 * 3)), 0);
+  EXPECT_NE(RowOf(rows, "  x" + row39.substr(0, size_t{38} * 3)), 0);
   program.Type("\x1b[6~\x1bOQ");
   // 76 cells inside the box: "x" and 37, then 38 a line, 27 lines; 21 fit above row 24.
   ASSERT_TRUE(program.ReadUntil("\x1b[24;1H\x1b[2mUp/Down")) << program.Output();

@@ -3,6 +3,7 @@
 // Set MIMOZA_UPDATE_FIXTURES=1 to rewrite the expected transcripts (then read them over).
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <filesystem>
@@ -47,11 +48,12 @@ class ProgramTest : public ::testing::Test {
   // standard input, with environment settings put before it (such as "HOME=..."). Home and state
   // folder are the scratch folder's unless env says otherwise, so nothing touches the real home.
   ProgramRun RunProgram(const std::string& args, const std::string& input,
-                        const std::string& env = "") {
+                        const std::string& env = "", const std::string& output = "stdout") {
     WriteFile(work / "stdin", input);
     const std::string command = "cd '" + work.string() + "' && env HOME='" + work.string() +
                                 "/home' XDG_STATE_HOME='" + work.string() + "/state' " + env +
-                                " '" + MIMOZA_PROGRAM + "' " + args + " <stdin >stdout 2>stderr";
+                                " '" + MIMOZA_PROGRAM + "' " + args + " <stdin >" + output +
+                                " 2>stderr";
     const int status = std::system(command.c_str());
     ProgramRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -149,6 +151,62 @@ TEST_F(ProgramTest, Transcripts) {
     if (update) WriteFile(expected, run.out);
     EXPECT_EQ(run.out, ReadFile(expected));
   }
+}
+
+// What a data folder or the output may hold that must not hang the program, lose what it learned
+// or reach a terminal raw.
+TEST_F(ProgramTest, DataFolderAndOutputFaults) {
+  // A FIFO or a directory named Dictionary.txt: said once, exit 1, no waiting for a writer.
+  fs::create_directories(work / "fifo");
+  ASSERT_EQ(mkfifo((work / "fifo/Dictionary.txt").c_str(), 0600), 0);
+  ProgramRun run = RunProgram("--dir fifo", "abc\n", "timeout 20");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("cannot read"), std::string::npos) << run.err;
+  fs::create_directories(work / "folder/Dictionary.txt");
+  run = RunProgram("--dir folder", "abc\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("cannot read"), std::string::npos) << run.err;
+
+  // A 0x1A in the middle hides nothing after it, and the defaults are not appended again.
+  fs::create_directories(work / "eof");
+  const std::string marked =
+      "<KEY><SMES0></KEY>\r\n<ANS>t</ANS>\r\n\x1a<KEY>abc</KEY>\r\n<ANS>after</ANS>\r\n";
+  WriteFile(work / "eof/Dictionary.txt", marked);
+  run = RunProgram("--dir eof --seed 4242", "abc\n");
+  EXPECT_EQ(run.out, "after\n");
+  EXPECT_EQ(ReadFile(work / "eof/Dictionary.txt"), marked);
+
+  // An answer cannot send commands to the terminal nor break the one line a response.
+  fs::create_directories(work / "raw");
+  WriteFile(work / "raw/Dictionary.txt",
+            "<KEY>abc</KEY><ANS>x\x1b]0;owned\x07y\x1b[2J\r\nz\x7f\xC2</ANS>");
+  run = RunProgram("--dir raw --seed 4242", "abc\n");
+  EXPECT_EQ(run.out,
+            "x\xEF\xBF\xBD]0;owned\xEF\xBF\xBDy\xEF\xBF\xBD[2J z\xEF\xBF\xBD\xEF\xBE\x82\n");
+
+  // Output that cannot be written ends the program with a message and exit 1.
+  run = RunProgram("--dir full --seed 4242", "abc\nabcd\n", "", "/dev/full");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("cannot write the output"), std::string::npos) << run.err;
+
+  // A pair that cannot be stored is said so: on stderr when piped, as an event in JSON lines.
+  run = RunProgram("--dir tags --seed 4242", "ab</KEY>cd\nうん\nにゃ\n");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.err.find("could not store the pair"), std::string::npos) << run.err;
+  run = RunProgram("--jsonl --dir limit --seed 4242",
+                   "{\"submit\":\"ねこねこ\"}\n{\"submit\":\"うん\"}\n{\"submit\":\"" +
+                       std::string(2000, 'x') + "\"}\n",
+                   "sh -c 'ulimit -f 1; exec \"$0\" \"$@\"'");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(
+                "{\"event\":\"error\",\"message\":\"could not store the pair: File too large\"}"),
+            std::string::npos)
+      << run.out;
+
+  // A seed with leading zeros is the number it spells.
+  EXPECT_EQ(RunProgram("--seed 00000000001 --dir zeros", "abc\n").out,
+            RunProgram("--seed 1 --dir ones", "abc\n").out);
+  EXPECT_EQ(RunProgram("--seed 00000000001 --dir zeros", "abc\n").exitCode, 0);
 }
 
 // A 10,000-byte line is cut to 5999 bytes at a character boundary before it is submitted; the
