@@ -111,6 +111,20 @@ bool FillInTurn(const Pattern& pattern, char* line, size_t bytes) {
   return at > 0;
 }
 
+// RepeatsOneOf: whether line is one of the characters repeated.
+bool RepeatsOneOf(const char* line, const EdgeCharacter* characters, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    const size_t width = characters[i].trail != 0 ? 2 : 1;
+    size_t at = 0;
+    while (line[at] != '\0' && static_cast<uint8_t>(line[at]) == characters[i].lead &&
+           (width == 1 || static_cast<uint8_t>(line[at + 1]) == characters[i].trail)) {
+      at += width;
+    }
+    if (at > 0 && line[at] == '\0') return true;
+  }
+  return false;
+}
+
 // MostConsumed: the character the automaton's edges consume most often (lead 0 when none).
 EdgeCharacter MostConsumed(const Pattern& pattern) {
   std::unique_ptr<int32_t[]> counts(new (std::nothrow) int32_t[65536]());
@@ -165,14 +179,18 @@ SearchCost HardLineCost(const Pattern* pattern, size_t lineBytes, int64_t floor)
   if (line == nullptr) return cost;
   const EdgeCharacter frequent = MostConsumed(*pattern);
   const EdgeCharacter repeats[] = {frequent, {'a', 0}};
+  EdgeCharacter tried[2] = {};  // the characters of the repeated lines searched so far
+  int32_t triedCount = 0;
   for (int32_t round = 0; round < 3; ++round) {
     EdgeCharacter c{0, 0};
     if (round < 2) {
       c = repeats[round];
       if (c.lead == 0 || (round == 1 && frequent.lead == 'a' && frequent.trail == 0)) continue;
       FillRepeated(line.get(), lineBytes, c);
-    } else if (!FillInTurn(*pattern, line.get(), lineBytes)) {
-      continue;
+      tried[triedCount++] = c;
+    } else if (!FillInTurn(*pattern, line.get(), lineBytes) ||
+               RepeatsOneOf(line.get(), tried, triedCount)) {
+      continue;  // no characters, or a line searched already
     }
     if (line[0] == '\0') continue;
     MatchSpan* spans = nullptr;
