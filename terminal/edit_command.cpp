@@ -104,10 +104,11 @@ class EditLock {
       struct stat named {};
       if (fstat(opened, &held) == 0 && stat(kLockFile, &named) == 0 &&
           held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+        // The process id only helps the message of a second edit; it may fail to be written.
         const std::string pid = std::to_string(getpid());
-        if (ftruncate(opened, 0) == 0 && pwrite(opened, pid.data(), pid.size(), 0) < 0) {
-          // The pid only helps the message of a second edit.
-        }
+        const bool noted = ftruncate(opened, 0) == 0 && pwrite(opened, pid.data(), pid.size(), 0) ==
+                                                            static_cast<ssize_t>(pid.size());
+        static_cast<void>(noted);
         fd = opened;
         return true;
       }
@@ -160,8 +161,8 @@ bool MakeCopy(const std::string& stored, EditableCopy* copy, std::string* proble
       std::snprintf(bytes, sizeof bytes, "0x%02X", static_cast<unsigned char>(line[failedAt]));
       *problem = std::string(kDictionary) + ":" + std::to_string(lineNumber) + ":" +
                  std::to_string(Cp932Columns(line.substr(0, failedAt)) + 1) + ": byte " + bytes +
-                 " and what follows it are not code page 932 text, which an edit could not "
-                 "give back as it was; mimoza check lists every such place";
+                 " and what follows it are no code page 932 text, which an edit could not "
+                 "give back as it was: mend it with another editor first";
       return false;
     }
     copy->originals.emplace(utf8, std::string(line));  // the first of equal lines wins
