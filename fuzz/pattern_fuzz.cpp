@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   mimoza::Pattern* compiled = mimoza::CompilePattern(pattern.c_str());
-  // A search costs up to states x subject length steps; "(.*){14000}b" over 5999 bytes takes
-  // seconds by design. Shorten the subject so that one input stays well inside the time limit.
+  // A search costs up to states x subject length steps, within its budget of steps; shorten the
+  // subject so that many inputs run in the time one budget-long search would take.
   if (compiled != nullptr) {
     size_t states = static_cast<size_t>(compiled->stateCount);
     size_t longest = kMaxPairs / states > 0 ? kMaxPairs / states - 1 : 0;

@@ -1,11 +1,13 @@
 // pattern/class.h: class texts (what the lexer makes of "[...]", "." and "\d") -> which
 // characters they contain. One reader of class items serves the class test of the search, the
 // 256-bit byte set of the automaton's class edges and the character lists of the key facts.
-// Leaves this file: ClassContains, ClassByteSet, ClassCharacters, kMaxClassCharacters.
+// Leaves this file: ClassContains, ClassByteSet, ClassCharacters.
 // Tested by tests/pattern/class_test.cpp.
 #pragma once
 
 #include <cstdint>
+
+#include "pattern/limits.h"
 
 namespace mimoza {
 
@@ -17,10 +19,6 @@ int32_t ClassContains(const char* text, const char* s);
 // the character only: sets bit c of set (32 bytes) for every first byte c it contains, and
 // returns true. Returns false, leaving set undefined, for a class with two-byte items.
 bool ClassByteSet(const char* text, uint8_t* set);
-
-// A class listed character by character holds at most this many: beyond that, a list of needles
-// rules out too little to be worth searching for.
-inline constexpr int32_t kMaxClassCharacters = 8;
 
 // ClassCharacters: when the class contains exactly a few whole characters, each one a subject
 // would have to hold as its bytes (single bytes that lead no two-byte character, and two-byte

@@ -1,7 +1,7 @@
 // pattern/limits.h: every size limit of the pattern language, with why the number is enough.
 // Leaves this file: kClassTextLimit, kEscapeOutputBytes, kMaxPatternNodes, kMaxPatternStates,
-// kMaxSubjectBytes, kSearchStepBudget, kSearchMemoryBudget. Each limit is tested where it bites
-// (tests/pattern/).
+// kMaxSubjectBytes, kMaxClassCharacters, the facts limits (kMaxFacts*), kSearchStepBudget,
+// kSearchMemoryBudget. Each limit is tested where it bites (tests/pattern/).
 #pragma once
 
 #include <cstddef>
@@ -25,6 +25,19 @@ inline constexpr int32_t kMaxPatternStates = 100000;
 // Subject positions are 32-bit offsets: a longer subject (input lines hold a few thousand bytes)
 // is searched as no match.
 inline constexpr size_t kMaxSubjectBytes = 0x7FFFFFFF;
+
+// A class listed character by character holds at most this many: beyond that, a list of needles
+// rules out too little to be worth searching for.
+inline constexpr int32_t kMaxClassCharacters = 8;
+
+// The key facts (pattern.h): what they list and how long a text they keep.
+inline constexpr int32_t kMaxFactsTexts = 16;      // a finite language with more is not listed
+inline constexpr int32_t kMaxFactsClauses = 4;     // a sequence keeps its most selective clauses
+inline constexpr int32_t kMaxFactsNeedles = 8;     // a clause of more needles rules out too little
+inline constexpr size_t kMaxFactsTextBytes = 512;  // longer needles are cut; longer texts unknown
+// Pattern texts longer than this get no facts (ComputePatternFacts fails): a key is at most a
+// line, and the facts' offsets are two bytes.
+inline constexpr size_t kMaxFactsSourceBytes = 8192;
 
 // One search takes at most this many steps (a step enters one (state, position) pair) and this
 // much memory for its visited record, its stack and its log; past either it gives up and counts

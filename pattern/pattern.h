@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "pattern/limits.h"
+
 namespace mimoza {
 
 // Bytes 0x81-0x9F and 0xE0-0xFC lead a two-byte character in code page 932, on every platform,
@@ -88,14 +90,6 @@ bool MatchesPattern(const char* text, const char* subject);
 // bottom-up walk over the parsed tree: the literal texts any match must contain, the finite set
 // of texts it can match when there are few, and the "texts, one starred character, texts" form.
 // A caller with many patterns and one subject settles most patterns by byte searches with them.
-
-inline constexpr int32_t kMaxFactsTexts = 16;      // a finite language with more is not listed
-inline constexpr int32_t kMaxFactsClauses = 4;     // a sequence keeps its most selective clauses
-inline constexpr int32_t kMaxFactsNeedles = 8;     // a clause of more needles rules out too little
-inline constexpr size_t kMaxFactsTextBytes = 512;  // longer needles are cut; longer texts unknown
-// Pattern texts longer than this get no facts (ComputePatternFacts fails): a key is at most a
-// line, and the facts' offsets are two bytes.
-inline constexpr size_t kMaxFactsSourceBytes = 8192;
 
 // A text of PatternFacts: length bytes, inside its storage.
 struct FactsText {
