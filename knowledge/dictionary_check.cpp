@@ -19,7 +19,6 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
-#include <new>
 #include <string_view>
 #include <unordered_map>
 
@@ -78,6 +77,8 @@ bool Covers(const Extents& merged, size_t at) {
   return after != merged.begin() && (after - 1)->second > at;
 }
 
+// DictionaryChecker: all state of one check of one Dictionary.txt: its tags, its key elements as
+// a lookup finds them, each key's answer walk, and what is reported of them.
 class DictionaryChecker {
  public:
   DictionaryChecker(const StoredText& stored, const CheckOptions& checkOptions, CheckReporter& out)
@@ -200,9 +201,8 @@ class DictionaryChecker {
     }
   }
 
-  // WalkAnswers: for each key, the run of answers a lookup collects when it matches (walkBegin,
-  // walkEnd) and those that stand before the next key (its own, up to ownEnd); which answers
-  // some walk collects at all.
+  // WalkAnswers: for each key, the run of answers a lookup collects when it matches, and those
+  // of them that stand before the next key (its own); and which answers some walk collects.
   void WalkAnswers() {
     const size_t count = answers.size();
     std::vector<size_t> stopAt(count + 1, count);  // the first stopping answer at or after i
