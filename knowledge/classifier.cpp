@@ -1,17 +1,14 @@
 // knowledge/classifier.cpp: a reply -> Yes, No or Neither, by the dictionary's two lists.
-// Leaves this file: ClassifyReply.
+// Leaves this file: ClassifyReply, DropTrailingBar.
 // Tested by tests/knowledge/classifier_test.cpp.
 #include <cstring>
 
 #include "knowledge/knowledge.h"
+#include "knowledge/knowledge_internal.h"
 #include "pattern/pattern.h"
 
 namespace mimoza {
 namespace {
-
-// A list is one pattern of "|"-separated alternatives; 2999 bytes hold far more words than anyone
-// types into a yes/no list.
-constexpr uint32_t kMaxListBytes = 2999;
 
 // FetchList: the list stored under the reserved key, seeded with its default when missing.
 // False when the list could be neither read nor seeded.
@@ -20,8 +17,8 @@ bool FetchList(Dictionary& dictionary, const ReservedKey& reserved, char* list) 
                                  kMaxListBytes);
 }
 
-// DropTrailingBar: removes one "|" that ends the list as a character of its own; the second byte
-// of a double-byte character (0x83 0x7C is one) is left alone.
+}  // namespace
+
 void DropTrailingBar(char* list) {
   const size_t length = std::strlen(list);
   size_t last = 0;  // start of the last character
@@ -31,8 +28,6 @@ void DropTrailingBar(char* list) {
   }
   if (length > 0 && last == length - 1 && list[last] == '|') list[last] = '\0';
 }
-
-}  // namespace
 
 ReplyKind ClassifyReply(Dictionary& dictionary, const char* text) {
   if (text == nullptr) return Neither;

@@ -1,9 +1,9 @@
 // pattern/automaton.cpp: syntax tree -> numbered-state automaton (Pattern), and pattern text ->
 // Pattern through the lexer and the parser.
-// Leaves this file: CompilePattern, FreePattern, MatchesEmptyText, PatternMemoryBytes,
-// BuildPattern, CountExtraStates, BuildFragment, AddEdge, BuildStartFilter. NewPattern,
-// CompileLiteral and LiteralText are private. Tested by tests/pattern/automaton_test.cpp and
-// tests/pattern/search_test.cpp.
+// Leaves this file: CompilePattern, CompileReporting, FreePattern, MatchesEmptyText,
+// PatternMemoryBytes, BuildPattern, CountExtraStates, BuildFragment, AddEdge, BuildStartFilter.
+// NewPattern, CompileLiteral and LiteralText are private. Tested by
+// tests/pattern/automaton_test.cpp and tests/pattern/search_test.cpp.
 //
 // Both tree walks use an explicit stack: a run of concatenated items nests to the left, so the
 // tree is as deep as the pattern is long.
@@ -311,16 +311,42 @@ Pattern* BuildPattern(PatternLexer& lexer) {
   return pattern;
 }
 
-Pattern* CompilePattern(const char* text) {
-  if (text == nullptr) return nullptr;
+Pattern* CompileReporting(const char* text, CompileFailure* failure) {
+  *failure = CompileOk;
+  if (text == nullptr) {
+    *failure = CompileOutOfMemory;  // a caller's mistake; no bound was passed
+    return nullptr;
+  }
   // Most keys are plain text: they skip the lexer, the parser and the tree.
   if (int32_t characters = PlainTextCharacters(text, std::strlen(text))) {
-    return CompileLiteral(text, characters);
+    Pattern* pattern = CompileLiteral(text, characters);
+    if (pattern == nullptr) {
+      *failure = 2 * static_cast<int64_t>(characters) - 1 > kMaxPatternNodes ? CompileTooManyNodes
+                 : characters + 1 > kMaxPatternStates                        ? CompileTooManyStates
+                                                                             : CompileOutOfMemory;
+    }
+    return pattern;
   }
   // The record lives on this frame: its first tree block covers a usual key without a heap call.
   // The tree dies with the lexer's arena; freeing it node by node would only cost time.
   PatternLexer lexer;
-  return ParsePattern(lexer, text) ? BuildPattern(lexer) : nullptr;
+  if (!ParsePattern(lexer, text)) {
+    // The parser fails at its node bound (deep nesting counts against it too) or when memory runs
+    // out; a tree within the bound takes a few megabytes, so it is the bound.
+    *failure = CompileTooManyNodes;
+    return nullptr;
+  }
+  Pattern* pattern = BuildPattern(lexer);
+  if (pattern == nullptr) {
+    *failure = CountExtraStates(lexer.root) > kMaxPatternStates - 2 ? CompileTooManyStates
+                                                                    : CompileOutOfMemory;
+  }
+  return pattern;
+}
+
+Pattern* CompilePattern(const char* text) {
+  CompileFailure ignored = CompileOk;
+  return CompileReporting(text, &ignored);
 }
 
 void FreePattern(Pattern* pattern) { delete pattern; }

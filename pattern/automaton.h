@@ -1,6 +1,7 @@
 // pattern/automaton.h: syntax tree -> numbered-state automaton, and the compile entry point.
-// Leaves this file: PatternEdge, Pattern, BuildPattern, CountExtraStates, BuildFragment, AddEdge,
-// BuildStartFilter (CompilePattern and FreePattern are declared in pattern/pattern.h).
+// Leaves this file: PatternEdge, Pattern, CompileReporting, BuildPattern, CountExtraStates,
+// BuildFragment, AddEdge, BuildStartFilter (CompilePattern and FreePattern are declared in
+// pattern/pattern.h).
 // Tested by tests/pattern/automaton_test.cpp.
 #pragma once
 
@@ -49,6 +50,10 @@ struct Pattern {
   alignas(8) unsigned char firstBlock[768];
   Arena arena{firstBlock, sizeof(firstBlock)};
 };
+
+// CompileReporting: CompilePattern, which calls it; *failure says why the result is null, and is
+// CompileOk when it is not.
+Pattern* CompileReporting(const char* text, CompileFailure* failure);
 
 // BuildPattern: the automaton of lexer.root with lexer.groupCount groups; null when it would
 // pass kMaxPatternStates or memory runs out.

@@ -152,4 +152,53 @@ bool ComputePatternFacts(const char* text, PatternFacts* facts);
 // first position of every subject).
 bool IsPlainPattern(const char* text, size_t length);
 
+// ---- What a checker of keys asks (pattern/inspect.cpp) --------------------------------------
+// Read off the compiled automaton and the real search, so that a checker names exactly what the
+// matcher does: why a pattern can never match, whether it matches every line, whether an anchor
+// in one alternative anchors them all, and what its search costs on lines built to be hard.
+
+// Why a pattern text compiles to null (and so never matches).
+enum CompileFailure : int8_t {
+  CompileOk = 0,         // it compiled
+  CompileTooManyNodes,   // its syntax tree, every copy of a counted repeat included, passes the
+                         // node bound
+  CompileTooManyStates,  // its automaton passes the state bound
+  CompileOutOfMemory,    // memory ran out
+};
+
+struct PatternInspection {
+  CompileFailure failure = CompileOk;  // why the pattern compiled to null, if it did
+  int32_t bound = 0;                   // the node or state bound it passed
+  // Some text matches: a way of edges that characters and anchors can take leads from the start
+  // to the final state. False for an anchor where it can never hold ("a^b"), a repeat of nothing
+  // ("+a") or an empty class, as for a null pattern.
+  bool canMatch = false;
+  bool matchesEmpty = false;  // MatchesEmptyText: it matches at the first position of every line
+  // An anchor that takes effect holds for the whole pattern: a "^" at the start of one alternative
+  // makes the search try line starts only, for every alternative ("a|^b" finds no "a" after the
+  // first character of a line). Set when such an anchor is there and another way through the
+  // pattern does without it; lineEndSpreads is the same for "$" and line ends.
+  bool lineStartSpreads = false;
+  bool lineEndSpreads = false;
+};
+
+// InspectPattern: compiles text and fills *inspection. Returns the compiled pattern (null when
+// it did not compile) for the searches the caller makes next.
+PatternPtr InspectPattern(const char* text, PatternInspection* inspection);
+
+// What a search took on the line that cost it most.
+struct SearchCost {
+  int64_t steps = 0;    // (state, position) pairs entered
+  bool gaveUp = false;  // it ran out of the step or memory budget, and so counted as no match
+  // The line: one character (its bytes, NUL-terminated) repeated, or "" for the pattern's own
+  // characters in turn.
+  char repeated[3] = {};
+};
+
+// HardLineCost: searches the pattern in lines of lineBytes bytes built to be hard for it (the
+// character its edges consume most, "a", and its consumed characters in turn, each repeated to
+// fill the line) and returns the costliest search. An automaton too small for any search of such
+// a line to pass floor steps (each pass enters a pair at most once) is not searched: zero steps.
+SearchCost HardLineCost(const Pattern* pattern, size_t lineBytes, int64_t floor);
+
 }  // namespace mimoza

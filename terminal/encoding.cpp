@@ -1,10 +1,10 @@
 // terminal/encoding.cpp: UTF-8 terminal text <-> code page 932 core text, through iconv.
-// Leaves this file: ToCp932, ToUtf8, CutToLine. Cp932CharLength and Convert are private. Tested by
+// Leaves this file: ToCp932, ToUtf8, CutToLine, ExactConverter. Cp932CharLength and Convert are
+// private. Tested by
 // tests/terminal/encoding_test.cpp.
 #include "terminal/encoding.h"
 
 #include <errno.h>
-#include <iconv.h>
 
 #include "conversation/conversation.h"
 #include "pattern/pattern.h"
@@ -105,6 +105,36 @@ std::string CutToLine(std::string_view cp932) {
   const size_t nul = cp932.find('\0');
   if (nul != std::string_view::npos) cp932 = cp932.substr(0, nul);
   return std::string(cp932.substr(0, FitLineLength(cp932.data(), cp932.size(), kMaxLineBytes)));
+}
+
+ExactConverter::ExactConverter(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+
+ExactConverter::~ExactConverter() {
+  if (Ready()) iconv_close(cd);
+}
+
+bool ExactConverter::Ready() const {
+  return cd != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+}
+
+bool ExactConverter::Convert(std::string_view text, std::string* out, size_t* failedAt) {
+  *failedAt = 0;
+  if (!Ready()) return false;
+  char buffer[4096];
+  char* in = const_cast<char*>(text.data());  // iconv's signature; it never writes the input
+  size_t inLeft = text.size();
+  bool whole = true;
+  while (inLeft > 0 && whole) {
+    char* outPtr = buffer;
+    size_t outLeft = sizeof buffer;
+    const size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    out->append(buffer, static_cast<size_t>(outPtr - buffer));
+    // E2BIG only means the buffer is full; EILSEQ and EINVAL (cut short) stop the conversion.
+    whole = result != static_cast<size_t>(-1) || errno == E2BIG;
+  }
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state for the next text
+  if (!whole) *failedAt = static_cast<size_t>(in - text.data());
+  return whole;
 }
 
 }  // namespace mimoza

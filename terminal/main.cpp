@@ -18,6 +18,8 @@
 #include <system_error>
 
 #include "knowledge/knowledge.h"
+#include "terminal/check_command.h"
+#include "terminal/edit_command.h"
 #include "terminal/interactive.h"
 #include "terminal/stream_faces.h"
 
@@ -57,7 +59,10 @@ constexpr const char* kHelp =
     "\n"
     "When Mimoza knows nothing for a line it asks whether it may learn it, then what\n"
     "it should answer, and stores the pair in Dictionary.txt. Submitting a line with\n"
-    "Ctrl held offers to add an answer to a line that already got one.\n";
+    "Ctrl held offers to add an answer to a line that already got one.\n"
+    "\n"
+    "mimoza check [--dir DIR] [--format=text|json] checks both data files; mimoza edit\n"
+    "[--dir DIR] edits Dictionary.txt in your editor, checked before it is replaced.\n";
 
 struct Options {
   std::string dir;  // empty: the default data directory
@@ -200,6 +205,12 @@ uint32_t ClockSeed() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && argv[1] == std::string_view("check")) {
+    return mimoza::RunCheck(argc - 1, argv + 1, DefaultDataDirectory());
+  }
+  if (argc > 1 && argv[1] == std::string_view("edit")) {
+    return mimoza::RunEdit(argc - 1, argv + 1, DefaultDataDirectory());
+  }
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fputs(kUsage, stderr);

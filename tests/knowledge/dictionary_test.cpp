@@ -7,7 +7,9 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "knowledge/facts_cache.h"
 #include "knowledge/knowledge.h"
 #include "knowledge/knowledge_internal.h"
 #include "knowledge/text_file.h"
@@ -145,6 +147,36 @@ TEST_F(DictionaryText, TagHelpers) {
   EXPECT_EQ(FindBytes(text.data(), "</KEY>", 6, end), text.data() + 11);
   EXPECT_EQ(FindBytes(text.data(), "</KEY>", 6, text.data() + 16), nullptr);
   EXPECT_EQ(FindBytes(nullptr, "a", 1, end), nullptr);
+}
+
+// The facts cache keeps every entry a caller holds, and of the others only as many as fit its
+// spare bound, the least recently used dropped first; a dropped key's facts come back on demand.
+TEST(FactsCacheBound, HeldEntriesStaySparesAreBounded) {
+  constexpr size_t kSpareBytes = 4096;
+  FactsCache cache(kSpareBytes);
+  std::vector<std::string> keys;
+  std::vector<uint32_t> entries;
+  for (int i = 0; i < 200; ++i) {
+    keys.push_back("k" + std::to_string(i) + "|x.*y");
+    entries.push_back(cache.Acquire(keys.back().data(), keys.back().size()));
+    ASSERT_NE(entries.back(), FactsCache::kNone);
+  }
+  EXPECT_EQ(cache.Count(), 200u);  // held: nothing is dropped, whatever the bound
+  EXPECT_EQ(cache.SpareBytes(), 0u);
+  for (const uint32_t entry : entries) cache.Release(entry);
+  EXPECT_LE(cache.SpareBytes(), kSpareBytes);
+  EXPECT_LT(cache.Count(), 200u);
+  EXPECT_GT(cache.Count(), 0u);
+  // The last one released is still there, the first one is not; both give their facts.
+  const size_t kept = cache.Count();
+  const uint32_t last = cache.Acquire(keys.back().data(), keys.back().size());
+  EXPECT_EQ(last, entries.back());
+  EXPECT_EQ(cache.Count(), kept);
+  const uint32_t first = cache.Acquire(keys.front().data(), keys.front().size());
+  ASSERT_NE(first, FactsCache::kNone);
+  const FactsText source = cache.Facts(first).Source();
+  EXPECT_EQ(std::string(source.bytes, source.length), keys.front());
+  EXPECT_EQ(cache.Facts(first).clauseCount, 1);
 }
 
 class DictionaryFile : public InTempDir {};

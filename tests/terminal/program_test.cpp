@@ -153,6 +153,61 @@ TEST_F(ProgramTest, Transcripts) {
   }
 }
 
+// mimoza check on a broken dictionary (fixtures/check_broken.dict, its expected report in
+// check_broken.out), in JSON, on the dictionary a first session writes, and with a bad command
+// line; mimoza edit without a terminal.
+TEST_F(ProgramTest, CheckAndEditCommands) {
+  fs::create_directories(work / "broken");
+  const std::string broken = ReadFile(kFixtures / "check_broken.dict");
+  WriteFile(work / "broken/Dictionary.txt", broken);
+  ProgramRun run = RunProgram("check --dir broken", "");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "");
+  const fs::path expected = kFixtures / "check_broken.out";
+  if (std::getenv("MIMOZA_UPDATE_FIXTURES") != nullptr) WriteFile(expected, run.out);
+  EXPECT_EQ(run.out, ReadFile(expected));
+  EXPECT_EQ(ReadFile(work / "broken/Dictionary.txt"), broken) << "nothing is written";
+  EXPECT_FALSE(fs::exists(work / "broken/Boke.dat"));
+
+  run = RunProgram("check --format=json --dir=broken", "");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out.substr(0, run.out.find('\n') + 1),
+            "{\"file\":\"Dictionary.txt\",\"line\":3,\"column\":1,\"severity\":\"error\","
+            "\"rule\":\"unclosed-key\",\"message\":\"\\\"<KEY>\\\" is not closed before the "
+            "\\\"<ANS>\\\" on line 4: the key runs on to the \\\"</KEY>\\\" on line 5, and the "
+            "entry in between is never read\"}\n");
+
+  // A first session writes every prompt; its dictionary has warnings (the lists' anchors) and
+  // no error.
+  run = RunProgram("--jsonl --seed 4242 --dir fresh",
+                   "{\"submit\":\"ねこねこ\"}\n{\"submit\":\"うん\"}\n{\"submit\":\"にゃーん\"}\n"
+                   "{\"submit\":\"ねこねこ\",\"ctrl\":true}\n{\"submit\":\"いいえ\"}\n");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  run = RunProgram("check --dir fresh", "");
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(run.out.find("error:"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("0 errors, 2 warnings, 0 notes\n"), std::string::npos) << run.out;
+
+  const struct {
+    const char* args;
+    int exitCode;
+    const char* errHas;
+  } kCases[] = {
+      {"check --format=xml --dir fresh", 2, "usage: mimoza check"},
+      {"check --dir", 2, "usage: mimoza check"},
+      {"check stray --dir fresh", 2, "usage: mimoza check"},
+      {"check --dir missing", 1, "cannot use the data directory missing"},
+      {"edit --dir fresh", 2, "needs a terminal"},
+      {"edit --bogus", 2, "usage: mimoza edit"},
+  };
+  for (const auto& c : kCases) {
+    run = RunProgram(c.args, "");
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args;
+    EXPECT_NE(run.err.find(c.errHas), std::string::npos) << c.args << ": " << run.err;
+  }
+  EXPECT_FALSE(fs::exists(work / "missing")) << "check makes no folder";
+}
+
 // What a data folder or the output may hold that must not hang the program, lose what it learned
 // or reach a terminal raw.
 TEST_F(ProgramTest, DataFolderAndOutputFaults) {

@@ -1,0 +1,134 @@
+// knowledge/check_internal.h: the dictionary checker's stages below its public interface: the
+// data files' texts and positions (StoredText), the diagnostics as they are found
+// (CheckReporter), the rules on the bytes of both files and on Boke.dat, and the judgement of a
+// pattern (a key or a yes/no list). Private to mimoza_knowledge: check_text.cpp, check_keys.cpp
+// and dictionary_check.cpp, tested through dictionary_check.h.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "knowledge/dictionary_check.h"
+#include "knowledge/knowledge.h"
+
+namespace mimoza {
+
+// No offset: a diagnostic on the file as a whole, or a tag that is not there.
+inline constexpr size_t kNoOffset = SIZE_MAX;
+// A rule reports this many places in a file; a file broken everywhere (a binary file, a file
+// saved as UTF-8) would otherwise bury the first, most useful ones.
+inline constexpr uint32_t kMaxPerRule = 100;
+
+// Excerpt: text[0, length) quoted for a message: whole characters up to 40 bytes, every byte
+// that is no printable character written as \xHH, "..." when cut. Always code page 932, and
+// never a control byte, so a message cannot reach a terminal raw.
+std::string Excerpt(const char* text, size_t length);
+std::string Excerpt(std::string_view text);
+// HexByte: "0x1B".
+std::string HexByte(unsigned char c);
+
+// StoredText: a file's bytes as stored and as every read sees them (folded), the way back from a
+// folded offset to the stored one, and the stored file's lines.
+class StoredText {
+ public:
+  explicit StoredText(const std::string& stored);
+
+  const char* Text() const { return folded.data(); }
+  size_t Length() const { return folded.size(); }
+  std::string_view Folded(size_t begin, size_t end) const {
+    return std::string_view(folded).substr(begin, end - begin);
+  }
+  const std::string& Raw() const { return raw; }
+  // Stored: the stored offset of the folded byte at (of the end for Length()).
+  size_t Stored(size_t at) const {
+    return at + static_cast<size_t>(std::upper_bound(dropped.begin(), dropped.end(), at) -
+                                    dropped.begin());
+  }
+  // LineOf: the 1-based line of a stored offset.
+  uint32_t LineOf(size_t stored) const {
+    return 1 + static_cast<uint32_t>(std::lower_bound(lineFeeds.begin(), lineFeeds.end(), stored) -
+                                     lineFeeds.begin());
+  }
+  uint32_t FoldedLine(size_t at) const { return LineOf(Stored(at)); }
+  // LineStart: the stored offset where a line (1-based) begins.
+  size_t LineStart(uint32_t line) const { return line <= 1 ? 0 : lineFeeds[line - 2] + 1; }
+
+ private:
+  const std::string& raw;
+  std::string folded;
+  std::vector<size_t> dropped;    // the folded offset each dropped byte stood before, ascending
+  std::vector<size_t> lineFeeds;  // stored offset of every LF
+};
+
+// A diagnostic as it is found: its place still a stored offset.
+struct PendingDiagnostic {
+  CheckedFile file;
+  CheckSeverity severity;
+  CheckRule rule;
+  size_t stored;        // stored offset; kNoOffset: the file as a whole
+  std::string message;  // code page 932
+};
+
+// CheckReporter: the diagnostics of one check, counted by file and rule.
+class CheckReporter {
+ public:
+  // Add: a diagnostic at a stored offset (kNoOffset: the whole file); message() makes its text,
+  // called only while the rule has room left.
+  template <typename Message>
+  void Add(CheckedFile file, size_t stored, CheckSeverity severity, CheckRule rule,
+           Message message) {
+    if (++counts[file][rule] > kMaxPerRule) return;
+    found.push_back(PendingDiagnostic{file, severity, rule, stored, message()});
+  }
+
+  // Finish: the notes on what was left out, then every diagnostic in file and position order
+  // (those on the whole file after the rest), its stored offset made a line and a column.
+  void Finish(const StoredText* texts[2], std::vector<CheckDiagnostic>* out);
+
+ private:
+  std::vector<PendingDiagnostic> found;
+  uint32_t counts[2][RuleCount] = {};
+};
+
+// CheckBytes: bytes that are no code page 932 character, and the 0x1A end marks.
+void CheckBytes(const StoredText& text, CheckedFile file, CheckReporter& reporter);
+
+// FirstControl: the offset in text of the first control character that shows as a replacement
+// mark (C0 but tab, line feed and carriage return, which show as blanks or breaks, and DEL), or
+// kNoOffset.
+size_t FirstControl(std::string_view text);
+// ControlMessage: what a text (what: "the answer", "the quip") holding the control character c
+// is told.
+std::string ControlMessage(const char* what, unsigned char c);
+
+// CheckQuips: the lines of Boke.dat as a pick reads them.
+void CheckQuips(const StoredText& text, CheckReporter& reporter);
+
+// A finding on a pattern, reported wherever the pattern stands.
+struct PatternFinding {
+  CheckSeverity severity;
+  CheckRule rule;
+  std::string message;  // code page 932, naming the pattern
+};
+
+// The prompts, in the order of their keys' numbers; the title is looked up as an exact key, the
+// others as patterns, so only they can be taken over by another key.
+struct PromptEntry {
+  const ReservedKey* key;  // its key and default
+  const char* role;        // what it is, for messages: "the offer to learn a line"
+  bool exact;              // looked up as an exact key
+};
+inline constexpr int32_t kPromptCount = 7;
+extern const PromptEntry kPrompts[kPromptCount];
+
+// JudgePattern: the findings on a pattern: a key (name "the key \"...\"", ownPrompt the prompt
+// it is the entry of, or null) or a yes/no list (isList).
+std::vector<PatternFinding> JudgePattern(const std::string& text, const std::string& name,
+                                         bool isList, const ReservedKey* ownPrompt,
+                                         const CheckOptions& options);
+
+}  // namespace mimoza

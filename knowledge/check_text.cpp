@@ -1,0 +1,236 @@
+// knowledge/check_text.cpp: a data file's stored bytes -> its text as every read sees it, with
+// the way back to stored lines and columns; the diagnostics found -> CheckDiagnostic records in
+// order; and the rules on bytes (code page 932, 0x1A, control characters) and on Boke.dat.
+// Leaves this file: Excerpt, HexByte, StoredText, CheckReporter::Finish, CheckBytes,
+// FirstControl, ControlMessage, CheckQuips. Tested by tests/knowledge/dictionary_check_test.cpp;
+// fuzzed by fuzz/dictionary_check_fuzz.cpp.
+#include <algorithm>
+#include <cstring>
+
+#include "knowledge/check_internal.h"
+#include "knowledge/knowledge_internal.h"
+#include "knowledge/text_file.h"
+#include "pattern/pattern.h"
+
+namespace mimoza {
+namespace {
+
+// Texts are quoted in messages up to this many bytes.
+constexpr size_t kExcerptBytes = 40;
+
+}  // namespace
+
+std::string Excerpt(const char* text, size_t length) {
+  std::string out = "\"";
+  const auto* t = reinterpret_cast<const unsigned char*>(text);
+  for (size_t at = 0; at < length;) {
+    if (at >= kExcerptBytes) {
+      out += "...";
+      break;
+    }
+    const unsigned char c = t[at];
+    if (IsLeadByte(c) && at + 1 < length && t[at + 1] >= 0x40 && t[at + 1] <= 0xFC &&
+        t[at + 1] != 0x7F) {
+      out.append(text + at, 2);
+      at += 2;
+      continue;
+    }
+    if ((c >= 0x20 && c < 0x7F) || (c >= 0xA1 && c <= 0xDF)) {
+      out += static_cast<char>(c);
+    } else {
+      const char kHex[] = "0123456789ABCDEF";
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+    ++at;
+  }
+  return out + "\"";
+}
+
+std::string Excerpt(std::string_view text) { return Excerpt(text.data(), text.size()); }
+
+std::string HexByte(unsigned char c) {
+  const char kHex[] = "0123456789ABCDEF";
+  return std::string("0x") + kHex[c >> 4] + kHex[c & 15];
+}
+
+StoredText::StoredText(const std::string& stored) : raw(stored), folded(stored) {
+  folded.resize(FoldTextLineEnds(folded.data(), folded.size()));
+  // Folding only drops bytes (0x1A, and a CR before an LF), so each folded byte is the next
+  // stored byte equal to it: a dropped byte never equals the folded byte it stands before.
+  size_t j = 0;
+  for (size_t i = 0; i < folded.size(); ++i, ++j) {
+    for (; j < raw.size() && raw[j] != folded[i]; ++j) dropped.push_back(i);
+  }
+  for (; j < raw.size(); ++j) dropped.push_back(folded.size());
+  for (size_t at = raw.find('\n'); at != std::string::npos; at = raw.find('\n', at + 1)) {
+    lineFeeds.push_back(at);
+  }
+}
+
+void CheckReporter::Finish(const StoredText* texts[2], std::vector<CheckDiagnostic>* out) {
+  for (int32_t file = 0; file < 2; ++file) {
+    for (int32_t rule = 0; rule < RuleCount; ++rule) {
+      const uint32_t more = counts[file][rule] > kMaxPerRule ? counts[file][rule] - kMaxPerRule : 0;
+      if (more == 0) continue;
+      found.push_back(PendingDiagnostic{
+          static_cast<CheckedFile>(file), CheckNote, static_cast<CheckRule>(rule), kNoOffset,
+          std::to_string(more) + " more places like this are not shown"});
+    }
+  }
+  std::stable_sort(
+      found.begin(), found.end(), [](const PendingDiagnostic& a, const PendingDiagnostic& b) {
+        if (a.file != b.file) return a.file < b.file;
+        return a.stored < b.stored;  // what concerns the whole file (kNoOffset) comes last
+      });
+  // The columns of one file in one sweep: positions only grow.
+  uint32_t line = 0;
+  size_t cursor = 0;
+  uint32_t column = 1;
+  CheckedFile current = CheckedDictionary;
+  for (PendingDiagnostic& f : found) {
+    CheckDiagnostic d;
+    d.file = f.file;
+    d.severity = f.severity;
+    d.rule = f.rule;
+    d.message = std::move(f.message);
+    const StoredText* text = texts[f.file];
+    if (f.file != current) {
+      current = f.file;
+      line = 0;
+    }
+    if (f.stored != kNoOffset && text != nullptr) {
+      const std::string& raw = text->Raw();
+      const size_t at = std::min(f.stored, raw.size());
+      const uint32_t atLine = text->LineOf(at);
+      if (atLine != line || at < cursor) {
+        line = atLine;
+        cursor = text->LineStart(line);
+        column = 1;
+      }
+      while (cursor < at) {
+        const bool pair = IsLeadByte(static_cast<unsigned char>(raw[cursor])) &&
+                          cursor + 1 < raw.size() && raw[cursor + 1] != '\n';
+        cursor += pair ? 2 : 1;
+        ++column;
+      }
+      d.line = line;
+      d.column = column;
+    }
+    out->push_back(std::move(d));
+  }
+}
+
+void CheckBytes(const StoredText& text, CheckedFile file, CheckReporter& reporter) {
+  const std::string& raw = text.Raw();
+  const auto* t = reinterpret_cast<const unsigned char*>(raw.data());
+  const size_t n = raw.size();
+  size_t endMarks = 0;
+  size_t firstMark = kNoOffset;
+  for (size_t at = 0; at < n;) {
+    const unsigned char c = t[at];
+    if (c == 0x1A) {
+      if (endMarks++ == 0) firstMark = at;
+      ++at;
+      continue;
+    }
+    if (IsLeadByte(c)) {
+      const bool paired = at + 1 < n && t[at + 1] >= 0x40 && t[at + 1] <= 0xFC && t[at + 1] != 0x7F;
+      if (paired) {
+        at += 2;
+        continue;
+      }
+      reporter.Add(file, at, CheckWarning, RuleNotCp932, [&] {
+        if (at + 1 >= n || t[at + 1] == '\r' || t[at + 1] == '\n') {
+          return "byte " + HexByte(c) +
+                 " leads a two-byte character, but the line ends: not code "
+                 "page 932";
+        }
+        return "byte " + HexByte(c) + " leads a two-byte character, but " + HexByte(t[at + 1]) +
+               " cannot follow it: not code page 932";
+      });
+      ++at;
+      continue;
+    }
+    if (c == 0x80 || c == 0xA0 || c >= 0xFD) {
+      reporter.Add(file, at, CheckWarning, RuleNotCp932,
+                   [&] { return "byte " + HexByte(c) + " is no code page 932 character"; });
+    }
+    ++at;
+  }
+  if (endMarks > 0) {
+    reporter.Add(file, firstMark, CheckWarning, RuleEndMark, [&] {
+      std::string message =
+          "a 0x1A byte (the end mark some old editors leave) is dropped when the file is read; "
+          "the " +
+          std::to_string(n - firstMark - 1) + " bytes after it are read as usual";
+      if (endMarks > 1) message += " (" + std::to_string(endMarks) + " such bytes in the file)";
+      return message;
+    });
+  }
+}
+
+size_t FirstControl(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) return i;
+  }
+  return kNoOffset;
+}
+
+std::string ControlMessage(const char* what, unsigned char c) {
+  if (c == 0) return std::string(what) + " holds a NUL byte: it is shown only up to it";
+  return std::string(what) + " holds the control character " + HexByte(c) +
+         ", which is shown as a replacement mark";
+}
+
+void CheckQuips(const StoredText& text, CheckReporter& reporter) {
+  const char* t = text.Text();
+  const size_t n = text.Length();
+  const auto report = [&](size_t at, CheckSeverity severity, CheckRule rule, std::string message) {
+    reporter.Add(CheckedQuips, at == kNoOffset ? kNoOffset : text.Stored(at), severity, rule,
+                 [&] { return message; });
+  };
+  if (n > 0 && std::memchr(t, '\n', n) == nullptr) {
+    const bool crs = std::memchr(t, '\r', n) != nullptr;
+    report(0, CheckWarning, RuleQuipNoLineEnd,
+           "Boke.dat has no line end" +
+               std::string(crs ? " (its lines end in a CR alone, which is no line end here)" : "") +
+               ": it is one quip of " + std::to_string(n) + " bytes");
+  }
+  size_t lines = 0;
+  for (size_t at = 0; at < n;) {
+    const char* lf = FindByte(t + at, '\n', t + n);
+    const size_t end = lf == nullptr ? n : static_cast<size_t>(lf - t);
+    const size_t withLineEnd = end - at + (lf != nullptr ? 1 : 0);
+    if (++lines == kMaxQuipLines + 1) {
+      size_t total = lines;
+      for (const char* more = lf; more != nullptr; more = FindByte(more + 1, '\n', t + n)) {
+        if (more + 1 < t + n) ++total;
+      }
+      report(at, CheckWarning, RuleQuipLines,
+             "Boke.dat has " + std::to_string(total) + " lines: only the first " +
+                 std::to_string(kMaxQuipLines) +
+                 " are read, and those from here on are never drawn");
+      break;
+    }
+    const std::string_view line(t + at, end - at);
+    if (line.empty()) {
+      report(at, CheckNote, RuleQuipEmptyLine, "an empty line is drawn as an empty response");
+    }
+    const size_t control = FirstControl(line);
+    if (control != kNoOffset) {
+      report(at + control, CheckWarning, RuleControlCharacter,
+             ControlMessage("the quip", static_cast<unsigned char>(line[control])));
+    }
+    if (withLineEnd > kLineBufferBytes) {
+      report(at, CheckWarning, RuleQuipCut,
+             "the quip is " + std::to_string(line.size()) + " bytes long: only its first " +
+                 std::to_string(kLineBufferBytes) + " bytes are shown");
+    }
+    at = end + 1;
+  }
+}
+
+}  // namespace mimoza

@@ -1,0 +1,139 @@
+// knowledge/dictionary_check.h: the data files' bytes -> diagnostics, the checker's public
+// interface for the hosts (mimoza check, mimoza edit).
+// Dictionary.txt and Boke.dat are read as stored and read again the way every lookup and pick
+// reads them; each diagnostic names a place in the file as stored, a severity, a rule and a
+// message. Nothing is written. Leaves this file: CheckSeverity, CheckedFile, CheckRule,
+// kCheckRuleNames, CheckDiagnostic, StoredFile, CheckOptions, kSlowKeySteps, ReadStoredFile,
+// CheckDataTexts, CheckDataFiles. Tested by tests/knowledge/dictionary_check_test.cpp; fuzzed by
+// fuzz/dictionary_check_fuzz.cpp; measured by bench/check_bench.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "knowledge/knowledge.h"
+
+namespace mimoza {
+
+enum CheckSeverity : int8_t {
+  CheckError = 0,  // the file does not do what it says: an entry is lost, a key breaks others
+  CheckWarning,    // it does, but not the way it looks
+  CheckNote,       // worth knowing; nothing is wrong
+};
+
+enum CheckedFile : int8_t {
+  CheckedDictionary = 0,  // Dictionary.txt
+  CheckedQuips,           // Boke.dat
+};
+
+// Rules are also indexes into kCheckRuleNames: keep both in this order.
+enum CheckRule : int8_t {
+  // The structure of Dictionary.txt.
+  RuleUnclosedKey = 0,   // "<KEY>" without its "</KEY>" before the next tag or line
+  RuleUnclosedAnswer,    // "<ANS>" without its "</ANS>" before the next tag or line
+  RuleStrayClose,        // a closing tag that closes nothing
+  RuleStrayText,         // text between entries that is neither key nor answer
+  RuleAnswerWithoutKey,  // an answer with no key before it
+  RuleTagInText,         // a key or answer text holding a tag
+  RuleKeyTag,            // a key opened by "<KEY" and more than ">"
+  RuleEndMark,           // a 0x1A byte (dropped when read)
+  // Keys, and the yes/no lists, which are patterns too.
+  RuleNeverMatches,       // it compiles to nothing, or no text can get through it
+  RuleMatchesEveryLine,   // it matches the empty text at the first position
+  RulePromptText,         // it matches the text a prompt is looked up with
+  RuleSlowKey,            // its search of a hard line takes more than kSlowKeySteps
+  RuleSearchBudget,       // its search of a hard line runs out of the budget
+  RuleNoAnswer,           // a key with no answer of its own
+  RuleAnchorAlternative,  // an anchor in one alternative anchors every alternative
+  RuleKeyCut,             // a key longer than is read, or holding a NUL
+  // The text of both files.
+  RuleNotCp932,          // bytes that are no code page 932 character
+  RuleControlCharacter,  // a control character in an answer or quip
+  RuleLongText,          // an answer or list longer than is shown or read
+  // Entries.
+  RuleDuplicate,      // the same key and answer twice
+  RulePromptMissing,  // a prompt entry that is not there (its default will be written)
+  RulePromptAnswers,  // a prompt with several answers (drawn at random)
+  // Boke.dat.
+  RuleQuipLines,      // lines past those that are read
+  RuleQuipCut,        // a line longer than is shown
+  RuleQuipNoLineEnd,  // a file without a line end: one quip
+  RuleQuipEmptyLine,  // an empty line: an empty response
+  // Either file.
+  RuleUnreadable,  // the file is there but cannot be read
+  RuleCount
+};
+
+inline constexpr const char* kCheckRuleNames[] = {"unclosed-key",
+                                                  "unclosed-answer",
+                                                  "stray-close",
+                                                  "stray-text",
+                                                  "answer-without-key",
+                                                  "tag-in-text",
+                                                  "key-tag",
+                                                  "end-mark",
+                                                  "never-matches",
+                                                  "matches-every-line",
+                                                  "prompt-text",
+                                                  "slow-key",
+                                                  "search-budget",
+                                                  "no-answer",
+                                                  "anchor-alternative",
+                                                  "key-cut",
+                                                  "not-cp932",
+                                                  "control-character",
+                                                  "long-text",
+                                                  "duplicate",
+                                                  "prompt-missing",
+                                                  "prompt-answers",
+                                                  "quip-lines",
+                                                  "quip-cut",
+                                                  "quip-no-line-end",
+                                                  "quip-empty-line",
+                                                  "unreadable"};
+static_assert(sizeof(kCheckRuleNames) / sizeof(kCheckRuleNames[0]) == RuleCount);
+
+struct CheckDiagnostic {
+  CheckedFile file = CheckedDictionary;
+  CheckSeverity severity = CheckNote;
+  CheckRule rule = RuleCount;
+  uint32_t line = 0;    // 1-based, counting the file's LFs as stored; 0: the file as a whole
+  uint32_t column = 0;  // 1-based, in code page 932 characters; 0 with line 0
+  std::string message;  // code page 932: English, quoting the file's own text
+};
+
+// The bytes of a data file as stored.
+struct StoredFile {
+  std::string bytes;
+  bool present = false;  // false: there is no such file
+  int error = 0;         // the system's error number when it is there but cannot be read
+};
+
+// A key whose search of a hard line of kMaxLineBytes bytes takes more steps than this is
+// reported slow. The keys people write take a few hundred; this many take a few milliseconds,
+// for one key, on every turn whose line is that long.
+inline constexpr int64_t kSlowKeySteps = 250000;
+
+struct CheckOptions {
+  // The length of the hard lines each key is searched in (tests and fuzzing use shorter ones).
+  size_t hardLineBytes = kMaxLineBytes;
+};
+
+// ReadStoredFile: the bytes of the regular file name as stored (never waiting on a FIFO).
+// A missing file gives present false; one that is there but cannot be read (a folder, no
+// permission) gives present true and its error number.
+StoredFile ReadStoredFile(const char* name);
+
+// CheckDataTexts: the diagnostics of a dictionary's and a quip file's stored bytes, in file and
+// position order (those on a whole file after the rest), appended to *diagnostics. Returns false
+// when memory ran out (what was found until then is kept). A rule reports at most 100 places; one
+// more note says how many it left out.
+bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
+                    const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics);
+
+// CheckDataFiles: CheckDataTexts over Dictionary.txt and Boke.dat of the working directory.
+bool CheckDataFiles(const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics);
+
+}  // namespace mimoza
