@@ -1,23 +1,5 @@
-# cmake/mingw-i686.cmake: toolchain file for the mingw preset: Debian's MinGW-w64 cross compilers
-# -> 32-bit Windows PE programs (i686). The posix-threads flavour is used so that std::thread works
-# in the Windows tests; everything, winpthreads and the C++ runtime included, is linked statically,
-# so mimoza.exe and each test program are one file that needs nothing beside them under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# cmake/mingw-i686.cmake: toolchain file for the mingw preset -> 32-bit Windows PE programs (i686),
+# which run on every Windows that runs Mimoza and under 32-bit Wine. The rest is cmake/mingw.cmake.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(MIMOZA_MINGW_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${MIMOZA_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MIMOZA_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${MIMOZA_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${MIMOZA_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# One self-contained file per program: no libgcc, libstdc++ or winpthread DLLs to ship.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# Tests and tools built for the host cannot run here; scripts/test-windows runs them under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)

@@ -1,14 +1,59 @@
-# scripts/windows-session.sh: sourced by test-windows and screenshot-windows. Cross-builds the
-# Windows programs and opens a throw-away Windows session: a 32-bit Wine prefix in a temporary
-# directory and an Xvfb display, both removed again on every way the calling script ends.
-# Leaves: windows_build, windows_session_start, and the variables build, session, DISPLAY,
-# WINEPREFIX, WINEARCH, WINEDEBUG.
+# scripts/windows-session.sh: sourced by test-windows and screenshot-windows. Picks the Windows
+# build this machine can run under Wine, cross-builds it, and opens a throw-away Windows session:
+# a Wine prefix in a temporary directory and an Xvfb display, both removed again on every way the
+# calling script ends.
+# Leaves: windows_choose, windows_build, windows_session_start, and the variables bits, preset,
+# build, wine, session, DISPLAY, WINEPREFIX, WINEARCH, WINELOADER, WINEDEBUG.
+#
+# The 32-bit build (mingw preset) runs under 32-bit Wine wherever the machine runs 32-bit
+# programs; where it cannot (kernels without IA-32 emulation refuse them with "Exec format
+# error"), the 64-bit build (mingw64 preset) runs under 64-bit Wine. MIMOZA_WINDOWS_BITS=32 or 64
+# forces one of them; MIMOZA_WINDOWS_BUILD picks the build directory (default build/PRESET).
 
-# The mingw preset's build directory; MIMOZA_WINDOWS_BUILD picks another one.
-build=${MIMOZA_WINDOWS_BUILD:-build/mingw}
+# windows_choose: sets bits, preset, build and wine (the Wine loader) and says which build the
+# checks use and why. Returns 1, saying why, when no Wine that could run it is installed.
+windows_choose() {
+  local reason
+  case "${MIMOZA_WINDOWS_BITS:-}" in
+    32 | 64)
+      bits=$MIMOZA_WINDOWS_BITS
+      reason="MIMOZA_WINDOWS_BITS=$bits asks for it"
+      ;;
+    "")
+      if ! reason=$(scripts/runs-32-bit 2>&1); then
+        bits=64
+      elif [ ! -x /usr/lib/wine/wine ]; then
+        bits=64
+        reason="32-bit Wine (wine32:i386) is not installed"
+      else
+        bits=32
+        reason="this machine runs 32-bit programs"
+      fi
+      ;;
+    *)
+      echo "MIMOZA_WINDOWS_BITS must be 32 or 64, not $MIMOZA_WINDOWS_BITS" >&2
+      return 1
+      ;;
+  esac
+  # Debian's wine wrapper would pick the 32-bit loader whenever it is installed, so the loader
+  # is called by its own name.
+  if [ "$bits" = 32 ]; then
+    preset=mingw
+    wine=/usr/lib/wine/wine
+  else
+    preset=mingw64
+    wine=/usr/lib/wine/wine64
+  fi
+  build=${MIMOZA_WINDOWS_BUILD:-build/$preset}
+  echo "Windows: the $bits-bit build ($preset preset) under $bits-bit Wine, because $reason"
+  if [ ! -x "$wine" ]; then
+    echo "cannot run the Windows checks: no $wine (scripts/install-deps test installs it)" >&2
+    return 1
+  fi
+}
 
 windows_build() {
-  cmake --preset mingw -B "$build" >/dev/null
+  cmake --preset "$preset" -B "$build" >/dev/null
   cmake --build "$build" -j "$(nproc)"
   for program in app/mimoza.exe tests/app/app_test.exe tests/app/program_test.exe \
                  tests/app/dialog_driver.exe; do
@@ -42,7 +87,10 @@ windows_session_start() {
   trap 'exit 143' TERM
   session=$(mktemp -d "${TMPDIR:-/tmp}/mimoza-windows.XXXXXX")
 
-  # Xvfb picks a free display itself and writes its number to the descriptor given.
+  # Xvfb picks a free display itself and writes its number to the descriptor given. The file is
+  # made first: the background job opens it only when it gets to run, which on a busy machine can
+  # be after the first read below.
+  : >"$session/display"
   Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$session/display" \
     >"$session/xvfb.log" 2>&1 &
   xvfb_pid=$!
@@ -60,9 +108,13 @@ windows_session_start() {
   fi
   export DISPLAY=":$number"
 
-  export WINEARCH=win32 WINEPREFIX="$session/prefix" WINEDEBUG=-all
+  export WINEARCH=win$bits WINEPREFIX="$session/prefix" WINEDEBUG=-all WINELOADER=$wine
   # No network here: the runtime installers wineboot would offer are switched off.
-  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >"$session/wineboot.log" 2>&1
+  if ! WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >"$session/wineboot.log" 2>&1; then
+    echo "Wine could not set up its prefix:" >&2
+    cat "$session/wineboot.log" >&2
+    return 1
+  fi
   wineserver -w
   # The dialog asks for a Japanese face the prefix lacks: map it (and the system's dialog faces)
   # to IPA Gothic. Without a window manager, Wine draws the title bars itself.
@@ -82,7 +134,7 @@ REGEDIT4
 "Decorated"="N"
 "Managed"="N"
 REG
-  wine regedit "$session/session.reg" >/dev/null 2>&1
+  "$wine" regedit "$session/session.reg" >/dev/null 2>&1
   # Title-bar buttons are drawn with Wine's Marlett font (package fonts-wine), which this Wine
   # build does not find in its data directory; the prefix's font folder always works.
   local marlett=/usr/share/wine/fonts/marlett.ttf

@@ -1,7 +1,8 @@
 // tests/app/chat_dialog_test.cpp: the real chat dialog, built from template 101 in this
 // program's resources and run modally on the test thread, worked from a driver thread through
 // window messages as the dialog manager and a user would. Covers the template, the routing
-// table, the submit steps, the host operations and binding/unbinding through the window map.
+// table, the submit steps, the host operations and binding/unbinding through the window map;
+// and the manifest linked beside the template.
 #include "app/chat_dialog.h"
 
 #include <gtest/gtest.h>
@@ -194,6 +195,25 @@ TEST_F(ChatDialogTest, OpensAsTheTemplateSays) {
     GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info);
     EXPECT_EQ(info.hwndFocus, ok);
   });
+}
+
+// Windows refuses to start a program whose manifest asks for the common controls of another
+// processor, so the one manifest both builds link must name "*" or this build's processor.
+TEST(ManifestTest, CommonControlsFitThisBuildsProcessor) {
+  HRSRC found = FindResourceW(nullptr, CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+  ASSERT_NE(found, nullptr);
+  const char* bytes = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
+  ASSERT_NE(bytes, nullptr);
+  const std::string manifest(bytes, SizeofResource(nullptr, found));
+  const std::string attribute = "processorArchitecture=\"";
+  const size_t start = manifest.find(attribute);
+  ASSERT_NE(start, std::string::npos);
+  const size_t end = manifest.find('"', start + attribute.size());
+  ASSERT_NE(end, std::string::npos);
+  const std::string processor =
+      manifest.substr(start + attribute.size(), end - start - attribute.size());
+  const char* thisBuild = sizeof(void*) == 8 ? "amd64" : "x86";
+  EXPECT_TRUE(processor == "*" || lstrcmpiA(processor.c_str(), thisBuild) == 0) << processor;
 }
 
 TEST_F(ChatDialogTest, OkSubmitsTheLineAfterClearingTheBox) {

@@ -1,0 +1,77 @@
+# cmake/Packaging.cmake: install rules and CPack settings -> `cmake --install` and `cpack`.
+# On Linux: the terminal program in bin/, its manual page gzipped in share/man/man1/, README,
+# changelog and copyright in share/doc/mimoza/ with the example quips in its examples/, and a
+# .deb whose dependencies dpkg-shlibdeps reads off the program. For Windows (the mingw presets):
+# a zip of one folder holding mimoza.exe, the example quips and a short readme.
+# Included by the top-level CMakeLists.txt once the program's target exists; checked by
+# scripts/test-package (.deb) and scripts/test-windows (zip).
+
+set(CPACK_PACKAGE_NAME mimoza)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Mimoza developers")
+set(CPACK_PACKAGE_CONTACT "Mimoza developers <mimoza@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small chat companion that learns from its user")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(MIMOZA_WINDOWS_BITS 64)
+  else()
+    set(MIMOZA_WINDOWS_BITS 32)
+  endif()
+  install(TARGETS mimoza RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/Boke.dat DESTINATION .)
+  # Windows editors read the readme as UTF-8 by its byte order mark and want CR LF line ends,
+  # whatever line ends the checkout has.
+  set(readme_template ${PROJECT_SOURCE_DIR}/docs/readme-windows.txt.in)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${readme_template})
+  file(READ ${readme_template} readme_text)
+  string(ASCII 239 187 191 byte_order_mark)
+  file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/readme.txt CONTENT "${byte_order_mark}${readme_text}"
+       @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/readme.txt DESTINATION .)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME mimoza-${PROJECT_VERSION}-windows-${MIMOZA_WINDOWS_BITS}bit)
+  # Unpacking gives one folder, which is where the program and its data files belong together.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  include(CPack)
+  return()
+endif()
+
+include(GNUInstallDirs)
+install(TARGETS mimoza RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Debian keeps manual pages and changelogs gzipped without a name or time stamp (-n), so that
+# the same sources give the same package.
+function(mimoza_gzip source output)
+  add_custom_command(OUTPUT ${output}
+                     COMMAND gzip -9 -n -c ${source} > ${output}
+                     DEPENDS ${source}
+                     VERBATIM)
+endfunction()
+mimoza_gzip(${PROJECT_SOURCE_DIR}/docs/mimoza.1 ${PROJECT_BINARY_DIR}/mimoza.1.gz)
+mimoza_gzip(${PROJECT_SOURCE_DIR}/docs/changelog ${PROJECT_BINARY_DIR}/changelog.gz)
+add_custom_target(mimoza_docs ALL DEPENDS ${PROJECT_BINARY_DIR}/mimoza.1.gz
+                                          ${PROJECT_BINARY_DIR}/changelog.gz)
+
+install(FILES ${PROJECT_BINARY_DIR}/mimoza.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/copyright
+              ${PROJECT_BINARY_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/examples/Boke.dat DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# CPack puts the summary above this, as the synopsis.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Mimoza answers each line you type from its dictionary, a text file of keys
+(patterns searched inside your line) and answers; when it knows nothing for a
+line it asks whether it may learn it and what it should answer. Lines are
+Japanese, or any text of code page 932. It runs as a full-screen line editor
+in a terminal, line by line through a pipe, or as a JSON-lines machine mode.")
+include(CPack)
