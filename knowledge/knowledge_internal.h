@@ -48,6 +48,7 @@ bool LookupAnswerInText(const char* text, size_t length, const char* subject, Ma
                         char* out, uint32_t outLen);
 
 // PickQuipFromText: PickQuip over text[0, length) instead of a file.
-bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen);
+bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen,
+                      QuipPick* pick = nullptr);
 
 }  // namespace mimoza
