@@ -235,7 +235,7 @@ class LineCounter {
  private:
   static constexpr uint64_t kBlockBytes = uint64_t{64} << 10;
   static uint64_t CountLineFeeds(const char* from, const char* to) {
-    return static_cast<uint64_t>(std::count(from, to, '\n'));
+    return CountByte(from, to, '\n');
   }
 
   const char* text = nullptr;
@@ -246,9 +246,11 @@ class LineCounter {
 };
 
 // FindSpan: the key's match in the subject, entry 0 of a search of the key compiled afresh (the
-// lookup may have decided the key from its facts, without searching); an exact key's match is
-// the whole subject.
-void FindSpan(const Subject& subject, const char* key, size_t length, MatchedKey* matched) {
+// lookup may have decided the key from its facts, without searching), started at from, before
+// which no match of the key starts (see FirstMatchFrom); an exact key's match is the whole
+// subject.
+void FindSpan(const Subject& subject, const char* key, size_t length, size_t from,
+              MatchedKey* matched) {
   matched->spanFound = false;
   matched->spanStart = 0;
   matched->spanEnd = 0;
@@ -263,8 +265,9 @@ void FindSpan(const Subject& subject, const char* key, size_t length, MatchedKey
   text[length] = '\0';
   const PatternPtr pattern(CompilePattern(text));
   MatchSpan* spans = nullptr;
-  if (SearchPattern(pattern.get(), subject.text, &spans, 0) > 0 && spans[0].start != nullptr &&
-      spans[0].end != nullptr) {
+  if (from > subject.length) from = 0;
+  if (SearchPattern(pattern.get(), subject.text + from, &spans, 0) > 0 &&
+      spans[0].start != nullptr && spans[0].end != nullptr) {
     matched->spanFound = true;
     matched->spanStart = static_cast<size_t>(spans[0].start - subject.text);
     matched->spanEnd = static_cast<size_t>(spans[0].end - subject.text);
@@ -283,12 +286,13 @@ class LookupReport {
         subject(theSubject),
         outLen(std::min<uint32_t>(theOutLen, kLineBufferBytes)) {}
 
+  // Key: a matched key on line `line`, whose search may start at from.
   template <typename AnswerText>
-  void Key(uint64_t line, const char* text, size_t length, const AnswerTable& answers,
+  void Key(uint64_t line, const char* text, size_t length, size_t from, const AnswerTable& answers,
            AnswerText answerText) {
     Answers(answers, answerText);
     MatchedKey key{line, text, length, false, 0, 0};
-    FindSpan(subject, text, length, &key);
+    FindSpan(subject, text, length, from, &key);
     observer.KeyMatched(key);
   }
   template <typename AnswerText>
@@ -322,6 +326,7 @@ struct Dictionary::State {
   explicit State(size_t blockBytes) : index(cache, blockBytes) {}
 
   bool KeyMatches(Subject& subject, const KeyElement& key);
+  size_t SearchFrom(const Subject& subject, const char* key, size_t length);
   // The lookups copy the drawn answer into out; with out null they draw nothing and only say
   // whether there is an answer to draw. A report (when given) hears what they find.
   bool LookupIndexed(RawFile& file, Subject& subject, LookupReport* report, char* out,
@@ -350,6 +355,17 @@ bool Dictionary::State::KeyMatches(Subject& subject, const KeyElement& key) {
   return PatternFound(cache.Compiled(key.text), subject.text);
 }
 
+// SearchFrom: where the search for a matched key's span may start; asked only for matched keys.
+size_t Dictionary::State::SearchFrom(const Subject& subject, const char* key, size_t length) {
+  if (subject.mode != PatternKey) return 0;
+  if (IsPlainPattern(key, length)) return FirstMatchFrom(subject.index, key, length, nullptr);
+  const uint32_t entry = cache.Acquire(key, length);
+  if (entry == FactsCache::kNone) return 0;
+  const size_t from = FirstMatchFrom(subject.index, nullptr, 0, &cache.Facts(entry));
+  cache.Release(entry);
+  return from;
+}
+
 // LookupIndexed: the key scan and the answer walk over the index's tables (the same steps as
 // ScanText), then the drawn answer read from the file.
 bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, LookupReport* report,
@@ -372,7 +388,9 @@ bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, LookupRep
     scan = key.close + kKeyCloseTag.size();
     if (!KeyMatches(subject, key)) continue;
     if (report != nullptr) {
-      report->Key(lines.LineAt(key.open), index.KeyText(key), key.length, answers, answerText);
+      const char* text = index.KeyText(key);
+      report->Key(lines.LineAt(key.open), text, key.length, SearchFrom(subject, text, key.length),
+                  answers, answerText);
     }
     if (scan >= length) break;
     bool nextKey = false;
@@ -429,7 +447,8 @@ bool Dictionary::State::LookupWholeText(Subject& subject, LookupReport* report, 
       [&](const char* open, const char* key, size_t keyLength) {
         if (report == nullptr) return;
         const auto offset = static_cast<uint64_t>(open - text.bytes);
-        report->Key(lines.LineAt(offset), key, keyLength, answers, answerText);
+        report->Key(lines.LineAt(offset), key, keyLength, SearchFrom(subject, key, keyLength),
+                    answers, answerText);
       },
       answers);
   if (report != nullptr) report->Answers(answers, answerText);

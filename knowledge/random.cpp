@@ -1,6 +1,6 @@
 // knowledge/random.cpp: the process-wide generator state -> random integers; byte helpers.
 // Leaves this file: srand, rand, RandomInt, RandomIntFrom, OutputsGiving, FindByte, FindBytes,
-// HashBytes, CopyBounded.
+// CountByte, HashBytes, CopyBounded.
 // Tested by tests/knowledge/random_quips_test.cpp.
 #include <cstring>
 
@@ -86,6 +86,30 @@ const char* FindBytes(const char* from, const char* needle, size_t needleLen, co
     if (std::memcmp(at + 1, needle + 1, needleLen - 1) == 0) return at;
   }
   return nullptr;
+}
+
+size_t CountByte(const char* from, const char* end, char byte) {
+  if (from == nullptr || end == nullptr || from >= end) return 0;
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  const uint64_t pattern = kOnes * static_cast<unsigned char>(byte);
+  size_t count = 0;
+  const char* at = from;
+  while (end - at >= 8) {
+    // Each byte of lanes counts the matches in its position, up to 255 words at a time.
+    uint64_t lanes = 0;
+    for (int words = 0; words < 255 && end - at >= 8; ++words, at += 8) {
+      uint64_t word;
+      std::memcpy(&word, at, sizeof word);
+      word ^= pattern;  // the matching bytes are now zero
+      // The top bit of each byte ends up set exactly when the byte is zero; no carry crosses
+      // bytes.
+      lanes += ~(((word & kLow7) + kLow7) | word | kLow7) >> 7;
+    }
+    for (; lanes != 0; lanes >>= 8) count += lanes & 0xFF;
+  }
+  for (; at < end; ++at) count += *at == byte ? 1 : 0;
+  return count;
 }
 
 namespace {
