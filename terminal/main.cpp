@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "knowledge/knowledge.h"
+#include "terminal/explain.h"
 #include "terminal/interactive.h"
 #include "terminal/stream_faces.h"
 
@@ -27,12 +28,14 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoData = 1;  // the data directory or its dictionary cannot be used
 
 constexpr const char* kUsage =
-    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--no-history] [--help] [--version]\n";
+    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--no-history] [--help] [--version]\n"
+    "       mimoza explain [--dir DIR] [LINE...]\n";
 
 constexpr const char* kHelp =
     "Mimoza, a small chat companion that learns from you.\n"
     "\n"
     "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--no-history] [--help] [--version]\n"
+    "       mimoza explain [--dir DIR] [LINE...]\n"
     "\n"
     "  --dir DIR   data directory (default $XDG_DATA_HOME/mimoza, else\n"
     "              ~/.local/share/mimoza); created when missing\n"
@@ -46,10 +49,15 @@ constexpr const char* kHelp =
     "  --version   the version\n"
     "\n"
     "In a terminal: Enter submits the line, Ctrl+Enter (or Alt+Enter) submits it with\n"
-    "Ctrl held, F2 or a click on a response shows it whole, PgUp/PgDn and the wheel\n"
-    "scroll, Up/Down walk the lines typed (earlier sessions' too), Ctrl+Z suspends,\n"
-    "Ctrl+D on an empty line or Ctrl+C quits. With standard input not a terminal, each\n"
-    "input line is one submission and each response is printed as one line.\n"
+    "Ctrl held, F2 or a click on a response shows it whole, F3 tells why the last turn\n"
+    "said what it said, PgUp/PgDn and the wheel scroll, Up/Down walk the lines typed\n"
+    "(earlier sessions' too), Ctrl+Z suspends, Ctrl+D on an empty line or Ctrl+C quits.\n"
+    "With standard input not a terminal, each input line is one submission and each\n"
+    "response is printed as one line.\n"
+    "\n"
+    "mimoza explain tells, for each LINE (or each input line), which keys match it,\n"
+    "the answers they pool with their exact odds, the quip's chance and what the turn\n"
+    "would do; it changes nothing.\n"
     "\n"
     "Data files, in the data directory: Dictionary.txt (keys and answers, prompts,\n"
     "the yes/no lists; created and appended by learning) and Boke.dat (quips, one a\n"
@@ -200,6 +208,9 @@ uint32_t ClockSeed() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "explain") {
+    return mimoza::RunExplain(argc - 1, argv + 1, DefaultDataDirectory());
+  }
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fputs(kUsage, stderr);
