@@ -206,7 +206,7 @@ TEST_F(ExplainTest, ALearnedKeyJoinsAPromptsPool) {
   const std::string text = Read("Dictionary.txt");
   const size_t at = text.find("<KEY>SMES</KEY>");
   ASSERT_NE(at, std::string::npos);
-  const auto line = static_cast<uint64_t>(std::count(text.begin(), text.begin() + at, '\n') + 1);
+  const auto line = static_cast<uint64_t>(std::count(text.data(), text.data() + at, '\n') + 1);
   bool joined = false;
   for (const LookupRecorder::Answer& answer : trace.promptPool.answers) {
     if (answer.key < 0 || answer.text != ToCp932("えす")) continue;

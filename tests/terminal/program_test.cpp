@@ -226,6 +226,7 @@ TEST_F(ProgramTest, Explain) {
         "\n> --dir\n  no key matches\n  quip  1/1 (100.00%)"}) {
     EXPECT_NE(run.out.find(has), std::string::npos) << has << " in\n" << run.out;
   }
+  EXPECT_EQ(ReadFile(work / "d/Boke.dat"), "\x82\xDA\x82\xAF\r\n");
   fs::remove(work / "d/Boke.dat");
   run = RunProgram("explain --dir=d", "うさぎ\r\nab\n");  // lines from the input
   EXPECT_EQ(run.exitCode, 0) << run.err;
