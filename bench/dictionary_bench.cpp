@@ -7,6 +7,9 @@
 // - Lookup: one lookup of a Dictionary kept across lookups, as the conversation keeps it.
 // - FirstResponse: what the program does before its first answer: a new Dictionary, the title's
 //   exact lookup, then the line's lookup. Compared with two floors.
+// - Explain: what `mimoza explain` does for a line on a kept Dictionary: the lookup told to an
+//   observer that keeps every matched key and answer (line numbers, spans, answer texts), drawing
+//   nothing. Compared also with the lookup of the same dictionary and line.
 // - Baseline: another revision's lookup, when the build was configured with
 //   MIMOZA_BENCH_BASELINE=<its checkout> (see bench/CMakeLists.txt).
 // At the end every figure is printed as a ratio to the floor of its dictionary.
@@ -23,6 +26,7 @@
 #include <vector>
 
 #include "bench/text_maker.h"
+#include "conversation/conversation.h"
 #include "knowledge/knowledge.h"
 
 #ifdef MIMOZA_BENCH_HAS_BASELINE
@@ -120,11 +124,45 @@ void BM_FirstResponse(benchmark::State& state) {
   }
 }
 
+// KeepingObserver: keeps what a lookup tells, as the terminal's record of a lookup does.
+class KeepingObserver final : public LookupObserver {
+ public:
+  void LookupStarted() override {
+    keys.clear();
+    answers.clear();
+  }
+  void KeyMatched(const MatchedKey& key) override {
+    keys.emplace_back(std::to_string(key.line) + " " + std::to_string(key.spanStart) + " " +
+                      std::string(key.text, key.length));
+  }
+  void AnswerPooled(const char* text) override { answers.emplace_back(text); }
+  void LookupEnded(int32_t size, int32_t) override { pool = size; }
+  std::vector<std::string> keys;
+  std::vector<std::string> answers;
+  int32_t pool = 0;
+};
+
+void BM_Explain(benchmark::State& state) {
+  UseDictionary(static_cast<int>(state.range(0)));
+  const std::string line = LineOf(state.range(1));
+  Dictionary dictionary;
+  KeepingObserver observer;
+  ExplainLine(dictionary, line.c_str(), observer);  // as after a turn
+  int64_t keys = 0;
+  for (auto _ : state) {
+    ExplainLine(dictionary, line.c_str(), observer);
+    keys += static_cast<int64_t>(observer.keys.size());
+  }
+  state.counters["keys"] = static_cast<double>(keys) / static_cast<double>(state.iterations());
+  state.counters["pool"] = observer.pool;
+}
+
 #ifdef MIMOZA_BENCH_HAS_BASELINE
 void BM_Baseline(benchmark::State& state) {
   UseDictionary(static_cast<int>(state.range(0)));
   const std::string line = LineOf(state.range(1));
   static char out[kLineBufferBytes + 1];
+  BaselineLookup(line.c_str(), out, kLineBufferBytes);  // as after a turn
   int64_t found = 0;
   for (auto _ : state) found += BaselineLookup(line.c_str(), out, kLineBufferBytes);
   state.counters["found"] = static_cast<double>(found) / static_cast<double>(state.iterations());
@@ -137,6 +175,7 @@ BENCHMARK(BM_Lookup)
     ->ArgsProduct({{1000, 10000, 100000}, {40, 5999}})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FirstResponse)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Explain)->ArgsProduct({{10000, 100000}, {40, 5999}})->Unit(benchmark::kMicrosecond);
 
 // RatioReporter: the console output, then every figure against the floor of its dictionary.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -165,6 +204,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const bool twice = name.rfind("BM_FirstResponse", 0) == 0;
       std::printf("%-28s %9.3f ms = %5.2fx %s\n", name.c_str(), seconds * 1e3,
                   seconds / (floor->second * (twice ? 2 : 1)), twice ? "two floors" : "the floor");
+    }
+    // Explaining and the other revision's lookup, against this one's lookup of the same line.
+    std::printf("\nagainst the lookup of the same dictionary and line:\n");
+    for (const auto& [name, seconds] : times_) {
+      const size_t slash = name.find('/');
+      if (name.rfind("BM_Explain", 0) != 0 && name.rfind("BM_Baseline", 0) != 0) continue;
+      auto lookup = times_.find("BM_Lookup" + name.substr(slash));
+      if (lookup == times_.end()) continue;
+      std::printf("%-28s %9.3f ms = %5.2fx the lookup\n", name.c_str(), seconds * 1e3,
+                  seconds / lookup->second);
     }
   }
 

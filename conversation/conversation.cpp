@@ -11,14 +11,6 @@
 namespace mimoza {
 namespace {
 
-constexpr const char* kQuipFile = "Boke.dat";
-// A line this long (two double-byte characters) is worth offering for learning; anything
-// shorter that finds nothing is cleared instead.
-constexpr size_t kMinLearnBytes = 4;
-// One turn in ten answers with a quip even when the dictionary knows the line.
-constexpr int32_t kQuipRollMax = 9;
-constexpr int32_t kQuipRoll = 1;
-
 // Responses are fetched with a limit of a whole text buffer, so they need one byte more.
 using ResponseBuffer = char[kTextBufferSize + 1];
 
@@ -47,11 +39,24 @@ void LearnedKey(const char* line, char* key) {
 // yielded one; response stays as it was when neither did. A quip counts only when the quip file
 // gives a line: on a quip roll without one the turn falls through to the dictionary, and a miss
 // there is then a line nothing was found for (there is no second pick).
+// An observer hears the roll, the quip file's size, and which line a quip is; when the roll's
+// quip took the turn, it still hears the lookup the quip made needless, drawing nothing from it.
 bool Conversation::DrawResponse(const char* line, char* response) {
-  const bool quipRoll = RandomInt(0, kQuipRollMax) == kQuipRoll;
-  if (quipRoll && PickQuip(kQuipFile, response, kTextBufferSize)) return true;
-  if (dictionary.LookupAnswer(line, PatternKey, response, kTextBufferSize)) return true;
-  return !quipRoll && PickQuip(kQuipFile, response, kTextBufferSize);
+  const int32_t roll = RandomInt(0, kQuipRollMax);
+  const bool quipRoll = roll == kQuipRoll;
+  if (observer != nullptr) observer->QuipRolled(roll, CountQuips(kQuipFile));
+  QuipPick pick;
+  if (quipRoll && PickQuip(kQuipFile, response, kTextBufferSize, &pick)) {
+    if (observer != nullptr) {
+      observer->QuipDrawn(pick);
+      dictionary.ObserveLookup(line, PatternKey, *observer);
+    }
+    return true;
+  }
+  if (dictionary.LookupAnswer(line, PatternKey, response, kTextBufferSize, observer)) return true;
+  if (quipRoll || !PickQuip(kQuipFile, response, kTextBufferSize, &pick)) return false;
+  if (observer != nullptr) observer->QuipDrawn(pick);
+  return true;
 }
 
 Conversation::Conversation(ConversationHost& theHost) : host(theHost) {}
@@ -70,27 +75,34 @@ void Conversation::OpenConversation() {
 // When the dictionary can be neither read nor appended, response keeps the turn's answer or
 // quip and that is shown in the prompt's place.
 void Conversation::ShowPrompt(const ReservedKey& key, char* response) {
-  dictionary.LookupOrSeed(key.key, key.defaultText, matchMode, response, kTextBufferSize);
+  if (observer != nullptr) observer->PromptStarted(key);
+  dictionary.LookupOrSeed(key.key, key.defaultText, matchMode, response, kTextBufferSize, observer);
   host.SetResponseLine(response);
 }
 
 void Conversation::SubmitLine(const char* line) {
   if (line == nullptr || line[0] == '\0') return;  // hosts filter empty lines; be safe anyway
+  if (observer != nullptr) observer->TurnStarted(state, line);
   ResponseBuffer response = {};
   const bool found = DrawResponse(line, response);
+  TurnBranch branch = BranchAnswered;
+  ReplyKind reply = Neither;
 
   switch (state) {
     case Idle:
       if (found && host.IsControlKeyDown()) {
+        branch = BranchOfferAdd;
         ShowPrompt(kOfferAddKey, response);
         CopyBounded(pendingKey, line, kMaxLineBytes);
         state = AwaitingConsent;
       } else if (found) {
         host.SetResponseLine(response);
       } else if (std::strlen(line) < kMinLearnBytes) {
+        branch = BranchCleared;
         host.SetResponseLine(nullptr);
         host.SetInputText(nullptr);
       } else {
+        branch = BranchOfferLearn;
         ShowPrompt(kOfferLearnKey, response);
         CopyBounded(pendingKey, line, kMaxLineBytes);
         state = AwaitingConsent;
@@ -98,10 +110,13 @@ void Conversation::SubmitLine(const char* line) {
       break;
     case AwaitingConsent:
       // Only a clear No refuses; a reply matching neither list counts as consent.
-      if (ClassifyReply(dictionary, line) == No) {
+      reply = ClassifyReply(dictionary, line);
+      if (reply == No) {
+        branch = BranchRefused;
         host.SetResponseLine("");
         state = Idle;
       } else {
+        branch = BranchAskAnswer;
         ShowPrompt(kAskAnswerKey, response);
         state = AwaitingAnswer;
       }
@@ -114,8 +129,10 @@ void Conversation::SubmitLine(const char* line) {
         LearnedKey(pendingKey, key);
         int error = 0;
         if (AppendEntry(key, line, &error)) {
+          branch = BranchLearned;
           ShowPrompt(kLearnedKey, response);
         } else {
+          branch = BranchNotStored;
           host.SetResponseLine(nullptr);
           host.StoreFailed(error);
         }
@@ -123,6 +140,7 @@ void Conversation::SubmitLine(const char* line) {
       state = Idle;
       break;
   }
+  if (observer != nullptr) observer->TurnEnded(branch, reply);
 
   // Even when the response line was cleared, a click shows what this turn drew.
   CopyBounded(lastResponse, response, kMaxLineBytes);

@@ -1,7 +1,8 @@
 // conversation/conversation.h: the conversation engine's public interface.
 // One Conversation per window (or terminal): it turns each submitted line into a response and
 // runs the three-turn learning dialogue. It reaches its host only through ConversationHost.
-// Leaves this file: ConversationState, ConversationHost, Conversation, FitLineLength,
+// Leaves this file: ConversationState, ConversationHost, TurnBranch, TurnObserver, Conversation,
+// TurnOutcome, LineOdds and the odds functions (conversation/explain.cpp), FitLineLength,
 // kTextBufferSize, kInfoCaption. Tested by tests/conversation/conversation_test.cpp.
 #pragma once
 
@@ -14,6 +15,16 @@ namespace mimoza {
 
 // Text buffers of the conversation hold a whole line and a NUL.
 inline constexpr size_t kTextBufferSize = kLineBufferBytes;
+
+// The quip file, in the working directory beside Dictionary.txt.
+inline constexpr const char* kQuipFile = "Boke.dat";
+// A line this long (two double-byte characters) is worth offering for learning; anything
+// shorter that finds nothing is cleared instead.
+inline constexpr size_t kMinLearnBytes = 4;
+// One turn in ten answers with a quip even when the dictionary knows the line: the turn's first
+// draw, RandomInt(0, kQuipRollMax), asks for one when it gives kQuipRoll.
+inline constexpr int32_t kQuipRollMax = 9;
+inline constexpr int32_t kQuipRoll = 1;
 
 // The caption of the box that shows a whole response, "内容"; hosts that show an older response
 // in the same box use it too.
@@ -42,6 +53,81 @@ class ConversationHost {
   ~ConversationHost() = default;
 };
 
+// Which branch of the state table a turn ran.
+enum TurnBranch : int8_t {
+  BranchAnswered = 0,  // idle: the answer or quip drawn is shown
+  BranchCleared,       // idle: nothing drawn for a line under 4 bytes: both lines cleared
+  BranchOfferLearn,    // idle: nothing drawn: the offer to learn the line, <SMES1>
+  BranchOfferAdd,      // idle, Ctrl held, something drawn: the offer to add an answer, <SMES4>
+  BranchRefused,       // awaiting consent: the reply reads as No: the response line cleared
+  BranchAskAnswer,     // awaiting consent: any other reply: the question, <SMES2>
+  BranchLearned,       // awaiting the answer: the pair is stored: <SMES3>
+  BranchNotStored,     // awaiting the answer: the pair could not be stored
+};
+
+// TurnObserver: told how each turn runs while it runs, for a host that explains its turns. The
+// lookups of a turn (the line's, then a prompt's) are told through its LookupObserver side.
+class TurnObserver : public LookupObserver {
+ public:
+  // TurnStarted: a turn for the line begins in state.
+  virtual void TurnStarted(ConversationState state, const char* line) = 0;
+  // QuipRolled: the turn's first draw gave roll (kQuipRoll asks for a quip); the quip file offers
+  // quipLines lines (0: none).
+  virtual void QuipRolled(int32_t roll, int32_t quipLines) = 0;
+  // QuipDrawn: the turn drew this line of the quip file. A lookup told after it is one the quip
+  // made needless: told for its pool only, nothing drawn from it.
+  virtual void QuipDrawn(const QuipPick& pick) = 0;
+  // PromptStarted: the lookups told next fetch the prompt under key (a second one when the first
+  // found nothing and its default was stored).
+  virtual void PromptStarted(const ReservedKey& key) = 0;
+  // TurnEnded: the turn ran branch; reply is how a reply to the offer read (Neither otherwise).
+  virtual void TurnEnded(TurnBranch branch, ReplyKind reply) = 0;
+
+ protected:
+  ~TurnObserver() = default;
+};
+
+// What an idle turn without Ctrl does with a line when the quip roll does not take it.
+enum TurnOutcome : int8_t {
+  OutcomeAnswer = 0,  // an answer of the dictionary's pool
+  OutcomeQuip,        // nothing in the dictionary: a quip
+  OutcomeOffer,       // nothing at all: the offer to learn the line
+  OutcomeClear,       // nothing at all for a line under 4 bytes: the lines are cleared
+};
+
+// Chances are whole numbers over kOddsDenominator: a turn's draws are at most two outputs of the
+// generator, each taken as equally likely.
+inline constexpr int64_t kOddsDenominator = int64_t{kGeneratorOutputs} * kGeneratorOutputs;
+
+// The odds of an idle turn without Ctrl for one line.
+struct LineOdds {
+  int32_t poolSize = 0;   // answers the dictionary pools for the line
+  int32_t quipLines = 0;  // lines the quip file offers (0: no quip can be drawn)
+  int64_t quip = 0;       // the chance of a quip
+  int64_t nothing = 0;    // the chance of the offer or the clearing
+  TurnOutcome outcome = OutcomeClear;
+};
+
+// QuipRollOutputs: how many generator outputs make the turn's first draw ask for a quip.
+int32_t QuipRollOutputs();
+
+// LineOddsFor: the odds for a line of lineBytes bytes whose lookup pools poolSize answers, with
+// quipLines lines of quips. The answers, the quip and nothing add up to kOddsDenominator.
+LineOdds LineOddsFor(int32_t poolSize, int32_t quipLines, size_t lineBytes);
+// AnswerOdds: the chance that answer index of the pool is shown.
+int64_t AnswerOdds(const LineOdds& odds, int32_t index);
+// QuipLineOdds: the chance that line (1-based) of the quip file is shown.
+int64_t QuipLineOdds(const LineOdds& odds, int32_t line);
+
+// ExplainLine: what the next idle turn without Ctrl does with line: the dictionary's lookup told
+// to observer, the odds returned. Reads Dictionary.txt and Boke.dat; draws nothing and writes
+// nothing.
+LineOdds ExplainLine(Dictionary& dictionary, const char* line, LookupObserver& observer);
+// ExplainPrompt: tells observer the pool the prompt under key is drawn from, as a turn after the
+// opening looks it up. False when the dictionary has nothing for it: a turn would store the
+// built-in default and show that.
+bool ExplainPrompt(Dictionary& dictionary, const ReservedKey& key, LookupObserver& observer);
+
 class Conversation {
  public:
   explicit Conversation(ConversationHost& host);
@@ -55,6 +141,11 @@ class Conversation {
   void SubmitLine(const char* line);
   // ShowLastResponse: shows the whole last response in an information box, if there is one.
   void ShowLastResponse();
+  // SetTurnObserver: the observer told how each later turn runs; null (the default) for none,
+  // which spares the turns all its work.
+  void SetTurnObserver(TurnObserver* turnObserver) { observer = turnObserver; }
+  // ExplainLine: ExplainLine over this conversation's dictionary; changes no state.
+  LineOdds ExplainLine(const char* line, LookupObserver& lookupObserver);
 
   ConversationState State() const { return state; }
   const char* PendingKey() const { return pendingKey; }
@@ -71,6 +162,7 @@ class Conversation {
   char pendingKey[kTextBufferSize] = {};    // the line that becomes a key once learned
   char lastResponse[kTextBufferSize] = {};  // the latest turn's response, for ShowLastResponse
   MatchMode matchMode = ExactKey;           // PatternKey once the conversation is open
+  TurnObserver* observer = nullptr;         // told how each turn runs, when set
 };
 
 // FitLineLength: the length of the longest beginning of text[0, length) that is at most limit

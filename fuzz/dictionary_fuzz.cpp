@@ -1,6 +1,7 @@
 // fuzz/dictionary_fuzz.cpp: dictionary bytes and a subject -> the kept Dictionary's lookups
 // against the reference lookup over the whole text, in both modes and across edits of the file;
-// and the verdicts of a key's facts against the pattern matcher.
+// what both lookup paths tell an observer; and the verdicts of a key's facts against the pattern
+// matcher.
 // Input: one byte of output limit, one byte choosing the block size the file is read in, the
 // subject up to the first NUL (at most 6000 bytes), then the dictionary's bytes. The file is
 // Dictionary.txt in the working directory (scripts/run-fuzzers runs each target in a scratch
@@ -47,6 +48,44 @@ void Check(mimoza::Dictionary& dictionary, const std::string& bytes, const std::
   }
 }
 
+// Recorder: what a lookup tells its observer, as one text; each span must lie in the subject.
+class Recorder final : public mimoza::LookupObserver {
+ public:
+  explicit Recorder(const std::string& theSubject) : subject(theSubject) {}
+  void LookupStarted() override { told += "S"; }
+  void KeyMatched(const mimoza::MatchedKey& key) override {
+    told += "K" + std::to_string(key.line) + ":" + std::string(key.text, key.length) + ":" +
+            std::to_string(key.spanStart) + "-" + std::to_string(key.spanEnd);
+    // A key its facts decided may still find its search's budget too small: then no span.
+    if (key.spanFound && (key.spanStart > key.spanEnd || key.spanEnd > subject.size())) {
+      std::abort();
+    }
+  }
+  void AnswerPooled(const char* text) override { told += "A" + std::string(text) + "|"; }
+  void LookupEnded(int32_t size, int32_t drawn) override {
+    told += "E" + std::to_string(size) + "," + std::to_string(drawn);
+  }
+  const std::string& subject;
+  std::string told;
+};
+
+// CheckObserved: the index and the whole text tell an observer the same (a 0x1A byte at the end
+// makes a dictionary read the file whole; dropping it changes nothing else), and drawing nothing.
+void CheckObserved(mimoza::Dictionary& dictionary, const std::string& bytes,
+                   const std::string& subject) {
+  if (subject.empty()) return;
+  WriteFile(bytes);
+  Recorder indexed(subject);
+  mimoza::srand(1);
+  dictionary.ObserveLookup(subject.c_str(), mimoza::PatternKey, indexed);
+  if (mimoza::rand() != 41) std::abort();  // the first draw after srand(1)
+  WriteFile(bytes + "\x1a");
+  mimoza::Dictionary whole;
+  Recorder read(subject);
+  whole.ObserveLookup(subject.c_str(), mimoza::PatternKey, read);
+  if (indexed.told != read.told) std::abort();
+}
+
 // CheckFacts: a verdict given without compiling must be the matcher's own.
 void CheckFacts(const std::string& key, const std::string& subject) {
   mimoza::PatternFacts facts;
@@ -87,6 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(dictionary, edited + "<KEY>" + subject + "</KEY>\r\n<ANS>a\r\nb</ANS>\r\n", subject,
         outLen);
   Check(dictionary, text, subject, outLen);
+
+  CheckObserved(dictionary, text, subject);
 
   // The dictionary bytes up to their first NUL, as a key of their own.
   if (text.size() <= 200) CheckFacts(std::string(text.c_str()), subject);

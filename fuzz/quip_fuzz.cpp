@@ -1,4 +1,5 @@
-// fuzz/quip_fuzz.cpp: quip file bytes -> PickQuip's line choice and copy.
+// fuzz/quip_fuzz.cpp: quip file bytes -> PickQuip's line choice, the line it says it drew, and
+// the copy.
 // Input: one byte of output limit, then the text of the quip file.
 #include <cstdint>
 #include <cstdlib>
@@ -14,23 +15,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   std::string out(outLen + 2, '\x55');
   mimoza::srand(static_cast<uint32_t>(size));
-  const bool picked = mimoza::PickQuipFromText(text.data(), text.size(), out.data(), outLen);
-  // Only a text without a line (an empty one) gives no quip, and then out is left as it was.
+  mimoza::QuipPick pick;
+  const bool picked = mimoza::PickQuipFromText(text.data(), text.size(), out.data(), outLen, &pick);
+  if (picked != !text.empty()) std::abort();
   if (!picked) {
-    if (!text.empty() || out != std::string(outLen + 2, '\x55')) std::abort();
+    if (out != std::string(outLen + 2, '\x55')) std::abort();  // no quip leaves out as it was
     return 0;
   }
-  // At most outLen bytes and a NUL; a whole line ends in its LF, save a line cut at a NUL byte
-  // and the text's last line when the text ends without a line end.
+  if (pick.line < 1 || pick.line > pick.lines) std::abort();
+  // At most outLen bytes and a NUL; a whole line ends in its LF, unless it is the last line of a
+  // text without a final LF, or a NUL cut it short.
   if (out[outLen + 1] != '\x55') std::abort();
-  const size_t length = std::strlen(out.c_str());
-  if (length > outLen) std::abort();
-  if (length > 0 && length < outLen && out[length - 1] != '\n') {
-    const std::string line(out.c_str(), length);
-    const bool cutAtNul = text.find(line + '\0') != std::string::npos;
-    const bool lastLine =
-        text.size() >= length && text.compare(text.size() - length, length, line) == 0;
-    if (!cutAtNul && !lastLine) std::abort();
+  const std::string line = out.c_str();
+  if (line.size() > outLen) std::abort();
+  const bool last =
+      text.size() >= line.size() && text.compare(text.size() - line.size(), line.size(), line) == 0;
+  if (!line.empty() && line.size() < outLen && line.back() != '\n' && !last &&
+      text.find(line + std::string(1, '\0')) == std::string::npos) {
+    std::abort();
   }
   return 0;
 }

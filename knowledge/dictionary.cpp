@@ -1,6 +1,7 @@
 // knowledge/dictionary.cpp: Dictionary.txt + subject -> one pooled answer; entries -> the file.
 // Leaves this file: Dictionary, LookupAnswerInText, ExtractTagText, AppendEntry. The key scan
-// and answer walk, over the whole text (the reference) and over the index, are private.
+// and answer walk, over the whole text (the reference) and over the index, and the report to a
+// lookup's observer are private.
 // Tested by tests/knowledge/dictionary_test.cpp (in memory and on disk, the index against the
 // reference); fuzzed by fuzz/dictionary_fuzz.cpp; measured by bench/dictionary_bench.cpp.
 //
@@ -11,6 +12,8 @@
 // first byte of the current answer's text, so a "<ANS>" inside an answer starts another. A key
 // with no answer before the next key thus collects the answers that follow it: files edited by
 // hand may rely on that. The same steps run over the whole text, and over the index's tables.
+// Both paths can tell an observer what they find; without one they pay a null check per matched
+// key, and with one the extra work (line numbers, spans, answer texts) is for matched keys only.
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -33,8 +36,10 @@ constexpr char kDictionaryFile[] = "Dictionary.txt";
 // Tag names are short ASCII words ("KEY"); a longer name finds no element.
 constexpr size_t kMaxTagNameLength = 16;
 
-// One element in the text: its text runs from text to close, and the scan goes on at after.
+// One element in the text: its opening tag starts at open, its text runs from text to close, and
+// the scan goes on at after.
 struct ElementView {
+  const char* open;
   const char* text;
   const char* close;
   const char* after;
@@ -59,7 +64,7 @@ bool FindElement(const char* from, const char* name, const char* end, ElementVie
   if (gt == nullptr) return false;
   const char* close = FindBytes(gt + 1, closeTag, nameLength + 3, end);
   if (close == nullptr) return false;
-  *element = ElementView{gt + 1, close, close + nameLength + 3};
+  *element = ElementView{open, gt + 1, close, close + nameLength + 3};
   return true;
 }
 
@@ -124,9 +129,11 @@ bool CompiledMatches(const Subject& subject, const char* key, size_t length) {
 }
 
 // ScanText: the key scan and the answer walk over text[0, length), each key text (folded, cut to
-// kMaxKeyBytes and at a NUL) tested by keyMatches(key, keyLength).
-template <typename KeyMatches>
-void ScanText(const char* text, size_t length, KeyMatches keyMatches, AnswerTable& answers) {
+// kMaxKeyBytes and at a NUL) tested by keyMatches(key, keyLength); matched(open, key, keyLength)
+// hears of each key that matched, before its answers are walked.
+template <typename KeyMatches, typename Matched>
+void ScanText(const char* text, size_t length, KeyMatches keyMatches, Matched matched,
+              AnswerTable& answers) {
   const char* end = text + length;
   const char* scan = text;
   while (scan < end && !answers.Full()) {
@@ -138,6 +145,7 @@ void ScanText(const char* text, size_t length, KeyMatches keyMatches, AnswerTabl
     const void* nul = std::memchr(key.text, '\0', keyLength);
     if (nul != nullptr) keyLength = static_cast<size_t>(static_cast<const char*>(nul) - key.text);
     if (!keyMatches(key.text, keyLength)) continue;
+    matched(key.open, key.text, keyLength);
     if (scan >= end) return;
     // The answer walk.
     for (const char* walk = scan;;) {
@@ -159,12 +167,16 @@ void ScanText(const char* text, size_t length, KeyMatches keyMatches, AnswerTabl
   }
 }
 
-// CopyFolded: out gets the first outLen bytes of the folded text of stored[0, count) (a NUL
-// ending it early), the rest of its first outLen bytes zero, and a NUL.
-void CopyFolded(char* stored, size_t count, char* out, uint32_t outLen) {
-  const size_t length = FoldTextLineEnds(stored, count);
+// CopyAnswer: out gets the answer whose text starts at text[start] in a text already folded, as
+// a draw copies it: up to its "</ANS>" (or the end), its first outLen bytes (a NUL ending it
+// early), the rest of those bytes zero, and a NUL.
+void CopyAnswer(const char* text, size_t length, uint64_t start, char* out, uint32_t outLen) {
+  const char* from = text + start;
+  const char* end = text + length;
+  const char* close = FindBytes(from, kAnswerCloseTag.data(), kAnswerCloseTag.size(), end);
+  const auto bytes = static_cast<size_t>((close != nullptr ? close : end) - from);
   std::memset(out, 0, outLen);
-  CopyBounded(out, stored, length < outLen ? static_cast<uint32_t>(length) : outLen);
+  CopyBounded(out, from, bytes < outLen ? static_cast<uint32_t>(bytes) : outLen);
 }
 
 // FirstAtOrAfter: the first position in a sorted table at or after offset, or kNoPosition.
@@ -173,17 +185,154 @@ uint32_t FirstAtOrAfter(const ChunkedArray<uint32_t>& positions, uint64_t offset
   return at == positions.Size() ? kNoPosition : positions[at];
 }
 
+// ReadAnswer: CopyAnswer for the answer whose text starts at offset start of the file the index
+// describes: its stored bytes read and folded. False when memory or reading fails.
+bool ReadAnswer(RawFile& file, const DictionaryIndex& index, uint64_t start, char* out,
+                uint32_t outLen) {
+  const uint32_t close = FirstAtOrAfter(index.AnswerCloses(), start);
+  const uint64_t end = close == kNoPosition ? index.Length() : close;
+  // Folding takes at most two stored bytes to one: this many give the first outLen text bytes.
+  const uint64_t want = std::min<uint64_t>(end - start, 2 * uint64_t{outLen} + 2);
+  std::unique_ptr<char[]> stored(new (std::nothrow) char[static_cast<size_t>(want) + 1]);
+  if (stored == nullptr) return false;
+  const int64_t got = file.ReadAt(start, stored.get(), static_cast<size_t>(want));
+  if (got < 0) return false;
+  const size_t length = FoldTextLineEnds(stored.get(), static_cast<size_t>(got));
+  CopyAnswer(stored.get(), length, 0, out, outLen);
+  return true;
+}
+
+// LineCounter: the line of each offset asked for, in increasing order, counting the LFs before it
+// once: in a text in memory (whose folding kept every LF), or in a file as stored, read in blocks
+// as far as the last offset asked for.
+class LineCounter {
+ public:
+  explicit LineCounter(const char* theText) : text(theText) {}
+  explicit LineCounter(RawFile& theFile) : file(&theFile) {}
+
+  // LineAt: the 1-based line of offset; 0 when the file cannot be read that far.
+  uint64_t LineAt(uint64_t offset) {
+    if (offset < at) {  // never asked for by the scans, which move forward
+      at = 0;
+      line = 1;
+    }
+    if (file == nullptr) {
+      line += CountLineFeeds(text + at, text + offset);
+      at = offset;
+      return line;
+    }
+    if (block == nullptr) block.reset(new (std::nothrow) char[kBlockBytes]);
+    while (at < offset && block != nullptr) {
+      const int64_t got =
+          file->ReadAt(at, block.get(), static_cast<size_t>(std::min(offset - at, kBlockBytes)));
+      if (got <= 0) break;
+      line += CountLineFeeds(block.get(), block.get() + got);
+      at += static_cast<uint64_t>(got);
+    }
+    return at == offset ? line : 0;
+  }
+
+ private:
+  static constexpr uint64_t kBlockBytes = uint64_t{64} << 10;
+  static uint64_t CountLineFeeds(const char* from, const char* to) {
+    return CountByte(from, to, '\n');
+  }
+
+  const char* text = nullptr;
+  RawFile* file = nullptr;
+  std::unique_ptr<char[]> block;
+  uint64_t at = 0;    // LFs before this offset are counted
+  uint64_t line = 1;  // the line at offset at
+};
+
+// FindSpan: the key's match in the subject, entry 0 of a search of the key compiled afresh (the
+// lookup may have decided the key from its facts, without searching), started at from, before
+// which no match of the key starts (see FirstMatchFrom); an exact key's match is the whole
+// subject.
+void FindSpan(const Subject& subject, const char* key, size_t length, size_t from,
+              MatchedKey* matched) {
+  matched->spanFound = false;
+  matched->spanStart = 0;
+  matched->spanEnd = 0;
+  if (subject.mode == ExactKey) {
+    matched->spanFound = true;
+    matched->spanEnd = subject.length;
+    return;
+  }
+  char text[kMaxKeyBytes + 1];
+  if (length > kMaxKeyBytes) return;
+  std::memcpy(text, key, length);
+  text[length] = '\0';
+  const PatternPtr pattern(CompilePattern(text));
+  MatchSpan* spans = nullptr;
+  if (from > subject.length) from = 0;
+  if (SearchPattern(pattern.get(), subject.text + from, &spans, 0) > 0 &&
+      spans[0].start != nullptr && spans[0].end != nullptr) {
+    matched->spanFound = true;
+    matched->spanStart = static_cast<size_t>(spans[0].start - subject.text);
+    matched->spanEnd = static_cast<size_t>(spans[0].end - subject.text);
+  }
+  FreeSpans(spans);
+}
+
+// LookupReport: tells a lookup's observer what the lookup finds: each matched key as it is
+// found, with its line and its match in the subject, and the answers of the pool once the next
+// matched key (or the end) shows that no more of them follow the key before.
+// answerText(start, out, outLen) copies the answer whose text starts at start as a draw would.
+class LookupReport {
+ public:
+  LookupReport(LookupObserver& theObserver, const Subject& theSubject, uint32_t theOutLen)
+      : observer(theObserver),
+        subject(theSubject),
+        outLen(std::min<uint32_t>(theOutLen, kLineBufferBytes)) {}
+
+  // Key: a matched key on line `line`, whose search may start at from.
+  template <typename AnswerText>
+  void Key(uint64_t line, const char* text, size_t length, size_t from, const AnswerTable& answers,
+           AnswerText answerText) {
+    Answers(answers, answerText);
+    MatchedKey key{line, text, length, false, 0, 0};
+    FindSpan(subject, text, length, from, &key);
+    observer.KeyMatched(key);
+  }
+  template <typename AnswerText>
+  void Answers(const AnswerTable& answers, AnswerText answerText) {
+    for (; told < answers.count; ++told) {
+      answerText(answers.starts[told], answer, outLen);
+      observer.AnswerPooled(answer);
+    }
+  }
+
+ private:
+  LookupObserver& observer;
+  const Subject& subject;
+  uint32_t outLen;
+  int32_t told = 0;  // answers of the pool told so far
+  char answer[kLineBufferBytes + 1] = {};
+};
+
 bool OpensBefore(const KeyElement& key, uint64_t offset) { return key.open < offset; }
 
 }  // namespace
+
+// What a lookup drew from: the pool's size (0: it yields nothing) and the index drawn (-1: none).
+struct Drawn {
+  int32_t poolSize = 0;
+  int32_t index = -1;
+};
 
 // Everything a Dictionary keeps between lookups.
 struct Dictionary::State {
   explicit State(size_t blockBytes) : index(cache, blockBytes) {}
 
   bool KeyMatches(Subject& subject, const KeyElement& key);
-  bool LookupIndexed(RawFile& file, Subject& subject, char* out, uint32_t outLen);
-  bool LookupWholeText(Subject& subject, char* out, uint32_t outLen);
+  size_t SearchFrom(const Subject& subject, const char* key, size_t length);
+  // The lookups copy the drawn answer into out; with out null they draw nothing and only say
+  // whether there is an answer to draw. A report (when given) hears what they find.
+  bool LookupIndexed(RawFile& file, Subject& subject, LookupReport* report, char* out,
+                     uint32_t outLen, Drawn* drawn);
+  bool LookupWholeText(Subject& subject, LookupReport* report, char* out, uint32_t outLen,
+                       Drawn* drawn);
 
   FactsCache cache;
   DictionaryIndex index;
@@ -206,14 +355,30 @@ bool Dictionary::State::KeyMatches(Subject& subject, const KeyElement& key) {
   return PatternFound(cache.Compiled(key.text), subject.text);
 }
 
+// SearchFrom: where the search for a matched key's span may start; asked only for matched keys.
+size_t Dictionary::State::SearchFrom(const Subject& subject, const char* key, size_t length) {
+  if (subject.mode != PatternKey) return 0;
+  if (IsPlainPattern(key, length)) return FirstMatchFrom(subject.index, key, length, nullptr);
+  const uint32_t entry = cache.Acquire(key, length);
+  if (entry == FactsCache::kNone) return 0;
+  const size_t from = FirstMatchFrom(subject.index, nullptr, 0, &cache.Facts(entry));
+  cache.Release(entry);
+  return from;
+}
+
 // LookupIndexed: the key scan and the answer walk over the index's tables (the same steps as
 // ScanText), then the drawn answer read from the file.
-bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, char* out, uint32_t outLen) {
+bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, LookupReport* report,
+                                      char* out, uint32_t outLen, Drawn* drawn) {
   const ChunkedArray<KeyElement>& keys = index.Keys();
   const ChunkedArray<uint32_t>& opens = index.AnswerOpens();
   const ChunkedArray<uint32_t>& closes = index.AnswerCloses();
   const uint64_t length = index.Length();
   AnswerTable answers;
+  LineCounter lines(file);
+  const auto answerText = [&](uint64_t start, char* text, uint32_t textLen) {
+    if (!ReadAnswer(file, index, start, text, textLen)) text[0] = '\0';
+  };
   size_t k = 0;  // the scan position only moves forward, and so does the key it finds
   uint64_t scan = 0;
   while (scan < length && !answers.Full()) {
@@ -222,6 +387,11 @@ bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, char* out
     const KeyElement& key = keys[k];
     scan = key.close + kKeyCloseTag.size();
     if (!KeyMatches(subject, key)) continue;
+    if (report != nullptr) {
+      const char* text = index.KeyText(key);
+      report->Key(lines.LineAt(key.open), text, key.length, SearchFrom(subject, text, key.length),
+                  answers, answerText);
+    }
     if (scan >= length) break;
     bool nextKey = false;
     for (uint64_t walk = scan; !nextKey;) {
@@ -242,27 +412,25 @@ bool Dictionary::State::LookupIndexed(RawFile& file, Subject& subject, char* out
     }
     if (!nextKey) break;
   }
+  if (report != nullptr) report->Answers(answers, answerText);
   if (!answers.Found()) return false;
-  const int32_t chosen = RandomInt(0, answers.count - 1);
-  const uint64_t start = answers.starts[chosen];
-  const uint32_t close = FirstAtOrAfter(closes, start);
-  const uint64_t end = close == kNoPosition ? length : close;
-  // Folding takes at most two stored bytes to one: this many give the first outLen text bytes.
-  const uint64_t want = std::min<uint64_t>(end - start, 2 * uint64_t{outLen} + 2);
-  std::unique_ptr<char[]> stored(new (std::nothrow) char[static_cast<size_t>(want) + 1]);
-  if (stored == nullptr) return false;
-  const int64_t got = file.ReadAt(start, stored.get(), static_cast<size_t>(want));
-  if (got < 0) return false;
-  CopyFolded(stored.get(), static_cast<size_t>(got), out, outLen);
-  return true;
+  drawn->poolSize = answers.count;
+  if (out == nullptr) return true;
+  drawn->index = RandomInt(0, answers.count - 1);
+  return ReadAnswer(file, index, answers.starts[drawn->index], out, outLen);
 }
 
 // LookupWholeText: for a file the index cannot describe: read whole, the same scan over it,
 // each key still tested with the facts kept in the cache.
-bool Dictionary::State::LookupWholeText(Subject& subject, char* out, uint32_t outLen) {
+bool Dictionary::State::LookupWholeText(Subject& subject, LookupReport* report, char* out,
+                                        uint32_t outLen, Drawn* drawn) {
   TextBuffer text;
   if (!ReadTextFile(kDictionaryFile, &text)) return false;
   AnswerTable answers;
+  LineCounter lines(text.bytes);
+  const auto answerText = [&](uint64_t start, char* copy, uint32_t copyLen) {
+    CopyAnswer(text.bytes, text.length, start, copy, copyLen);
+  };
   ScanText(
       text.bytes, text.length,
       [&](const char* key, size_t keyLength) {
@@ -276,16 +444,20 @@ bool Dictionary::State::LookupWholeText(Subject& subject, char* out, uint32_t ou
         cache.Release(entry);
         return verdict == KeyMatch;
       },
+      [&](const char* open, const char* key, size_t keyLength) {
+        if (report == nullptr) return;
+        const auto offset = static_cast<uint64_t>(open - text.bytes);
+        report->Key(lines.LineAt(offset), key, keyLength, SearchFrom(subject, key, keyLength),
+                    answers, answerText);
+      },
       answers);
+  if (report != nullptr) report->Answers(answers, answerText);
   if (!answers.Found()) return false;
-  const int32_t chosen = RandomInt(0, answers.count - 1);
-  char* start = text.bytes + answers.starts[chosen];
-  const char* end = text.bytes + text.length;
-  const char* close = FindBytes(start, kAnswerCloseTag.data(), kAnswerCloseTag.size(), end);
-  // The text is already folded: copy it as it is.
-  const auto bytes = static_cast<size_t>((close != nullptr ? close : end) - start);
-  std::memset(out, 0, outLen);
-  CopyBounded(out, start, bytes < outLen ? static_cast<uint32_t>(bytes) : outLen);
+  drawn->poolSize = answers.count;
+  if (out == nullptr) return true;
+  drawn->index = RandomInt(0, answers.count - 1);
+  // The text is already folded: copied as it is.
+  CopyAnswer(text.bytes, text.length, answers.starts[drawn->index], out, outLen);
   return true;
 }
 
@@ -293,37 +465,59 @@ Dictionary::Dictionary(size_t blockBytes) : state(new (std::nothrow) State(block
 
 Dictionary::~Dictionary() = default;
 
-bool Dictionary::LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen) {
-  if (subject == nullptr || out == nullptr) return false;
-  if (mode != ExactKey && mode != PatternKey) return false;  // no key matches
-  if (state == nullptr) return false;
-  Subject lookup{subject, std::strlen(subject), mode, {}};
-  if (mode == PatternKey) IndexSubject(subject, &lookup.index);
-  RawFile file;
-  state->unreadable = false;
-  if (!file.Open(kDictionaryFile)) {
-    state->unreadable = errno != ENOENT;
-    return false;
+bool Dictionary::LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen,
+                              LookupObserver* observer) {
+  if (out == nullptr) return false;
+  return Lookup(subject, mode, out, outLen, observer);
+}
+
+bool Dictionary::ObserveLookup(const char* subject, MatchMode mode, LookupObserver& observer) {
+  return Lookup(subject, mode, nullptr, kLineBufferBytes, &observer);
+}
+
+// Lookup: LookupAnswer, and with out null ObserveLookup.
+bool Dictionary::Lookup(const char* subject, MatchMode mode, char* out, uint32_t outLen,
+                        LookupObserver* observer) {
+  if (observer != nullptr) observer->LookupStarted();
+  Drawn drawn;
+  bool found = false;
+  // Invalid modes match no key.
+  if (subject != nullptr && (mode == ExactKey || mode == PatternKey) && state != nullptr) {
+    Subject lookup{subject, std::strlen(subject), mode, {}};
+    if (mode == PatternKey) IndexSubject(subject, &lookup.index);
+    std::unique_ptr<LookupReport> report;
+    if (observer != nullptr)
+      report.reset(new (std::nothrow) LookupReport(*observer, lookup, outLen));
+    RawFile file;
+    state->unreadable = false;
+    if (!file.Open(kDictionaryFile)) {
+      state->unreadable = errno != ENOENT;
+    } else {
+      switch (state->index.Refresh(file)) {
+        case DictionaryIndex::Indexed:
+          found = state->LookupIndexed(file, lookup, report.get(), out, outLen, &drawn);
+          break;
+        case DictionaryIndex::NeedsWholeText:
+          found = state->LookupWholeText(lookup, report.get(), out, outLen, &drawn);
+          break;
+        case DictionaryIndex::Unreadable:
+          state->unreadable = true;
+          break;
+      }
+    }
   }
-  switch (state->index.Refresh(file)) {
-    case DictionaryIndex::Indexed:
-      return state->LookupIndexed(file, lookup, out, outLen);
-    case DictionaryIndex::NeedsWholeText:
-      return state->LookupWholeText(lookup, out, outLen);
-    case DictionaryIndex::Unreadable:
-      break;
-  }
-  state->unreadable = true;
-  return false;
+  if (!found) drawn = Drawn{};
+  if (observer != nullptr) observer->LookupEnded(drawn.poolSize, drawn.index);
+  return found;
 }
 
 bool Dictionary::LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
-                              uint32_t outLen) {
-  if (LookupAnswer(key, mode, out, outLen)) return true;
+                              uint32_t outLen, LookupObserver* observer) {
+  if (LookupAnswer(key, mode, out, outLen, observer)) return true;
   // A file that exists but cannot be read would get the default again at every start.
   if (state == nullptr || state->unreadable) return false;
   AppendEntry(key, defaultAnswer);
-  return LookupAnswer(key, mode, out, outLen);
+  return LookupAnswer(key, mode, out, outLen, observer);
 }
 
 size_t Dictionary::MemoryBytes() const {
@@ -354,15 +548,10 @@ bool LookupAnswerInText(const char* text, size_t length, const char* subject, Ma
         return mode == ExactKey ? ExactMatches(lookup, key, keyLength)
                                 : CompiledMatches(lookup, key, keyLength);
       },
-      answers);
+      [](const char*, const char*, size_t) {}, answers);
   if (!answers.Found()) return false;
   const int32_t chosen = RandomInt(0, answers.count - 1);
-  const char* start = text + answers.starts[chosen];
-  const char* end = text + length;
-  const char* close = FindBytes(start, kAnswerCloseTag.data(), kAnswerCloseTag.size(), end);
-  const auto bytes = static_cast<size_t>((close != nullptr ? close : end) - start);
-  std::memset(out, 0, outLen);
-  CopyBounded(out, start, bytes < outLen ? static_cast<uint32_t>(bytes) : outLen);
+  CopyAnswer(text, length, answers.starts[chosen], out, outLen);
   return true;
 }
 

@@ -53,6 +53,18 @@ int32_t rand();             // NOLINT(readability-identifier-naming): 0 to 32767
 // RandomInt: an integer from lo to hi inclusive (for hi >= lo), one draw of the generator.
 int32_t RandomInt(int32_t lo, int32_t hi);
 
+// The generator's outputs: rand() gives 0 to kGeneratorOutputs - 1, so every chance a draw makes is
+// a whole number of them.
+inline constexpr int32_t kGeneratorOutputs = 32768;
+
+// RandomIntFrom: what RandomInt(lo, hi) gives when the generator's output is r; RandomInt is this
+// applied to one rand().
+int32_t RandomIntFrom(int32_t r, int32_t lo, int32_t hi);
+
+// OutputsGiving: how many of the generator's outputs make RandomInt(0, n - 1) give index, counted
+// exactly from RandomIntFrom; 0 when n < 1 or index is not in [0, n).
+int32_t OutputsGiving(int32_t index, int32_t n);
+
 // FindByte: the first position in [from, end) holding byte, or null.
 const char* FindByte(const char* from, char byte, const char* end);
 
@@ -60,15 +72,53 @@ const char* FindByte(const char* from, char byte, const char* end);
 // (dst holds n + 1 bytes).
 void CopyBounded(char* dst, const char* src, uint32_t n);
 
+// Which line a quip pick drew, for a host that tells where a response came from.
+struct QuipPick {
+  int32_t line = 0;   // 1-based, counted in the file as read (and as stored: only LFs end lines)
+  int32_t lines = 0;  // the lines the pick chose from
+};
+
 // PickQuip: a random line of the quip file, its LF included (the last line may have none), cut
-// to outLen bytes. Returns false, drawing nothing and leaving out untouched, when the file cannot
-// be opened or read or holds no line at all (an empty file is as good as none).
-bool PickQuip(const char* fileName, char* out, uint32_t outLen);
+// to outLen bytes; *pick (when given) says which. Returns false, drawing nothing and leaving out
+// and *pick untouched, when the file cannot be opened or read or holds no line at all (an empty
+// file is as good as none).
+bool PickQuip(const char* fileName, char* out, uint32_t outLen, QuipPick* pick = nullptr);
+
+// CountQuips: the lines PickQuip would choose from; 0 when it would give none. Draws nothing.
+int32_t CountQuips(const char* fileName);
 
 // AppendEntry: appends one key/answer entry to Dictionary.txt with a single write.
 // Returns false, leaving the file as it was, when the text could break the file's tags or the
 // write fails; *error (when given) is then 0 for a refused text, else the system's error number.
 bool AppendEntry(const char* key, const char* answer, int* error = nullptr);
+
+// A key a lookup found matching, as a LookupObserver is told it.
+struct MatchedKey {
+  uint64_t line;     // line of its "<KEY" in Dictionary.txt as stored, from 1 (0: unknown)
+  const char* text;  // the key text as tested, code page 932; valid during the call only
+  size_t length;     // of text, which has no NUL at its end
+  bool spanFound;    // the key's search found the match below (false: it gave up on its budget)
+  size_t spanStart;  // the match in the subject, entry 0 of the key's search, as byte offsets;
+  size_t spanEnd;    // an exact key spans the whole subject
+};
+
+// LookupObserver: told what one lookup finds, in the order it finds it, so that a host can say
+// why a line got its answer. Optional: a lookup without one does none of this work.
+class LookupObserver {
+ public:
+  virtual void LookupStarted() = 0;
+  // KeyMatched: a key matched; the answers it adds to the pool are told next.
+  virtual void KeyMatched(const MatchedKey& key) = 0;
+  // AnswerPooled: the next answer of the pool (the first is index 0), as a draw of it would copy
+  // it (cut to the lookup's limit, at a NUL); valid during the call only.
+  virtual void AnswerPooled(const char* text) = 0;
+  // LookupEnded: the pool the lookup draws from holds poolSize answers (0: it yields nothing,
+  // whatever was told before); drawn is the index it drew, or -1 when it drew none.
+  virtual void LookupEnded(int32_t poolSize, int32_t drawn) = 0;
+
+ protected:
+  ~LookupObserver() = default;
+};
 
 // Dictionary: Dictionary.txt in the working directory, and what was learned about it kept from
 // one lookup to the next: where its keys and answers stand, and each key's facts, so that a
@@ -85,21 +135,28 @@ class Dictionary {
 
   // LookupAnswer: pools the answers of every key that matches subject and copies one drawn at
   // random into out. Returns false, leaving out untouched, when none matched or the file cannot
-  // be read.
-  bool LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen);
+  // be read. An observer (when given) is told the matched keys, the pool and the draw.
+  bool LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen,
+                    LookupObserver* observer = nullptr);
 
   // LookupOrSeed: LookupAnswer, and when that finds nothing in a file that was read (or that does
   // not exist yet), appends the default under the key and looks up once more; a file that exists
   // but cannot be read gets nothing appended. Returns whether out holds an answer; out stays
-  // untouched when nothing can be read or stored.
+  // untouched when nothing can be read or stored. The observer sees each lookup.
   bool LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
-                    uint32_t outLen);
+                    uint32_t outLen, LookupObserver* observer = nullptr);
+
+  // ObserveLookup: the lookup LookupAnswer would run, told to observer (answers cut to a line's
+  // bytes), drawing nothing and copying nothing. Returns whether LookupAnswer would find one.
+  bool ObserveLookup(const char* subject, MatchMode mode, LookupObserver& observer);
 
   // MemoryBytes: what the dictionary keeps between lookups.
   size_t MemoryBytes() const;
 
  private:
   struct State;
+  bool Lookup(const char* subject, MatchMode mode, char* out, uint32_t outLen,
+              LookupObserver* observer);
   std::unique_ptr<State> state;
 };
 

@@ -38,6 +38,10 @@ inline constexpr std::string_view kAnswerCloseTag = "</ANS>";
 // p + needleLen not past end; null when from is null or there is none.
 const char* FindBytes(const char* from, const char* needle, size_t needleLen, const char* end);
 
+// CountByte: how many bytes of [from, end) equal byte; eight at a time, as counting the line
+// ends of a whole dictionary must cost little next to reading it.
+size_t CountByte(const char* from, const char* end, char byte);
+
 // HashBytes: a 64-bit hash of bytes[0, length) under seed, four lanes at a time so that hashing a
 // whole dictionary file costs little next to reading it. Not cryptographic: it tells texts and
 // file blocks apart, and the seed differs between processes.
@@ -56,6 +60,7 @@ bool LookupAnswerInText(const char* text, size_t length, const char* subject, Ma
                         char* out, uint32_t outLen);
 
 // PickQuipFromText: PickQuip over text[0, length) instead of a file.
-bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen);
+bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen,
+                      QuipPick* pick = nullptr);
 
 }  // namespace mimoza

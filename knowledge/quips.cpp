@@ -1,5 +1,5 @@
 // knowledge/quips.cpp: quip file text -> one random line.
-// Leaves this file: PickQuip, PickQuipFromText.
+// Leaves this file: PickQuip, PickQuipFromText, CountQuips.
 // Tested by tests/knowledge/random_quips_test.cpp; fuzzed by fuzz/quip_fuzz.cpp.
 #include <cstring>
 
@@ -34,7 +34,7 @@ const char* LineStart(const char* text, const char* end, int32_t index) {
 
 }  // namespace
 
-bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen) {
+bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLen, QuipPick* pick) {
   const char* end = text + length;
   // The lines are counted first and the chosen one found again afterwards, so a pick needs no
   // table of lines besides the text itself. A text without a line yields no quip and draws
@@ -42,6 +42,7 @@ bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLe
   const int32_t lines = CountLines(text, end);
   if (lines == 0) return false;
   const int32_t chosen = RandomInt(0, lines - 1);
+  if (pick != nullptr) *pick = QuipPick{chosen + 1, lines};
   std::memset(out, 0, outLen);
   const char* start = LineStart(text, end, chosen);
   const char* lf = FindByte(start, '\n', end);
@@ -51,10 +52,16 @@ bool PickQuipFromText(const char* text, size_t length, char* out, uint32_t outLe
   return true;
 }
 
-bool PickQuip(const char* fileName, char* out, uint32_t outLen) {
+bool PickQuip(const char* fileName, char* out, uint32_t outLen, QuipPick* pick) {
   TextBuffer text;
   if (out == nullptr || !ReadTextFile(fileName, &text)) return false;
-  return PickQuipFromText(text.bytes, text.length, out, outLen);
+  return PickQuipFromText(text.bytes, text.length, out, outLen, pick);
+}
+
+int32_t CountQuips(const char* fileName) {
+  TextBuffer text;
+  if (!ReadTextFile(fileName, &text)) return 0;
+  return CountLines(text.bytes, text.bytes + text.length);
 }
 
 }  // namespace mimoza

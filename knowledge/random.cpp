@@ -1,5 +1,6 @@
 // knowledge/random.cpp: the process-wide generator state -> random integers; byte helpers.
-// Leaves this file: srand, rand, RandomInt, FindByte, FindBytes, HashBytes, CopyBounded.
+// Leaves this file: srand, rand, RandomInt, RandomIntFrom, OutputsGiving, FindByte, FindBytes,
+// CountByte, HashBytes, CopyBounded.
 // Tested by tests/knowledge/random_quips_test.cpp.
 #include <cstring>
 
@@ -26,8 +27,9 @@ int32_t rand() {
   return static_cast<int32_t>((generatorState >> 16) & 0x7FFFu);
 }
 
-int32_t RandomInt(int32_t lo, int32_t hi) {
-  const int32_t r = rand();
+int32_t RandomInt(int32_t lo, int32_t hi) { return RandomIntFrom(rand(), lo, hi); }
+
+int32_t RandomIntFrom(int32_t r, int32_t lo, int32_t hi) {
   // hi - lo + 1 in 32-bit two's complement: callers keep hi >= lo - 1, the wrap only keeps wild
   // arguments defined.
   const auto n = static_cast<int32_t>(static_cast<uint32_t>(hi) - static_cast<uint32_t>(lo) + 1u);
@@ -39,6 +41,33 @@ int32_t RandomInt(int32_t lo, int32_t hi) {
   if (value >= 2147483647.0) return INT32_MAX;
   if (value <= -2147483648.0) return INT32_MIN;
   return static_cast<int32_t>(value);
+}
+
+namespace {
+
+// FirstOutputReaching: the least generator output r for which RandomInt(0, n - 1) gives value or
+// more (kGeneratorOutputs when none does). With lo 0 and n >= 1 every step of the mapping (a
+// product, a second product by a positive count, truncation) keeps the order of r, so the outputs
+// giving each value form one run and a binary search finds where each begins.
+int32_t FirstOutputReaching(int32_t value, int32_t n) {
+  int32_t low = 0;
+  int32_t high = kGeneratorOutputs;
+  while (low < high) {
+    const int32_t middle = low + (high - low) / 2;
+    if (RandomIntFrom(middle, 0, n - 1) >= value) {
+      high = middle;
+    } else {
+      low = middle + 1;
+    }
+  }
+  return low;
+}
+
+}  // namespace
+
+int32_t OutputsGiving(int32_t index, int32_t n) {
+  if (n < 1 || index < 0 || index >= n) return 0;
+  return FirstOutputReaching(index + 1, n) - FirstOutputReaching(index, n);
 }
 
 const char* FindByte(const char* from, char byte, const char* end) {
@@ -57,6 +86,30 @@ const char* FindBytes(const char* from, const char* needle, size_t needleLen, co
     if (std::memcmp(at + 1, needle + 1, needleLen - 1) == 0) return at;
   }
   return nullptr;
+}
+
+size_t CountByte(const char* from, const char* end, char byte) {
+  if (from == nullptr || end == nullptr || from >= end) return 0;
+  constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  const uint64_t pattern = kOnes * static_cast<unsigned char>(byte);
+  size_t count = 0;
+  const char* at = from;
+  while (end - at >= 8) {
+    // Each byte of lanes counts the matches in its position, up to 255 words at a time.
+    uint64_t lanes = 0;
+    for (int words = 0; words < 255 && end - at >= 8; ++words, at += 8) {
+      uint64_t word;
+      std::memcpy(&word, at, sizeof word);
+      word ^= pattern;  // the matching bytes are now zero
+      // The top bit of each byte ends up set exactly when the byte is zero; no carry crosses
+      // bytes.
+      lanes += ~(((word & kLow7) + kLow7) | word | kLow7) >> 7;
+    }
+    for (; lanes != 0; lanes >>= 8) count += lanes & 0xFF;
+  }
+  for (; at < end; ++at) count += *at == byte ? 1 : 0;
+  return count;
 }
 
 namespace {

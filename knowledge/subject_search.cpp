@@ -1,7 +1,7 @@
 // knowledge/subject_search.cpp: one subject line and many byte texts -> whether each occurs, and
 // a key's facts -> match, no match, or "compile and search".
-// Leaves this file: SubjectIndex, IndexSubject, StartsCharacter, SubjectContains, JudgeFacts. The
-// occurrence walk and the star-form walk are private. Tested by
+// Leaves this file: SubjectIndex, IndexSubject, StartsCharacter, SubjectContains, FirstMatchFrom,
+// JudgeFacts. The occurrence walk and the star-form walk are private. Tested by
 // tests/knowledge/subject_search_test.cpp (against CompilePattern and SearchPattern).
 #include "knowledge/subject_search.h"
 
@@ -260,6 +260,31 @@ KeyVerdict DecideStarForm(const SubjectIndex& subject, const PatternFacts& facts
 }
 
 }  // namespace
+
+size_t FirstMatchFrom(const SubjectIndex& subject, const char* plainText, size_t plainLength,
+                      const PatternFacts* facts) {
+  size_t first = subject.length;
+  const auto earliest = [&](const FactsText& text) {
+    if (text.length == 0) {
+      first = 0;
+      return;
+    }
+    ForEachOccurrence(subject, text, [&](size_t at) {
+      if (at < first) first = at;
+      return false;
+    });
+  };
+  if (plainText != nullptr) {
+    earliest(FactsText{plainText, plainLength});
+  } else if (facts != nullptr && facts->textCount > 0) {
+    for (int32_t i = 0; i < facts->textCount; ++i) earliest(facts->Text(i));
+  } else if (facts != nullptr && facts->starForm) {
+    for (int32_t i = 0; i < facts->prefixCount; ++i) earliest(facts->Prefix(i));
+  } else {
+    return 0;
+  }
+  return first < subject.length ? first : 0;
+}
 
 KeyVerdict JudgeFacts(const SubjectIndex& subject, const PatternFacts& facts) {
   // The search never tries the end of a subject as a start, so an empty subject matches nothing.

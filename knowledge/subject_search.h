@@ -50,6 +50,13 @@ bool StartsCharacter(const SubjectIndex& subject, size_t pos);
 // character starts.
 bool SubjectContains(const SubjectIndex& subject, const char* needle, size_t length);
 
+// FirstMatchFrom: a place no match of the key can start before, from its facts (null: none
+// known) or, for a plain key, its text: the first occurrence of the plain text, of a finite
+// key's texts or of a star-form key's prefixes. Such keys have no anchors, so searching the
+// subject from there finds the same first match as searching it whole. 0 when nothing is known.
+size_t FirstMatchFrom(const SubjectIndex& subject, const char* plainText, size_t plainLength,
+                      const PatternFacts* facts);
+
 enum KeyVerdict : int8_t {
   KeyNoMatch = 0,  // the key cannot match the subject
   KeyMatch,        // the key matches the subject

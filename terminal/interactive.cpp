@@ -2,7 +2,7 @@
 // refreshes, for as long as the user talks.
 // Leaves this file: RunInteractive. The raw-mode pair (EnterTerminal, RestoreTerminal), the
 // signal handlers (job control among them) and InteractiveSession (the engine's host here, with
-// the transcript, the box and the history file) are private.
+// the transcript, the box, the record of the last turn and the history file) are private.
 // Tested by tests/terminal/interactive_test.cpp, which runs the program under a pseudo-terminal.
 #include "terminal/interactive.h"
 
@@ -27,6 +27,7 @@
 #include "conversation/conversation.h"
 #include "terminal/charset.h"
 #include "terminal/encoding.h"
+#include "terminal/explain.h"
 #include "terminal/history.h"
 #include "terminal/line_editor.h"
 #include "terminal/screen.h"
@@ -202,6 +203,7 @@ class InteractiveSession : public ConversationHost {
   InteractiveSession(const InteractiveOptions& options, TerminalCharset* terminalCharset)
       : conversation(*this), charset(terminalCharset), saveHistory(options.history) {
     view.ascii = charset != nullptr;
+    conversation.SetTurnObserver(&lastTurn);
   }
   int Run();
 
@@ -236,6 +238,7 @@ class InteractiveSession : public ConversationHost {
   void Refresh();
 
   Conversation conversation;
+  TurnRecorder lastTurn;  // how the last turn ran, for the "なぜ" box
   LineEditor editor;
   ScreenView view;
   TerminalCharset* charset;  // null when the terminal speaks UTF-8
@@ -364,6 +367,13 @@ bool InteractiveSession::HandleKey(const Key& key) {
       break;
     case ActShowLast:
       conversation.ShowLastResponse();
+      break;
+    case ActWhy:
+      if (lastTurn.started) {
+        OpenBox(kWhyCaption, lastTurn.Describe());
+      } else {
+        ShowNotice("F3 tells why the last turn said what it said; there is none yet.");
+      }
       break;
     case ActClick:
       Click(action.y);

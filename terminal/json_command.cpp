@@ -10,7 +10,7 @@
 namespace mimoza {
 namespace {
 
-// Only three object shapes are accepted, so the reader knows JSON just far enough to read them
+// Only four object shapes are accepted, so the reader knows JSON just far enough to read them
 // and to reject everything else at the first byte that does not fit: it never recurses and
 // never builds a value it will not use.
 class JsonReader {
@@ -147,6 +147,7 @@ Command JsonReader::ReadCommand() {
   bool hasSubmit = false;
   bool hasCtrl = false;
   bool hasClick = false;
+  bool hasExplain = false;
   SkipSpace();
   if (AtEnd()) {
     command.message = "empty line";
@@ -174,7 +175,10 @@ Command JsonReader::ReadCommand() {
     } else if (key == "click" && !hasClick) {
       hasClick = true;
       ok = TakeWord("true") || Fail("\"click\" must be true");
-    } else if (key == "submit" || key == "ctrl" || key == "click") {
+    } else if (key == "explain" && !hasExplain) {
+      hasExplain = ReadString(command.text);
+      ok = hasExplain;
+    } else if (key == "submit" || key == "ctrl" || key == "click" || key == "explain") {
       ok = Fail("repeated key");
     } else {
       ok = Fail("unknown key");
@@ -186,15 +190,18 @@ Command JsonReader::ReadCommand() {
   }
   SkipSpace();
   if (ok && !AtEnd()) ok = Fail("text after the object");
-  if (ok && hasClick && (hasSubmit || hasCtrl)) ok = Fail("\"click\" stands alone");
-  if (ok && !hasClick && !hasSubmit) ok = Fail("expected \"submit\" or \"click\"");
+  if (ok && hasClick && (hasSubmit || hasCtrl || hasExplain)) ok = Fail("\"click\" stands alone");
+  if (ok && hasExplain && (hasSubmit || hasCtrl)) ok = Fail("\"explain\" stands alone");
+  if (ok && !hasClick && !hasSubmit && !hasExplain) {
+    ok = Fail("expected \"submit\", \"click\" or \"explain\"");
+  }
   if (!ok) {
     command.message = error;
     command.text.clear();
     command.ctrl = false;
     return command;
   }
-  command.kind = hasClick ? CmdClick : CmdSubmit;
+  command.kind = hasClick ? CmdClick : hasExplain ? CmdExplain : CmdSubmit;
   return command;
 }
 

@@ -10,14 +10,15 @@
 namespace mimoza {
 
 enum CommandKind {
-  CmdError = 0,   // not an accepted command; message says why
-  CmdSubmit = 1,  // {"submit":T} or {"submit":T,"ctrl":B}; text and ctrl hold T and B
-  CmdClick = 2,   // {"click":true}
+  CmdError = 0,    // not an accepted command; message says why
+  CmdSubmit = 1,   // {"submit":T} or {"submit":T,"ctrl":B}; text and ctrl hold T and B
+  CmdClick = 2,    // {"click":true}
+  CmdExplain = 3,  // {"explain":T}; text holds T
 };
 
 struct Command {
   CommandKind kind = CmdError;
-  std::string text;     // CmdSubmit: the submitted text, UTF-8 as sent (may hold NULs)
+  std::string text;     // CmdSubmit, CmdExplain: the text, UTF-8 as sent (may hold NULs)
   bool ctrl = false;    // CmdSubmit: Ctrl held while submitting
   std::string message;  // CmdError: what was wrong, for the error event
 };

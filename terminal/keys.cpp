@@ -149,6 +149,8 @@ Key TildeKey(const CsiParams& p) {
       return MakeKey(KeyPageDown);
     case 12:
       return MakeKey(KeyShowLast);  // F2 in vt220 and rxvt terminals
+    case 13:
+      return MakeKey(KeyWhy);  // F3 likewise, and in kitty's keyboard protocol
     case 200:
       return MakeKey(KeyPasteStart);
     case 201:
@@ -193,6 +195,8 @@ Key CursorKey(unsigned char final) {
       return MakeKey(KeyEnd);
     case 'Q':
       return MakeKey(KeyShowLast);  // F2
+    case 'R':
+      return MakeKey(KeyWhy);  // F3
     case 'M':
       return EnterKey(false);  // keypad Enter in application mode
     default:
@@ -217,7 +221,7 @@ Key KeyDecoder::Feed(unsigned char byte) {
     case StLinuxFKey:
       state = StGround;
       if (byte < 0x40 || byte > 0x7E) return Ground(byte);
-      return MakeKey(byte == 'B' ? KeyShowLast : KeyOther);
+      return MakeKey(byte == 'B' ? KeyShowLast : byte == 'C' ? KeyWhy : KeyOther);
     case StX10Mouse:
       // Three raw bytes follow CSI M where the terminal ignored our request for SGR reports.
       if (x10Remaining > 1) {
@@ -383,7 +387,10 @@ Key KeyDecoder::FinishCsi(unsigned char final) {
       return p.count >= 1 ? KeyFromCode(p.values[0], p.count >= 2 ? p.values[1] : 1)
                           : MakeKey(KeyNone);
     case 'R':
-      return MakeKey(KeyNone);  // a cursor position report, or F3: neither matters
+      // F3 as CSI R, or CSI 1 ; m R with modifiers. A cursor position report (CSI row ; column
+      // R) looks alike, but the program never asks for one.
+      return p.count == 0 || (p.count <= 2 && p.values[0] == 1) ? MakeKey(KeyWhy)
+                                                                : MakeKey(KeyNone);
     default:
       return CursorKey(final);
   }

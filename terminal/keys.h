@@ -30,6 +30,7 @@ enum KeyKind : int8_t {
   KeyRedraw,       // Ctrl+L
   KeyEscape,       // Esc alone (only known once the next byte is late, see Flush)
   KeyShowLast,     // F2
+  KeyWhy,          // F3
   KeyPageUp,       // Page Up
   KeyPageDown,     // Page Down
   KeySuspend,      // Ctrl+Z

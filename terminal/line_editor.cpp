@@ -76,6 +76,8 @@ EditorAction LineEditor::Apply(const Key& key) {
       return Action(ActRedraw);
     case KeyShowLast:
       return Action(ActShowLast);
+    case KeyWhy:
+      return Action(ActWhy);
     case KeyMousePress:
     case KeyWheelUp:
     case KeyWheelDown: {

@@ -1,6 +1,6 @@
 // terminal/line_editor.h: key bytes -> an edited UTF-8 input line and the actions it asks for
-// (submit, with or without Ctrl; show the last response; a mouse click; scroll; suspend; quit),
-// with the history of submitted lines that Up and Down walk.
+// (submit, with or without Ctrl; show the last response or why it came; a mouse click; scroll;
+// suspend; quit), with the history of submitted lines that Up and Down walk.
 // Our own small editor rather than readline or libedit: neither can tell Ctrl+Enter from Enter
 // nor report a mouse click on the response line, and a Feed(byte) state machine is testable
 // without a terminal.
@@ -25,6 +25,7 @@ enum EditorActionKind : int8_t {
   ActEdited,     // the line or the cursor changed: redraw the input line
   ActSubmit,     // Enter: line holds the submitted text (possibly empty), ctrl the Ctrl flag
   ActShowLast,   // F2: show the whole last response
+  ActWhy,        // F3: explain the last turn
   ActClick,      // left mouse button pressed at x, y (1-based)
   ActQuit,       // Ctrl+D on an empty line, or Ctrl+C
   ActRedraw,     // Ctrl+L: draw the whole screen again

@@ -20,6 +20,7 @@
 #include "knowledge/knowledge.h"
 #include "terminal/check_command.h"
 #include "terminal/edit_command.h"
+#include "terminal/explain.h"
 #include "terminal/interactive.h"
 #include "terminal/stream_faces.h"
 
@@ -29,12 +30,18 @@ constexpr int kExitUsage = 2;
 constexpr int kExitNoData = 1;  // the data directory or its dictionary cannot be used
 
 constexpr const char* kUsage =
-    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--no-history] [--help] [--version]\n";
+    "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--no-history] [--help] [--version]\n"
+    "       mimoza explain [--dir DIR] [LINE...]\n"
+    "       mimoza check [--dir DIR] [--format=text|json]\n"
+    "       mimoza edit [--dir DIR]\n";
 
 constexpr const char* kHelp =
     "Mimoza, a small chat companion that learns from you.\n"
     "\n"
     "usage: mimoza [--dir DIR] [--seed N] [--jsonl] [--no-history] [--help] [--version]\n"
+    "       mimoza explain [--dir DIR] [LINE...]\n"
+    "       mimoza check [--dir DIR] [--format=text|json]\n"
+    "       mimoza edit [--dir DIR]\n"
     "\n"
     "  --dir DIR   data directory (default $XDG_DATA_HOME/mimoza, else\n"
     "              ~/.local/share/mimoza); created when missing\n"
@@ -48,10 +55,17 @@ constexpr const char* kHelp =
     "  --version   the version\n"
     "\n"
     "In a terminal: Enter submits the line, Ctrl+Enter (or Alt+Enter) submits it with\n"
-    "Ctrl held, F2 or a click on a response shows it whole, PgUp/PgDn and the wheel\n"
-    "scroll, Up/Down walk the lines typed (earlier sessions' too), Ctrl+Z suspends,\n"
-    "Ctrl+D on an empty line or Ctrl+C quits. With standard input not a terminal, each\n"
-    "input line is one submission and each response is printed as one line.\n"
+    "Ctrl held, F2 or a click on a response shows it whole, F3 tells why the last turn\n"
+    "said what it said, PgUp/PgDn and the wheel scroll, Up/Down walk the lines typed\n"
+    "(earlier sessions' too), Ctrl+Z suspends, Ctrl+D on an empty line or Ctrl+C quits.\n"
+    "With standard input not a terminal, each input line is one submission and each\n"
+    "response is printed as one line.\n"
+    "\n"
+    "mimoza explain tells, for each LINE (or each input line), which keys match it,\n"
+    "the answers they pool with their exact odds, the quip's chance and what the turn\n"
+    "would do; it changes nothing. mimoza check reports what is broken in both data\n"
+    "files; mimoza edit edits Dictionary.txt in your editor as UTF-8, checked before\n"
+    "it replaces the file.\n"
     "\n"
     "Data files, in the data directory: Dictionary.txt (keys and answers, prompts,\n"
     "the yes/no lists; created and appended by learning) and Boke.dat (quips, one a\n"
@@ -59,10 +73,7 @@ constexpr const char* kHelp =
     "\n"
     "When Mimoza knows nothing for a line it asks whether it may learn it, then what\n"
     "it should answer, and stores the pair in Dictionary.txt. Submitting a line with\n"
-    "Ctrl held offers to add an answer to a line that already got one.\n"
-    "\n"
-    "mimoza check [--dir DIR] [--format=text|json] checks both data files; mimoza edit\n"
-    "[--dir DIR] edits Dictionary.txt in your editor, checked before it is replaced.\n";
+    "Ctrl held offers to add an answer to a line that already got one.\n";
 
 struct Options {
   std::string dir;  // empty: the default data directory
@@ -205,11 +216,12 @@ uint32_t ClockSeed() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && argv[1] == std::string_view("check")) {
-    return mimoza::RunCheck(argc - 1, argv + 1, DefaultDataDirectory());
-  }
-  if (argc > 1 && argv[1] == std::string_view("edit")) {
-    return mimoza::RunEdit(argc - 1, argv + 1, DefaultDataDirectory());
+  // Subcommands read their own options.
+  const std::string_view command = argc > 1 ? argv[1] : "";
+  if (command == "check") return mimoza::RunCheck(argc - 1, argv + 1, DefaultDataDirectory());
+  if (command == "edit") return mimoza::RunEdit(argc - 1, argv + 1, DefaultDataDirectory());
+  if (command == "explain") {
+    return mimoza::RunExplain(argc - 1, argv + 1, DefaultDataDirectory());
   }
   Options options;
   if (!ParseOptions(argc, argv, options)) {

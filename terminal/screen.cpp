@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kPrompt = "> ";
 constexpr int32_t kPromptWidth = 2;
 constexpr const char* kKeysHint =
-    "Enter: send  Alt+Enter: with Ctrl  F2: read all  PgUp/PgDn: scroll  Ctrl+D: quit";
+    "Enter: send  Alt+Enter: with Ctrl  F2: read all  F3: why  PgUp/PgDn  ^D: quit";
 constexpr const char* kBoxHint = "Up/Down, PgUp/PgDn, wheel: scroll  Other keys: close";
 // Under a scrolled-back transcript, where the newest lines are gone from view.
 constexpr const char* kScrolledHint =

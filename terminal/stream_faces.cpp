@@ -1,7 +1,7 @@
 // terminal/stream_faces.cpp: input lines (plain or JSON commands) -> engine turns -> output lines
 // (plain responses or JSON events).
-// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage. ReadLine, PrepareLine,
-// OneLine, Output, RunLines, PipedHost and JsonLinesHost are private. Tested by
+// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage, ReadLine, PrepareLine, OneLine.
+// Output, RunLines, PipedHost and JsonLinesHost are private. Tested by
 // tests/terminal/program_test.cpp.
 #include "terminal/stream_faces.h"
 
@@ -11,6 +11,7 @@
 
 #include "conversation/conversation.h"
 #include "terminal/encoding.h"
+#include "terminal/explain.h"
 #include "terminal/json_command.h"
 #include "terminal/utf8.h"
 
@@ -23,11 +24,8 @@ namespace {
 // bounds the memory a line without end can take.
 constexpr size_t kMaxInputLineBytes = size_t{1} << 20;
 
-enum LineResult { LineRead, LineTooLong, LineEnd, LineFailed };
+}  // namespace
 
-// ReadLine: reads one line without its LF (a last line without LF counts). Returns LineEnd at
-// the end of input, LineFailed on a read error, LineTooLong when the line was cut to
-// kMaxInputLineBytes.
 LineResult ReadLine(std::FILE* in, std::string& line) {
   line.clear();
   bool cut = false;
@@ -46,13 +44,6 @@ LineResult ReadLine(std::FILE* in, std::string& line) {
   return cut ? LineTooLong : LineRead;
 }
 
-// PrepareLine: what the host submits for a UTF-8 line: converted, cut to a whole line's bytes
-// at a character boundary and at a NUL. Empty means nothing is submitted.
-std::string PrepareLine(std::string_view utf8) { return CutToLine(ToCp932(utf8)); }
-
-// OneLine: a response as one output line: control characters (C0 but the final line feed, DEL,
-// C1) as U+FFFD and line breaks inside it as a space, so that an answer can neither send commands
-// to a terminal nor break the one line a response framing that scripts rely on.
 std::string OneLine(std::string_view utf8) {
   if (!utf8.empty() && utf8.back() == '\n') utf8.remove_suffix(1);
   std::string line;
@@ -72,6 +63,10 @@ std::string OneLine(std::string_view utf8) {
   line += '\n';
   return line;
 }
+
+std::string PrepareLine(std::string_view utf8) { return CutToLine(ToCp932(utf8)); }
+
+namespace {
 
 // A face's output: every write is checked, and the first failure is kept for the exit.
 class Output {
@@ -119,6 +114,18 @@ class JsonLinesHost final : public ConversationHost {
   bool IsControlKeyDown() override { return ctrl; }
   void ShowInfoBox(const char* caption, const char* text) override { Emit("info", caption, text); }
   void StoreFailed(int error) override { EmitError(StoreFailureMessage(error)); }
+
+  // EmitExplanation: the explanation event for {"explain":T}, or an error for a T that leaves
+  // nothing to submit; the conversation's state and the generator stay as they were.
+  void EmitExplanation(Conversation& conversation, const std::string& text) {
+    std::string event = ExplanationEvent(conversation, text);
+    if (event.empty()) {
+      EmitError("nothing to explain: the line is empty");
+      return;
+    }
+    event += '\n';
+    out.Write(event);
+  }
 
   // EmitError: the event for a line that was not an accepted command; message is UTF-8.
   void EmitError(const std::string& message) {
@@ -214,6 +221,9 @@ int RunJsonLines(std::FILE* in, std::FILE* out) {
                       }
                       case CmdClick:
                         conversation.ShowLastResponse();
+                        break;
+                      case CmdExplain:
+                        host.EmitExplanation(conversation, command.text);
                         break;
                     }
                   });

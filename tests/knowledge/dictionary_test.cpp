@@ -181,6 +181,79 @@ TEST(FactsCacheBound, HeldEntriesStaySparesAreBounded) {
 
 class DictionaryFile : public InTempDir {};
 
+// A LookupObserver that writes down what it is told, one item a line.
+class DumpObserver final : public LookupObserver {
+ public:
+  void LookupStarted() override { dump += "start\n"; }
+  void KeyMatched(const MatchedKey& key) override {
+    dump += "key " + std::to_string(key.line) + " " + std::string(key.text, key.length) +
+            (key.spanFound
+                 ? " [" + std::to_string(key.spanStart) + "," + std::to_string(key.spanEnd) + ")\n"
+                 : " (no span)\n");
+  }
+  void AnswerPooled(const char* text) override {
+    answers.emplace_back(text);
+    dump += "answer " + std::string(text) + "\n";
+  }
+  void LookupEnded(int32_t poolSize, int32_t drawn) override {
+    dump += "end " + std::to_string(poolSize) + " " + std::to_string(drawn) + "\n";
+  }
+  std::string dump;
+  std::vector<std::string> answers;
+};
+
+// The observer hears the matched keys with the line of their "<KEY" in the file as stored, their
+// match, and the pool in order, the same over the index and over the whole text (a 0x1A byte
+// makes the dictionary read the file whole); the draw is the one a lookup without it makes.
+TEST_F(DictionaryFile, ObserversHearEachMatchedKeyAndThePool) {
+  const std::string text = "<KEY><SMES0></KEY>\r\n<ANS>t</ANS>\r\n" +             // lines 1-2
+                           Cp932("<KEY>ねこ</KEY>\r\n<ANS>に\r\nゃ</ANS>\r\n") +  // 3-5
+                           Cp932("<ANS>ごろ</ANS>\r\n<KEY>いぬ</KEY><ANS>わん</ANS>\r\n") +  // 6-7
+                           Cp932("<KEY\r\n class>.*き$</KEY>\r\n<ANS>すき</ANS>\r\n") +      // 8-10
+                           Cp932("<KEY>が</KEY><KEY>好</KEY>\r\n<ANS>x</ANS>\r\n");  // 11-12
+  const std::string subject = Cp932("ねこが好き");
+  const std::string expected = "start\nkey 3 " + Cp932("ねこ") + " [0,4)\nanswer " +
+                               Cp932("に\nゃ") + "\nanswer " + Cp932("ごろ") + "\nkey 8 " +
+                               Cp932(".*き$") + " [0,10)\nanswer " + Cp932("すき") + "\nkey 11 " +
+                               Cp932("が") + " [4,6)\nanswer x\n";
+  for (const char* tail : {"", "\x1a"}) {
+    SCOPED_TRACE(*tail == '\0' ? "indexed" : "whole text");
+    WriteBytes("Dictionary.txt", text + tail);
+    Dictionary dictionary;
+    for (int32_t r : {0, 12000, 32767}) {
+      char plain[64] = "";
+      char observed[64] = "";
+      srand(SeedDrawing(r));
+      ASSERT_TRUE(dictionary.LookupAnswer(subject.c_str(), PatternKey, plain, 63));
+      srand(SeedDrawing(r));
+      DumpObserver observer;
+      ASSERT_TRUE(dictionary.LookupAnswer(subject.c_str(), PatternKey, observed, 63, &observer));
+      const int32_t drawn = RandomIntFrom(r, 0, 3);
+      EXPECT_EQ(observer.dump, expected + "end 4 " + std::to_string(drawn) + "\n");
+      EXPECT_STREQ(observed, plain);
+      EXPECT_EQ(observer.answers[static_cast<size_t>(drawn)], plain);
+    }
+    // Observing draws nothing and says what a lookup would find.
+    srand(77);
+    const int32_t next = rand();
+    srand(77);
+    DumpObserver observer;
+    EXPECT_TRUE(dictionary.ObserveLookup(subject.c_str(), PatternKey, observer));
+    EXPECT_EQ(observer.dump, expected + "end 4 -1\n");
+    EXPECT_EQ(rand(), next);
+    // An exact key matches the whole subject.
+    DumpObserver exact;
+    EXPECT_TRUE(dictionary.ObserveLookup("<SMES0>", ExactKey, exact));
+    EXPECT_EQ(exact.dump, "start\nkey 1 <SMES0> [0,7)\nanswer t\nend 1 -1\n");
+  }
+  std::filesystem::remove("Dictionary.txt");
+  Dictionary dictionary;
+  DumpObserver missing;
+  EXPECT_FALSE(dictionary.ObserveLookup("x", PatternKey, missing));
+  EXPECT_EQ(missing.dump, "start\nend 0 -1\n");
+  EXPECT_FALSE(std::filesystem::exists("Dictionary.txt"));
+}
+
 TEST_F(DictionaryFile, SeedsMissingEntriesAndReadsCrLfFiles) {
   Dictionary dictionary;
   char out[6001] = "keep";

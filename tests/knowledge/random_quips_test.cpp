@@ -2,6 +2,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "knowledge/knowledge.h"
 #include "knowledge/knowledge_internal.h"
@@ -40,6 +41,28 @@ TEST(Generator, RandomIntSplitsTheOutputsEvenly) {
     EXPECT_EQ(v == 1, r >= 3277 && r <= 6553) << r;
   }
   for (size_t v = 0; v < 10; ++v) EXPECT_EQ(counts[v], v == 3 || v == 6 ? 3276 : 3277) << v;
+}
+
+// OutputsGiving finds each value's run of outputs by binary search; it must count exactly what
+// a walk over every output counts, for pools and quip files of every size that matters.
+TEST(Generator, OutputsGivingCountsEveryOutput) {
+  std::vector<int32_t> sizes;
+  for (int32_t n = 1; n <= 70; ++n) sizes.push_back(n);
+  for (int32_t n : {1000, 9999, 32767, 32768, 32769, 59999, 60000, 65536}) sizes.push_back(n);
+  for (int32_t n : sizes) {
+    std::vector<int32_t> counts(static_cast<size_t>(n));
+    for (int32_t r = 0; r < kGeneratorOutputs; ++r) ++counts[RandomIntFrom(r, 0, n - 1)];
+    int32_t total = 0;
+    for (int32_t i = 0; i < n; ++i) {
+      ASSERT_EQ(OutputsGiving(i, n), counts[static_cast<size_t>(i)]) << i << " of " << n;
+      total += OutputsGiving(i, n);
+    }
+    EXPECT_EQ(total, kGeneratorOutputs) << n;
+  }
+  EXPECT_EQ(OutputsGiving(1, 10), 3277);  // the quip roll
+  EXPECT_EQ(OutputsGiving(-1, 10), 0);
+  EXPECT_EQ(OutputsGiving(10, 10), 0);
+  EXPECT_EQ(OutputsGiving(0, 0), 0);
 }
 
 TEST(Generator, RandomIntAtTheEdgesOfItsRange) {
@@ -120,6 +143,23 @@ TEST_F(Quips, EveryLineCanBeDrawn) {
   EXPECT_FALSE(PickQuip("Boke.dat", out, 4));
   EXPECT_STREQ(out, "keep");
   EXPECT_EQ(rand(), first);  // the empty file drew nothing
+}
+
+// A pick says which line it drew, 1-based in the file as stored; CountQuips counts the same lines
+// without drawing.
+TEST_F(Quips, PicksTellTheirLine) {
+  WriteBytes("Boke.dat", "one\r\n\x1atwo\r\nthree");
+  EXPECT_EQ(CountQuips("Boke.dat"), 3);
+  char out[16];
+  QuipPick pick;
+  srand(SeedDrawing(16384));
+  ASSERT_TRUE(PickQuip("Boke.dat", out, 15, &pick));
+  EXPECT_STREQ(out, "two\n");
+  EXPECT_EQ(pick.line, 2);
+  EXPECT_EQ(pick.lines, 3);
+  EXPECT_EQ(CountQuips("missing"), 0);
+  WriteBytes("Boke.dat", "");
+  EXPECT_EQ(CountQuips("Boke.dat"), 0);
 }
 
 TEST_F(Quips, LongLinesAreCutAndNulEndsALine) {

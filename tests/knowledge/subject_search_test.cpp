@@ -74,6 +74,44 @@ TEST(KeyMatch, VerdictsAgreeWithTheMatcher) {
   EXPECT_GT(decided, 20000);  // the screen must settle most keys, or it saves nothing
 }
 
+// Span: entry 0 of the key's search in subject from byte from on, as offsets in subject, or
+// "none".
+std::string Span(const std::string& key, const std::string& subject, size_t from) {
+  const PatternPtr pattern(CompilePattern(key.c_str()));
+  MatchSpan* spans = nullptr;
+  std::string span = "none";
+  if (SearchPattern(pattern.get(), subject.c_str() + from, &spans, 0) > 0) {
+    span = std::to_string(spans[0].start - subject.c_str()) + "," +
+           std::to_string(spans[0].end - subject.c_str());
+  }
+  FreeSpans(spans);
+  return span;
+}
+
+// A matched key's span is searched from FirstMatchFrom on: that search must find the first
+// match the search over the whole subject finds.
+TEST(KeyMatch, SpansSearchedFromTheFirstPossibleStart) {
+  std::mt19937 rng(20261210);
+  int moved = 0;
+  for (int round = 0; round < 40000; ++round) {
+    const std::string key = RandomText(rng, KeyPieces(), round % 4 == 0 ? 2 : 6);
+    const std::string subject = RandomText(rng, kSubjectPieces, round % 4 == 1 ? 400 : 12);
+    const std::string whole = Span(key, subject, 0);
+    if (whole == "none") continue;
+    SubjectIndex index;
+    IndexSubject(subject.c_str(), &index);
+    PatternFacts facts;
+    const bool plain = IsPlainPattern(key.data(), key.size());
+    const bool known = plain || ComputePatternFacts(key.c_str(), &facts);
+    const size_t from = FirstMatchFrom(index, plain ? key.data() : nullptr, key.size(),
+                                       known && !plain ? &facts : nullptr);
+    moved += from > 0 ? 1 : 0;
+    ASSERT_EQ(Span(key, subject, from), whole)
+        << "key \"" << key << "\" subject \"" << subject << "\" from " << from;
+  }
+  EXPECT_GT(moved, 1000);
+}
+
 // A lookup indexes its line once and judges every key of the file against it; what one key
 // leaves in the index (the walk's marks) must never decide a later key.
 TEST(KeyMatch, OneIndexServesManyKeys) {

@@ -411,6 +411,14 @@ TEST_F(PtyTest, ConversationUnderAPseudoTerminal) {
   ASSERT_TRUE(program.ReadUntil("│ 情報を新たに加える？ │")) << program.Output();
   program.Type("x");
   ASSERT_TRUE(program.ReadUntil("> \x1b[K")) << program.Output();
+  // F3 tells why: the box "なぜ" with the record of that turn.
+  program.Type("\x1bOR");
+  ASSERT_TRUE(program.ReadUntil("┌─ なぜ ")) << program.Output();
+  ASSERT_TRUE(program.ReadUntil("│   Dictionary.txt:11  key こんにちは  matches [こんにちは]"))
+      << program.Output();
+  ASSERT_TRUE(program.ReadUntil("│ prompt <SMES4>, a pool of 1:")) << program.Output();
+  program.Type("x");
+  ASSERT_TRUE(program.ReadUntil("> \x1b[K")) << program.Output();
   // A No clears the response, shown as a faint mark; a click on it still shows what this turn
   // found.
   program.Type("いいえ、こんにちは\r");

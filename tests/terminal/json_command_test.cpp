@@ -15,6 +15,8 @@ std::string Dump(const Command& command) {
       return "submit(" + command.text + (command.ctrl ? ",ctrl)" : ")");
     case CmdClick:
       return "click";
+    case CmdExplain:
+      return "explain(" + command.text + ")";
     case CmdError:
       return command.message.empty() ? "error without message" : "error";
   }
@@ -33,6 +35,8 @@ TEST(JsonCommandTest, AcceptedCommands) {
       {" \t{ \"submit\" : \"x\" , \"ctrl\" : true }\r ", "submit(x,ctrl)"},
       {R"({"submit":""})", "submit()"},  // valid; the host then runs nothing
       {R"({"click":true})", "click"},
+      {R"({"explain":"ねこあ"})", "explain(ねこあ)"},
+      {R"( { "explain" : "" } )", "explain()"},
       {R"({"submit":"a\"b\\c\/d\n\t\r\b\f"})", "submit(a\"b\\c/d\n\t\r\b\f)"},
       {R"({"submit":"\u3042\u00e9A"})", "submit(あéA)"},
       {R"({"submit":"\uD83D\uDE00"})", "submit(😀)"},  // a surrogate pair
@@ -94,6 +98,11 @@ TEST(JsonCommandTest, RejectedLines) {
       "{\"submit\":\"x\\",
       R"({"submit" "x"})",
       R"({"submit":"x";"ctrl":true})",
+      R"({"explain":true})",
+      R"({"explain":"x","explain":"y"})",
+      R"({"explain":"x","submit":"y"})",
+      R"({"explain":"x","ctrl":true})",
+      R"({"explain":"x","click":true})",
   };
   for (const char* line : kLines) {
     EXPECT_EQ(Dump(ParseCommand(line)), "error") << line;

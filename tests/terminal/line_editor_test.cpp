@@ -26,6 +26,8 @@ std::string DumpAction(const EditorAction& action) {
       return std::string(action.ctrl ? "Submit+Ctrl(" : "Submit(") + action.line + ") ";
     case ActShowLast:
       return "ShowLast ";
+    case ActWhy:
+      return "Why ";
     case ActClick:
       return "Click(" + std::to_string(action.x) + "," + std::to_string(action.y) + ") ";
     case ActQuit:
@@ -131,7 +133,9 @@ const struct {
     {"F2 CSI 12 ~", "\x1b[12~", "ShowLast [|]"},
     {"F2 Linux console", "\x1b[[B", "ShowLast [|]"},
     {"Shift+F2", "\x1b[1;2Q", "ShowLast [|]"},
-    {"F1, F3, F4 do nothing", "\x1bOP\x1bOR\x1bOS\x1b[13~\x1b[[A", "[|]"},
+    {"F3 SS3, CSI 13 ~, Linux console", "\x1bOR\x1b[13~\x1b[[C", "Why Why Why [|]"},
+    {"F3 CSI R, Shift+F3; a cursor report is none", "\x1b[R\x1b[1;2R\x1b[5;1R", "Why Why [|]"},
+    {"F1, F4 do nothing", "\x1bOP\x1bOS\x1b[14~\x1b[[A", "[|]"},
     {"SGR mouse press", "\x1b[<0;12;3M", "Click(12,3) [|]"},
     {"SGR press with Ctrl", "\x1b[<16;1;1M", "Click(1,1) [|]"},
     {"SGR release", "\x1b[<0;12;3m", "[|]"},

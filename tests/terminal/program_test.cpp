@@ -128,6 +128,7 @@ TEST_F(ProgramTest, Transcripts) {
       {"jsonl_quips", "--jsonl --seed 4242", true},
       {"jsonl_errors", "--jsonl --seed 31337", false},
       {"jsonl_encoding", "--jsonl --seed 777777", false},
+      {"jsonl_explain", "--jsonl --seed 777777", false},
       {"piped", "--seed 1208", false},
       {"piped_quips", "--seed 4242", true},
   };
@@ -262,6 +263,67 @@ TEST_F(ProgramTest, DataFolderAndOutputFaults) {
   EXPECT_EQ(RunProgram("--seed 00000000001 --dir zeros", "abc\n").out,
             RunProgram("--seed 1 --dir ones", "abc\n").out);
   EXPECT_EQ(RunProgram("--seed 00000000001 --dir zeros", "abc\n").exitCode, 0);
+}
+
+// mimoza explain: what each line would do, from the data directory as it is, which it leaves
+// byte for byte; an explanation in JSON lines draws nothing, so the turns after it are the same.
+TEST_F(ProgramTest, Explain) {
+  fs::create_directories(work / "d");
+  const std::string dictionary = ReadFile(kFixtures / "jsonl_explain.dict");
+  WriteFile(work / "d/Dictionary.txt", dictionary);
+  WriteFile(work / "d/Boke.dat", "\x82\xDA\x82\xAF\r\n");  // ぼけ
+  ProgramRun run = RunProgram("explain --dir d ねこが好き -- --dir", "");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  for (const char* has :
+       {"> ねこが好き\n  Dictionary.txt:3  key ねこ  matches [ねこ]が好き\n",
+        "  answer にゃーん  29491/65536 (45.00%)  from Dictionary.txt:3, Dictionary.txt:6\n",
+        "  quip  3277/32768 (10.00%)  a line of Boke.dat: 1 line, each 32768 of the 32768 draws\n",
+        "\n> --dir\n  no key matches\n  quip  1/1 (100.00%)"}) {
+    EXPECT_NE(run.out.find(has), std::string::npos) << has << " in\n" << run.out;
+  }
+  EXPECT_EQ(ReadFile(work / "d/Boke.dat"), "\x82\xDA\x82\xAF\r\n");
+  fs::remove(work / "d/Boke.dat");
+  run = RunProgram("explain --dir=d", "うさぎ\r\nab\n");  // lines from the input
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("the offer to learn the line, 1/1 (100.00%), saying\n"
+                         "    えす？  1/1 (100.00%)  from Dictionary.txt:9 (key SMES)\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("> ab\n  no key matches\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("so both lines are cleared, 1/1 (100.00%)\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(work / "d/Dictionary.txt"), dictionary);
+  // An empty directory stays empty: prompts show their defaults instead of being stored.
+  fs::create_directories(work / "empty");
+  run = RunProgram("explain --dir empty ねこねこ", "");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("覚えていい？  1/1 (100.00%)  the built-in default"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(work / "empty"));
+  // A directory that is not there is not made.
+  run = RunProgram("explain --dir missing x", "");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_FALSE(fs::exists(work / "missing"));
+  for (const char* bad : {"explain --dir", "explain --bogus x", "explain --dir= x"}) {
+    run = RunProgram(bad, "");
+    EXPECT_EQ(run.exitCode, 2) << bad;
+    EXPECT_NE(run.err.find("usage: mimoza explain"), std::string::npos) << bad;
+  }
+
+  // The same turns with and without explanations before them.
+  const std::string turns = "{\"submit\":\"ねこが好き\"}\n{\"submit\":\"ねこ\"}\n";
+  std::string explained;
+  for (const char* line : {"ねこが好き", "うさぎ", "ab"}) {
+    explained += std::string("{\"explain\":\"") + line + "\"}\n";
+  }
+  const ProgramRun plain = RunProgram("--jsonl --seed 99999 --dir d", turns);
+  WriteFile(work / "d/Dictionary.txt", dictionary);
+  run = RunProgram("--jsonl --seed 99999 --dir d", explained + turns);
+  std::string responses;
+  for (size_t at = 0; (at = run.out.find("{\"event\":\"response", at)) != std::string::npos;) {
+    const size_t end = run.out.find('\n', at) + 1;
+    responses += run.out.substr(at, end - at);
+    at = end;
+  }
+  EXPECT_EQ("{\"event\":\"title\",\"text\":\"ミモザ\"}\n" + responses, plain.out);
 }
 
 // A 10,000-byte line is cut to 5999 bytes at a character boundary before it is submitted; the
