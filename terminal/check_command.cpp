@@ -4,13 +4,12 @@
 // private. Tested by tests/terminal/program_test.cpp.
 #include "terminal/check_command.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
+#include "terminal/command_line.h"
 #include "terminal/encoding.h"
 #include "terminal/json_command.h"
 
@@ -36,38 +35,24 @@ struct CheckCommandOptions {
   bool help = false;
 };
 
-// ParseCheckOptions: argv[1..] into options ("--dir DIR" and "--dir=DIR" alike). False, after
-// saying why on stderr, for anything it does not know.
+// ParseCheckOptions: argv[1..] into options. False, after saying why on stderr, for anything it
+// does not know.
 bool ParseCheckOptions(int argc, char** argv, CheckCommandOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    std::string_view value;
-    bool hasValue = false;
-    const size_t equals = arg.find('=');
-    if (arg.substr(0, 2) == "--" && equals != std::string_view::npos) {
-      value = arg.substr(equals + 1);
-      arg = arg.substr(0, equals);
-      hasValue = true;
-    }
-    const bool takesValue = arg == "--dir" || arg == "--format";
-    if (takesValue && !hasValue) {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "mimoza check: %s needs a value\n", argv[i]);
-        return false;
-      }
-      value = argv[++i];
-    } else if (!takesValue && hasValue) {
-      std::fprintf(stderr, "mimoza check: unknown option %s\n", argv[i]);
+  bool wordsOnly = false;
+  for (int i = 1; i < argc;) {
+    const char* given = argv[i];
+    CommandArgument arg;
+    if (!NextArgument("mimoza check", argc, argv, &i, {"--dir", "--format"}, &wordsOnly, &arg)) {
       return false;
     }
-    if (arg == "--dir" && !value.empty()) {
-      options.dir = value;
-    } else if (arg == "--format" && (value == "text" || value == "json")) {
-      options.json = value == "json";
-    } else if (arg == "--help" || arg == "-h") {
+    if (arg.option == "--dir" && !arg.value.empty()) {
+      options.dir = arg.value;
+    } else if (arg.option == "--format" && (arg.value == "text" || arg.value == "json")) {
+      options.json = arg.value == "json";
+    } else if (arg.option == "--help" || (arg.option.empty() && arg.value == "-h")) {
       options.help = true;
-    } else {
-      std::fprintf(stderr, "mimoza check: bad option %s\n", argv[i]);
+    } else if (arg.option != "--") {
+      std::fprintf(stderr, "mimoza check: bad option %s\n", given);
       return false;
     }
   }
@@ -113,7 +98,7 @@ std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics) {
          ", " + Plural(counts[CheckNote], "note");
 }
 
-int RunCheck(int argc, char** argv, const std::string& defaultDirectory) {
+int RunCheck(int argc, char** argv) {
   CheckCommandOptions options;
   if (!ParseCheckOptions(argc, argv, options)) {
     std::fputs(kCheckUsage, stderr);
@@ -123,18 +108,9 @@ int RunCheck(int argc, char** argv, const std::string& defaultDirectory) {
     std::fputs(kCheckHelp, stdout);
     return 0;
   }
-  const std::string dir = options.dir.empty() ? defaultDirectory : options.dir;
-  if (dir.empty()) {
-    std::fputs("mimoza check: no data directory: set HOME or XDG_DATA_HOME, or use --dir\n",
-               stderr);
-    return 1;
-  }
   // Nothing is made: a folder that is not there is said to be missing, not created.
-  if (chdir(dir.c_str()) != 0) {
-    std::fprintf(stderr, "mimoza check: cannot use the data directory %s: %s\n", dir.c_str(),
-                 std::strerror(errno));
-    return 1;
-  }
+  const std::string dir = options.dir.empty() ? DefaultDataDirectory() : options.dir;
+  if (!EnterDataDirectory("mimoza check", dir, false)) return 1;
   std::vector<CheckDiagnostic> diagnostics;
   if (!CheckDataFiles(CheckOptions{}, &diagnostics)) {
     std::fputs("mimoza check: out of memory\n", stderr);

@@ -16,9 +16,9 @@ namespace mimoza {
 inline constexpr int kCheckExitUsage = 2;
 
 // RunCheck: `mimoza check [--dir DIR] [--format=text|json]` with argv[0] "check"; the data
-// directory is defaultDirectory without --dir. Reads Dictionary.txt and Boke.dat there, writes
+// directory is the default one without --dir. Reads Dictionary.txt and Boke.dat there, writes
 // nothing, prints the diagnostics and, in text, a summary line. Returns the exit code.
-int RunCheck(int argc, char** argv, const std::string& defaultDirectory);
+int RunCheck(int argc, char** argv);
 
 // DiagnosticLine: "Dictionary.txt:3:1: error: message [rule]" and a line feed, UTF-8; a
 // diagnostic of the whole file has no line and column.

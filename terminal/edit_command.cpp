@@ -30,6 +30,7 @@
 #include "knowledge/dictionary_check.h"
 #include "pattern/pattern.h"
 #include "terminal/check_command.h"
+#include "terminal/command_line.h"
 #include "terminal/encoding.h"
 #include "terminal/utf8.h"
 
@@ -55,16 +56,17 @@ constexpr const char* kLockFile = "Dictionary.txt.lock";
 // ParseEditOptions: argv[1..] into *dir and *help. False, after saying why on stderr, for
 // anything else.
 bool ParseEditOptions(int argc, char** argv, std::string* dir, bool* help) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
+  bool wordsOnly = false;
+  for (int i = 1; i < argc;) {
+    const char* given = argv[i];
+    CommandArgument arg;
+    if (!NextArgument("mimoza edit", argc, argv, &i, {"--dir"}, &wordsOnly, &arg)) return false;
+    if (arg.option == "--help" || (arg.option.empty() && arg.value == "-h")) {
       *help = true;
-    } else if (arg == "--dir" && i + 1 < argc && argv[i + 1][0] != '\0') {
-      *dir = argv[++i];
-    } else if (arg.substr(0, 6) == "--dir=" && arg.size() > 6) {
-      *dir = arg.substr(6);
-    } else {
-      std::fprintf(stderr, "mimoza edit: bad option %s\n", argv[i]);
+    } else if (arg.option == "--dir" && !arg.value.empty()) {
+      *dir = arg.value;
+    } else if (arg.option != "--") {
+      std::fprintf(stderr, "mimoza edit: bad option %s\n", given);
       return false;
     }
   }
@@ -484,7 +486,7 @@ bool ReportProblems(const std::vector<CheckDiagnostic>& diagnostics) {
 
 }  // namespace
 
-int RunEdit(int argc, char** argv, const std::string& defaultDirectory) {
+int RunEdit(int argc, char** argv) {
   std::string dir;
   bool help = false;
   if (!ParseEditOptions(argc, argv, &dir, &help)) {
@@ -502,18 +504,8 @@ int RunEdit(int argc, char** argv, const std::string& defaultDirectory) {
         stderr);
     return kCheckExitUsage;
   }
-  if (dir.empty()) dir = defaultDirectory;
-  if (dir.empty()) {
-    std::fputs("mimoza edit: no data directory: set HOME or XDG_DATA_HOME, or use --dir\n", stderr);
-    return 1;
-  }
-  std::error_code made;
-  std::filesystem::create_directories(dir, made);
-  if (made || chdir(dir.c_str()) != 0) {
-    std::fprintf(stderr, "mimoza edit: cannot use the data directory %s: %s\n", dir.c_str(),
-                 made ? made.message().c_str() : std::strerror(errno));
-    return 1;
-  }
+  if (dir.empty()) dir = DefaultDataDirectory();
+  if (!EnterDataDirectory("mimoza edit", dir, true)) return 1;
   EditLock lock;
   std::string holder;
   if (!lock.Take(&holder)) {

@@ -8,10 +8,10 @@
 
 namespace mimoza {
 
-// RunEdit: `mimoza edit [--dir DIR]` with argv[0] "edit"; the data directory is defaultDirectory
+// RunEdit: `mimoza edit [--dir DIR]` with argv[0] "edit"; the data directory is the default one
 // without --dir. Needs a terminal on standard input and output. Returns the exit code: 0 when
 // the dictionary was replaced or nothing changed, 1 when it was not replaced, 2 for a bad
 // command line or no terminal.
-int RunEdit(int argc, char** argv, const std::string& defaultDirectory);
+int RunEdit(int argc, char** argv);
 
 }  // namespace mimoza

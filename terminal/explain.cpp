@@ -16,6 +16,7 @@
 #include <numeric>
 
 #include "pattern/pattern.h"
+#include "terminal/command_line.h"
 #include "terminal/encoding.h"
 #include "terminal/json_command.h"
 #include "terminal/stream_faces.h"
@@ -487,18 +488,21 @@ std::string ExplanationEvent(Conversation& conversation, std::string_view utf8) 
 
 // ---- mimoza explain ----------------------------------------------------------------------------
 
-int RunExplain(int argc, char** argv, const std::string& defaultDir) {
-  std::string dir = defaultDir;
+int RunExplain(int argc, char** argv) {
+  std::string dir;
   std::vector<std::string> lines;
-  bool optionsDone = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    // A line may start with one "-" ("-_-"); options start with two.
-    if (optionsDone || arg.substr(0, 2) != "--") {
-      lines.emplace_back(arg);
-    } else if (arg == "--") {
-      optionsDone = true;
-    } else if (arg == "--help") {
+  bool wordsOnly = false;
+  for (int i = 1; i < argc;) {
+    const char* given = argv[i];
+    CommandArgument arg;
+    // A line may start with one "-" ("-_-"): options start with two, and "--" ends them.
+    if (!NextArgument("mimoza explain", argc, argv, &i, {"--dir"}, &wordsOnly, &arg)) {
+      std::fputs(kExplainUsage, stderr);
+      return 2;
+    }
+    if (arg.option.empty()) {
+      lines.emplace_back(arg.value);
+    } else if (arg.option == "--help") {
       std::fputs(kExplainUsage, stdout);
       std::fputs(
           "Explains what Mimoza would do with each LINE (or each input line) as its next turn:\n"
@@ -507,23 +511,15 @@ int RunExplain(int argc, char** argv, const std::string& defaultDir) {
           "(--dir, else the default one) and changes nothing in it.\n",
           stdout);
       return 0;
-    } else if (arg == "--dir" && i + 1 < argc && argv[i + 1][0] != '\0') {
-      dir = argv[++i];
-    } else if (arg.substr(0, 6) == "--dir=" && arg.size() > 6) {
-      dir = arg.substr(6);
-    } else {
-      std::fprintf(stderr, "mimoza explain: bad option %s\n%s", argv[i], kExplainUsage);
+    } else if (arg.option == "--dir" && !arg.value.empty()) {
+      dir = arg.value;
+    } else if (arg.option != "--") {
+      std::fprintf(stderr, "mimoza explain: bad option %s\n%s", given, kExplainUsage);
       return 2;
     }
   }
-  if (dir.empty()) {
-    std::fprintf(stderr, "mimoza: no data directory: set HOME or XDG_DATA_HOME, or use --dir\n");
-    return 1;
-  }
   // The directory is entered, never made: explaining writes nothing.
-  if (chdir(dir.c_str()) != 0) {
-    std::fprintf(stderr, "mimoza: cannot use the data directory %s: %s\n", dir.c_str(),
-                 std::strerror(errno));
+  if (!EnterDataDirectory("mimoza explain", dir.empty() ? DefaultDataDirectory() : dir, false)) {
     return 1;
   }
   Dictionary dictionary;

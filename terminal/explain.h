@@ -100,8 +100,8 @@ std::string ExplanationEvent(Conversation& conversation, std::string_view utf8);
 
 // RunExplain: `mimoza explain [--dir DIR] [LINE...]` (argv[0] is "explain"): explains each LINE,
 // or each line of standard input when none is given, in UTF-8 on standard output. Reads the data
-// directory (defaultDir unless --dir says otherwise) and writes nothing. Returns the exit code:
-// 0, 2 on bad usage, 1 when the data directory cannot be entered or the output written.
-int RunExplain(int argc, char** argv, const std::string& defaultDir);
+// directory (the default one unless --dir says otherwise) and writes nothing. Returns the exit
+// code: 0, 2 on bad usage, 1 when the data directory cannot be entered or the output written.
+int RunExplain(int argc, char** argv);
 
 }  // namespace mimoza

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "terminal/command_line.h"
 #include "terminal/line_editor.h"
 
 namespace mimoza {
@@ -96,14 +97,7 @@ void Trim(const std::string& path, const std::vector<std::string>& lines) {
 
 }  // namespace
 
-std::string HistoryPath() {
-  const char* stateHome = std::getenv("XDG_STATE_HOME");
-  if (stateHome != nullptr && stateHome[0] == '/')
-    return std::string(stateHome) + "/mimoza/history";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.local/state/mimoza/history";
-  return {};
-}
+std::string HistoryPath() { return XdgPath("XDG_STATE_HOME", ".local/state", "history"); }
 
 std::vector<std::string> SplitHistory(std::string_view bytes) {
   std::vector<std::string_view> complete;

@@ -1,6 +1,6 @@
 // terminal/main.cpp: command line -> data directory, seed and one of the three faces.
-// Leaves this file: main. ParseOptions, DefaultDataDirectory, EnterDataDirectory and
-// CheckDictionary are private. Tested by tests/terminal/program_test.cpp.
+// Leaves this file: main. ParseOptions, ParseSeed and CheckDictionary are private. Tested by
+// tests/terminal/program_test.cpp.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,13 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "knowledge/knowledge.h"
 #include "terminal/check_command.h"
+#include "terminal/command_line.h"
 #include "terminal/edit_command.h"
 #include "terminal/explain.h"
 #include "terminal/interactive.h"
@@ -104,83 +103,38 @@ bool ParseSeed(std::string_view text, uint32_t& seed) {
 // ParseOptions: reads argv into options ("--dir DIR" and "--dir=DIR" alike). Returns false,
 // after saying why on stderr, for an unknown option, a stray argument or a bad value.
 bool ParseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    std::string_view value;
-    bool hasValue = false;
-    const size_t equals = arg.find('=');
-    if (arg.substr(0, 2) == "--" && equals != std::string_view::npos) {
-      value = arg.substr(equals + 1);
-      arg = arg.substr(0, equals);
-      hasValue = true;
-    }
-    const bool takesValue = arg == "--dir" || arg == "--seed";
-    if (takesValue && !hasValue) {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "mimoza: %s needs a value\n", argv[i]);
-        return false;
-      }
-      value = argv[++i];
-    } else if (!takesValue && hasValue) {
-      std::fprintf(stderr, "mimoza: unknown option %s\n", argv[i]);
+  bool wordsOnly = false;
+  for (int i = 1; i < argc;) {
+    const char* given = argv[i];
+    mimoza::CommandArgument arg;
+    if (!mimoza::NextArgument("mimoza", argc, argv, &i, {"--dir", "--seed"}, &wordsOnly, &arg)) {
       return false;
     }
-    if (arg == "--dir") {
-      if (value.empty()) {
+    if (arg.option == "--dir") {
+      if (arg.value.empty()) {
         std::fprintf(stderr, "mimoza: --dir needs a directory\n");
         return false;
       }
-      options.dir = value;
-    } else if (arg == "--seed") {
-      if (!ParseSeed(value, options.seed)) {
+      options.dir = arg.value;
+    } else if (arg.option == "--seed") {
+      if (!ParseSeed(arg.value, options.seed)) {
         std::fprintf(stderr, "mimoza: --seed needs a number from 0 to 4294967295\n");
         return false;
       }
       options.hasSeed = true;
-    } else if (arg == "--jsonl") {
+    } else if (arg.option == "--jsonl") {
       options.jsonl = true;
-    } else if (arg == "--no-history") {
+    } else if (arg.option == "--no-history") {
       options.noHistory = true;
-    } else if (arg == "--help" || arg == "-h") {
+    } else if (arg.option == "--help" || (arg.option.empty() && arg.value == "-h")) {
       options.help = true;
-    } else if (arg == "--version") {
+    } else if (arg.option == "--version") {
       options.version = true;
-    } else {
-      std::fprintf(stderr, "mimoza: unknown option %s\n", argv[i]);
+    } else if (arg.option != "--") {
+      std::fprintf(stderr, "mimoza: unknown %s %s\n", arg.option.empty() ? "argument" : "option",
+                   given);
       return false;
     }
-  }
-  return true;
-}
-
-// DefaultDataDirectory: $XDG_DATA_HOME/mimoza when that variable holds an absolute path (a
-// relative one is to be ignored), else $HOME/.local/share/mimoza; empty when neither is known.
-std::string DefaultDataDirectory() {
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome != nullptr && dataHome[0] == '/') return std::string(dataHome) + "/mimoza";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.local/share/mimoza";
-  return {};
-}
-
-// EnterDataDirectory: creates dir (with its parents) when missing and makes it the working
-// directory. Returns false, after a message on stderr, when it cannot.
-bool EnterDataDirectory(const std::string& dir) {
-  if (dir.empty()) {
-    std::fprintf(stderr, "mimoza: no data directory: set HOME or XDG_DATA_HOME, or use --dir\n");
-    return false;
-  }
-  std::error_code error;
-  std::filesystem::create_directories(dir, error);
-  if (error) {
-    std::fprintf(stderr, "mimoza: cannot create the data directory %s: %s\n", dir.c_str(),
-                 error.message().c_str());
-    return false;
-  }
-  if (chdir(dir.c_str()) != 0) {
-    std::fprintf(stderr, "mimoza: cannot use the data directory %s: %s\n", dir.c_str(),
-                 std::strerror(errno));
-    return false;
   }
   return true;
 }
@@ -218,11 +172,9 @@ uint32_t ClockSeed() {
 int main(int argc, char** argv) {
   // Subcommands read their own options.
   const std::string_view command = argc > 1 ? argv[1] : "";
-  if (command == "check") return mimoza::RunCheck(argc - 1, argv + 1, DefaultDataDirectory());
-  if (command == "edit") return mimoza::RunEdit(argc - 1, argv + 1, DefaultDataDirectory());
-  if (command == "explain") {
-    return mimoza::RunExplain(argc - 1, argv + 1, DefaultDataDirectory());
-  }
+  if (command == "check") return mimoza::RunCheck(argc - 1, argv + 1);
+  if (command == "edit") return mimoza::RunEdit(argc - 1, argv + 1);
+  if (command == "explain") return mimoza::RunExplain(argc - 1, argv + 1);
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fputs(kUsage, stderr);
@@ -239,8 +191,8 @@ int main(int argc, char** argv) {
   // A file-size limit then makes a write fail (and the pair go unstored, said so) instead of
   // killing the process in the middle of a turn.
   std::signal(SIGXFSZ, SIG_IGN);
-  const std::string dir = options.dir.empty() ? DefaultDataDirectory() : options.dir;
-  if (!EnterDataDirectory(dir)) return kExitNoData;
+  const std::string dir = options.dir.empty() ? mimoza::DefaultDataDirectory() : options.dir;
+  if (!mimoza::EnterDataDirectory("mimoza", dir, true)) return kExitNoData;
   if (!CheckDictionary(dir)) return kExitNoData;
   mimoza::srand(options.hasSeed ? options.seed : ClockSeed());
   if (options.jsonl) return mimoza::RunJsonLines(stdin, stdout);
