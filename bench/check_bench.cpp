@@ -2,7 +2,7 @@
 // to 100,000 entries (bench/text_maker.h), against the floor of finding every tag of the same
 // bytes, and against the target: 100,000 entries checked in under 2 seconds.
 // - Floor: every tag of the dictionary's bytes found by memchr for "<" and a compare.
-// - Check: CheckDataTexts over the stored bytes, every key compiled, inspected and searched.
+// - Check: CheckDataTexts over the stored bytes, every key compiled, examined and searched.
 // - CheckHard: the 100,000 entries and ten keys that each run a hard line out of the search's
 //   budget, the costliest keys there are to check.
 // At the end every figure is printed with its ratio to the floor and, for 100,000 entries, to

@@ -1,5 +1,5 @@
 // knowledge/check_keys.cpp: a key or a yes/no list -> what the checker finds of it, from the
-// matcher itself: InspectPattern (why it never matches, whether it matches every line, an anchor
+// matcher itself: ExaminePattern (why it never matches, whether it matches every line, an anchor
 // spread over every alternative), the real search of the prompts' key texts, and HardLineCost.
 // Leaves this file: kPrompts, JudgePattern. FailureReason is private.
 // Tested by tests/knowledge/dictionary_check_test.cpp.
@@ -23,15 +23,15 @@ const PromptEntry kPrompts[kPromptCount] = {
 namespace {
 
 // FailureReason: why a pattern that compiled to nothing, or lets nothing through, never matches.
-std::string FailureReason(const PatternInspection& inspection) {
-  switch (inspection.failure) {
+std::string FailureReason(const PatternExamination& examination) {
+  switch (examination.failure) {
     case CompileTooManyNodes:
       return "it compiles to nothing: its syntax tree, every copy of a counted repeat included, "
              "passes the bound of " +
-             std::to_string(inspection.bound) + " nodes";
+             std::to_string(examination.bound) + " nodes";
     case CompileTooManyStates:
       return "it compiles to nothing: its automaton passes the bound of " +
-             std::to_string(inspection.bound) + " states";
+             std::to_string(examination.bound) + " states";
     case CompileOutOfMemory:
       return "memory ran out while it was compiled";
     case CompileOk:
@@ -69,14 +69,14 @@ std::vector<PatternFinding> JudgePattern(const std::string& text, const std::str
     matchedPrompts([&](const char* subject) { return std::strstr(subject, text.c_str()); });
     return findings;
   }
-  PatternInspection inspection;
-  const PatternPtr pattern = InspectPattern(text.c_str(), &inspection);
-  if (pattern == nullptr || !inspection.canMatch) {
+  PatternExamination examination;
+  const PatternPtr pattern = ExaminePattern(text.c_str(), &examination);
+  if (pattern == nullptr || !examination.canMatch) {
     findings.push_back(
-        {CheckError, RuleNeverMatches, name + " never matches: " + FailureReason(inspection)});
+        {CheckError, RuleNeverMatches, name + " never matches: " + FailureReason(examination)});
     return findings;
   }
-  if (inspection.matchesEmpty) {
+  if (examination.matchesEmpty) {
     findings.push_back(
         {CheckError, RuleMatchesEveryLine,
          name + " matches every line: it matches the empty text at the first position" +
@@ -86,13 +86,13 @@ std::vector<PatternFinding> JudgePattern(const std::string& text, const std::str
   } else {
     matchedPrompts([&](const char* subject) { return PatternFound(pattern.get(), subject); });
   }
-  if (inspection.lineStartSpreads) {
+  if (examination.lineStartSpreads) {
     findings.push_back({CheckWarning, RuleAnchorAlternative,
                         std::string("a \"^\" in one alternative of ") + name +
                             " anchors the whole " + what +
                             ": every alternative then matches only at the start of a line"});
   }
-  if (inspection.lineEndSpreads) {
+  if (examination.lineEndSpreads) {
     findings.push_back({CheckWarning, RuleAnchorAlternative,
                         std::string("a \"$\" in one alternative of ") + name +
                             " anchors the whole " + what +

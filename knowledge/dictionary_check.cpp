@@ -11,8 +11,8 @@
 // from the first "<ANS>" after the key, each "<ANS>" in turn, until an exact "<KEY>" stands
 // between an answer's "</ANS>" and the next "<ANS>". Whatever that reading does not take as the
 // file looks meant (a key or an answer running on over tags, tags and text it never reads) is a
-// structure diagnostic. Every key is then judged by the matcher itself (pattern/inspect.cpp): the
-// key text as a lookup cuts it, compiled, inspected and searched.
+// structure diagnostic. Every key is then judged by the matcher itself (pattern/examine.cpp): the
+// key text as a lookup cuts it, compiled, examined and searched.
 #include "knowledge/dictionary_check.h"
 
 #include <algorithm>

@@ -152,7 +152,7 @@ bool ComputePatternFacts(const char* text, PatternFacts* facts);
 // first position of every subject).
 bool IsPlainPattern(const char* text, size_t length);
 
-// ---- What a checker of keys asks (pattern/inspect.cpp) --------------------------------------
+// ---- What a checker of keys asks (pattern/examine.cpp) --------------------------------------
 // Read off the compiled automaton and the real search, so that a checker names exactly what the
 // matcher does: why a pattern can never match, whether it matches every line, whether an anchor
 // in one alternative anchors them all, and what its search costs on lines built to be hard.
@@ -166,7 +166,7 @@ enum CompileFailure : int8_t {
   CompileOutOfMemory,    // memory ran out
 };
 
-struct PatternInspection {
+struct PatternExamination {
   CompileFailure failure = CompileOk;  // why the pattern compiled to null, if it did
   int32_t bound = 0;                   // the node or state bound it passed
   // Some text matches: a way of edges that characters and anchors can take leads from the start
@@ -182,9 +182,9 @@ struct PatternInspection {
   bool lineEndSpreads = false;
 };
 
-// InspectPattern: compiles text and fills *inspection. Returns the compiled pattern (null when
+// ExaminePattern: compiles text and fills *examination. Returns the compiled pattern (null when
 // it did not compile) for the searches the caller makes next.
-PatternPtr InspectPattern(const char* text, PatternInspection* inspection);
+PatternPtr ExaminePattern(const char* text, PatternExamination* examination);
 
 // What a search took on the line that cost it most.
 struct SearchCost {

@@ -1,4 +1,4 @@
-// tests/pattern/inspect_test.cpp: what a checker of keys is told of a pattern (why it compiles to
+// tests/pattern/examine_test.cpp: what a checker of keys is told of a pattern (why it compiles to
 // nothing, whether it can match, matches every line, spreads an anchor), and the cost of its
 // search in lines built to be hard for it.
 #include <gtest/gtest.h>
@@ -12,22 +12,22 @@
 namespace mimoza {
 namespace {
 
-// Inspection: "ok" or the failure and its bound, then the flags that are set.
-std::string Inspection(const char* text) {
-  PatternInspection inspection;
-  const PatternPtr pattern = InspectPattern(text, &inspection);
+// Examination: "ok" or the failure and its bound, then the flags that are set.
+std::string Examination(const char* text) {
+  PatternExamination examination;
+  const PatternPtr pattern = ExaminePattern(text, &examination);
   const char* kFailures[] = {"ok", "nodes", "states", "memory"};
-  std::string out = kFailures[inspection.failure];
-  if (inspection.failure != CompileOk) out += " " + std::to_string(inspection.bound);
-  EXPECT_EQ(pattern == nullptr, inspection.failure != CompileOk) << text;
-  if (inspection.canMatch) out += " can";
-  if (inspection.matchesEmpty) out += " empty";
-  if (inspection.lineStartSpreads) out += " ^all";
-  if (inspection.lineEndSpreads) out += " $all";
+  std::string out = kFailures[examination.failure];
+  if (examination.failure != CompileOk) out += " " + std::to_string(examination.bound);
+  EXPECT_EQ(pattern == nullptr, examination.failure != CompileOk) << text;
+  if (examination.canMatch) out += " can";
+  if (examination.matchesEmpty) out += " empty";
+  if (examination.lineStartSpreads) out += " ^all";
+  if (examination.lineEndSpreads) out += " $all";
   return out;
 }
 
-TEST(Inspect, WhatACheckerIsTold) {
+TEST(Examine, WhatACheckerIsTold) {
   const struct {
     const char* pattern;
     const char* told;
@@ -55,10 +55,10 @@ TEST(Inspect, WhatACheckerIsTold) {
       {"(((a{1000}){1000}){1000})", "nodes 100000"},
       {"x{60000}", "nodes 100000"},  // plain, compiled without a tree: the same bound
   };
-  for (const auto& c : kCases) EXPECT_EQ(Inspection(c.pattern), c.told) << DumpBytes(c.pattern);
+  for (const auto& c : kCases) EXPECT_EQ(Examination(c.pattern), c.told) << DumpBytes(c.pattern);
 }
 
-TEST(Inspect, HardLineCost) {
+TEST(Examine, HardLineCost) {
   const int64_t kNoFloor = -1;
   const struct {
     const char* pattern;

@@ -1,7 +1,7 @@
-// pattern/inspect.cpp: pattern text -> what a checker of keys reports of it (PatternInspection);
+// pattern/examine.cpp: pattern text -> what a checker of keys reports of it (PatternExamination);
 // compiled pattern -> the cost of its search in lines built to be hard for it (SearchCost).
-// Leaves this file: InspectPattern, HardLineCost. CanPass, ReachesFinal and the line builders
-// are private. Tested by tests/pattern/inspect_test.cpp, and through the dictionary checker by
+// Leaves this file: ExaminePattern, HardLineCost. CanPass, ReachesFinal and the line builders
+// are private. Tested by tests/pattern/examine_test.cpp, and through the dictionary checker by
 // tests/knowledge/dictionary_check_test.cpp.
 #include <cstring>
 #include <memory>
@@ -147,21 +147,21 @@ EdgeCharacter MostConsumed(const Pattern& pattern) {
 
 }  // namespace
 
-PatternPtr InspectPattern(const char* text, PatternInspection* inspection) {
-  *inspection = PatternInspection{};
-  PatternPtr pattern(CompileReporting(text, &inspection->failure));
+PatternPtr ExaminePattern(const char* text, PatternExamination* examination) {
+  *examination = PatternExamination{};
+  PatternPtr pattern(CompileReporting(text, &examination->failure));
   if (pattern == nullptr) {
-    inspection->bound = inspection->failure == CompileTooManyNodes    ? kMaxPatternNodes
-                        : inspection->failure == CompileTooManyStates ? kMaxPatternStates
-                                                                      : 0;
+    examination->bound = examination->failure == CompileTooManyNodes    ? kMaxPatternNodes
+                         : examination->failure == CompileTooManyStates ? kMaxPatternStates
+                                                                        : 0;
     return pattern;
   }
   const Pattern& p = *pattern;
   // Not knowing, the answers lean to what reports nothing.
-  inspection->canMatch = ReachesFinal(p, kNoKind, true);
-  inspection->matchesEmpty = MatchesEmptyText(&p);
-  inspection->lineStartSpreads = p.lineStartAnchored == 1 && ReachesFinal(p, NodeLineStart, false);
-  inspection->lineEndSpreads = p.lineEndAnchored == 1 && ReachesFinal(p, NodeLineEnd, false);
+  examination->canMatch = ReachesFinal(p, kNoKind, true);
+  examination->matchesEmpty = MatchesEmptyText(&p);
+  examination->lineStartSpreads = p.lineStartAnchored == 1 && ReachesFinal(p, NodeLineStart, false);
+  examination->lineEndSpreads = p.lineEndAnchored == 1 && ReachesFinal(p, NodeLineEnd, false);
   return pattern;
 }
 
