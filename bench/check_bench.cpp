@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/fastest_reporter.h"
 #include "bench/text_maker.h"
 #include "knowledge/dictionary_check.h"
 
@@ -74,36 +75,22 @@ BENCHMARK(BM_Check)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillis
 BENCHMARK(BM_CheckHard)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // TargetReporter: the console output, then each check against the floor and the target.
-class TargetReporter : public benchmark::ConsoleReporter {
+class TargetReporter : public bench::FastestReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration) continue;
-      const double seconds =
-          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      const std::string name = run.run_name.function_name + "/" + run.run_name.args;
-      auto found = times_.find(name);
-      if (found == times_.end() || seconds < found->second) times_[name] = seconds;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf("\nagainst the floor of the same bytes, and 100,000 entries against %.0f s:\n",
                 kTargetSeconds);
-    for (const auto& [name, seconds] : times_) {
+    for (const auto& [name, seconds] : Times()) {
       if (name.rfind("BM_Floor", 0) == 0) continue;
       const std::string entries = name.substr(name.find('/') + 1);
-      auto floor = times_.find("BM_Floor/" + entries);
+      const double floor = Seconds("BM_Floor/" + entries);
       std::printf("%-22s %10.1f ms = %7.1fx the floor", name.c_str(), seconds * 1e3,
-                  floor == times_.end() ? 0.0 : seconds / floor->second);
+                  floor == 0 ? 0.0 : seconds / floor);
       if (entries == "100000") std::printf(", %.2f of the target", seconds / kTargetSeconds);
       std::printf("\n");
     }
   }
-
- private:
-  std::map<std::string, double> times_;
 };
 
 }  // namespace

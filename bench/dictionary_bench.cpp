@@ -21,10 +21,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/fastest_reporter.h"
 #include "bench/text_maker.h"
 #include "conversation/conversation.h"
 #include "knowledge/knowledge.h"
@@ -178,47 +178,32 @@ BENCHMARK(BM_FirstResponse)->Arg(10000)->Arg(100000)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_Explain)->ArgsProduct({{10000, 100000}, {40, 5999}})->Unit(benchmark::kMicrosecond);
 
 // RatioReporter: the console output, then every figure against the floor of its dictionary.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public bench::FastestReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    // The machine is shared: each figure is the fastest of its repetitions.
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration) continue;
-      const double seconds =
-          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      const std::string name = run.run_name.function_name + "/" + run.run_name.args;
-      auto found = times_.find(name);
-      if (found == times_.end() || seconds < found->second) times_[name] = seconds;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
     std::printf(
         "\nagainst the floor of the same dictionary (bytes into a kept buffer, every tag):\n");
-    for (const auto& [name, seconds] : times_) {
+    for (const auto& [name, seconds] : Times()) {
       const size_t slash = name.find('/');
       const std::string entries = name.substr(slash + 1, name.find('/', slash + 1) - slash - 1);
-      auto floor = times_.find("BM_Floor/" + entries);
-      if (floor == times_.end() || name.rfind("BM_Floor", 0) == 0) continue;
+      const double floor = Seconds("BM_Floor/" + entries);
+      if (floor == 0 || name.rfind("BM_Floor", 0) == 0) continue;
       const bool twice = name.rfind("BM_FirstResponse", 0) == 0;
       std::printf("%-28s %9.3f ms = %5.2fx %s\n", name.c_str(), seconds * 1e3,
-                  seconds / (floor->second * (twice ? 2 : 1)), twice ? "two floors" : "the floor");
+                  seconds / (floor * (twice ? 2 : 1)), twice ? "two floors" : "the floor");
     }
     // Explaining and the other revision's lookup, against this one's lookup of the same line.
     std::printf("\nagainst the lookup of the same dictionary and line:\n");
-    for (const auto& [name, seconds] : times_) {
+    for (const auto& [name, seconds] : Times()) {
       const size_t slash = name.find('/');
       if (name.rfind("BM_Explain", 0) != 0 && name.rfind("BM_Baseline", 0) != 0) continue;
-      auto lookup = times_.find("BM_Lookup" + name.substr(slash));
-      if (lookup == times_.end()) continue;
+      const double lookup = Seconds("BM_Lookup" + name.substr(slash));
+      if (lookup == 0) continue;
       std::printf("%-28s %9.3f ms = %5.2fx the lookup\n", name.c_str(), seconds * 1e3,
-                  seconds / lookup->second);
+                  seconds / lookup);
     }
   }
-
- private:
-  std::map<std::string, double> times_;
 };
 
 }  // namespace

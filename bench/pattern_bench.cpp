@@ -5,11 +5,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "bench/fastest_reporter.h"
 #include "pattern/pattern.h"
 
 #ifdef MIMOZA_HAVE_PCRE2
@@ -189,49 +189,35 @@ void BM_Pathological(benchmark::State& state) {
 BENCHMARK(BM_Pathological)->DenseRange(0, 7)->Repetitions(3)->Unit(benchmark::kMicrosecond);
 
 // RatioReporter: the console output, then every figure against its baseline of this run.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public mimoza::bench::FastestReporter {
  public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    // The machine is shared: each figure is the fastest of its repetitions.
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration) continue;
-      double perIteration = run.GetAdjustedRealTime();  // in the run's unit
-      double nanoseconds = perIteration * (run.time_unit == benchmark::kMicrosecond ? 1e3 : 1.0);
-      std::string name =
-          run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args);
-      auto found = times_.find(name);
-      if (found == times_.end() || nanoseconds < found->second) times_[name] = nanoseconds;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
   void Finalize() override {
     ConsoleReporter::Finalize();
-    if (times_.count("BM_KeysMimoza") != 0) ReportKeys();
-    if (times_.count("BM_Pathological/0") != 0) ReportPathological();
+    if (Has("BM_KeysMimoza")) ReportKeys();
+    if (Has("BM_Pathological/0")) ReportPathological();
   }
 
  private:
-  void ReportKeys() {
+  // Per key and per case in microseconds.
+  void ReportKeys() const {
     double keys = kKeyCount;
-    double mimoza = times_["BM_KeysMimoza"] / keys;
-    std::printf("\nper key: mimoza %.3f us", mimoza / 1e3);
-    if (times_.count("BM_KeysPcre2") != 0) {
-      double pcre2 = times_["BM_KeysPcre2"] / keys;
-      std::printf(", PCRE2 %.3f us (mimoza is %.2fx faster)", pcre2 / 1e3, pcre2 / mimoza);
+    double mimoza = Seconds("BM_KeysMimoza") / keys;
+    std::printf("\nper key: mimoza %.3f us", mimoza * 1e6);
+    if (Has("BM_KeysPcre2")) {
+      double pcre2 = Seconds("BM_KeysPcre2") / keys;
+      std::printf(", PCRE2 %.3f us (mimoza is %.2fx faster)", pcre2 * 1e6, pcre2 / mimoza);
     }
-    double regex = times_["BM_KeysStdRegex"] / keys;
-    std::printf(", std::regex %.3f us (mimoza is %.2fx faster)\n", regex / 1e3, regex / mimoza);
+    double regex = Seconds("BM_KeysStdRegex") / keys;
+    std::printf(", std::regex %.3f us (mimoza is %.2fx faster)\n", regex * 1e6, regex / mimoza);
   }
-  void ReportPathological() {
-    double baseline = times_["BM_Pathological/0"];
+  void ReportPathological() const {
+    double baseline = Seconds("BM_Pathological/0");
     for (size_t i = 1; i < PathologicalCases().size(); ++i) {
-      double t = times_["BM_Pathological/" + std::to_string(i)];
+      double t = Seconds("BM_Pathological/" + std::to_string(i));
       std::printf("%-10s %8.1f us = %5.2fx the greedy pass of a*b (%.1f us)\n",
-                  PathologicalCases()[i].pattern, t / 1e3, t / baseline, baseline / 1e3);
+                  PathologicalCases()[i].pattern, t * 1e6, t / baseline, baseline * 1e6);
     }
   }
-
-  std::map<std::string, double> times_;
 };
 
 }  // namespace
