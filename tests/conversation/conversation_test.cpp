@@ -5,15 +5,15 @@
 
 #include <gtest/gtest.h>
 #include <iconv.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/knowledge/test_support.h"
 
 namespace mimoza {
 namespace {
@@ -62,20 +62,8 @@ class RecordingHost final : public ConversationHost {
 };
 
 // Each test runs in a fresh temporary directory, since the files are opened by plain names.
-class ConversationTest : public ::testing::Test {
+class ConversationTest : public testing::InTempDir {
  protected:
-  void SetUp() override {
-    home = std::filesystem::current_path();
-    char pattern[] = "/tmp/mimoza-conversation-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    std::filesystem::current_path(dir);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(home);
-    std::filesystem::remove_all(dir);
-  }
-
   // WriteFile: a data file as the system keeps it: code page 932 with CR LF line ends.
   static void WriteFile(const char* name, const std::string& utf8) {
     std::string text;
@@ -85,15 +73,7 @@ class ConversationTest : public ::testing::Test {
     }
     std::ofstream(name, std::ios::binary) << text;
   }
-  static std::string ReadDictionary() {
-    std::ifstream in("Dictionary.txt", std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return Utf8(text.str());
-  }
-
-  std::filesystem::path home;
-  std::filesystem::path dir;
+  static std::string ReadDictionary() { return Utf8(testing::ReadBytes("Dictionary.txt")); }
 };
 
 // RunTurn: one submission whose quip roll (the turn's first draw) comes out as roll, through
@@ -259,7 +239,7 @@ const Scenario kScenarios[] = {
       {"ねこ.*だ", 0, false, "response:覚えていい？", AwaitingConsent},
       {"うん", 0, false, "response:何て？", AwaitingAnswer},
       {"にゃ", 0, false, "response:OK", Idle},
-      {"C++の本", 0, false, "response:いいね", Idle},  // finds itself again
+      {"C++の本", 0, false, "response:いいね", Idle},                    // finds itself again
       {"ほかの行", 0, false, "response:覚えていい？", AwaitingConsent},  // "え??" took nothing
       {"いや", 0, false, "response:", Idle},
       {"ねこはねこだ", 0, false, "response:にゃ", Idle}},

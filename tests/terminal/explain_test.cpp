@@ -3,7 +3,6 @@
 #include "terminal/explain.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include <string>
 
 #include "terminal/encoding.h"
+#include "tests/knowledge/test_support.h"
 
 namespace mimoza {
 namespace {
@@ -29,19 +29,8 @@ class ShownHost final : public ConversationHost {
   std::string shown;
 };
 
-class ExplainTest : public ::testing::Test {
+class ExplainTest : public testing::InTempDir {
  protected:
-  void SetUp() override {
-    home = std::filesystem::current_path();
-    char pattern[] = "/tmp/mimoza-explain-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
-    std::filesystem::current_path(dir);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(home);
-    std::filesystem::remove_all(dir);
-  }
   // Files: both data files as the system keeps them (code page 932, CR LF); null removes one.
   static void Files(const char* dictionary, const char* quips) {
     for (const auto& [name, utf8] :
@@ -54,15 +43,7 @@ class ExplainTest : public ::testing::Test {
       std::ofstream(name, std::ios::binary) << text;
     }
   }
-  static std::string Read(const char* name) {
-    std::ifstream in(name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  std::filesystem::path home;
-  std::filesystem::path dir;
+  static std::string Read(const char* name) { return testing::ReadBytes(name); }
 };
 
 // SeedRolling: the index-th seed whose first draw, RandomInt(0, 9), gives roll.
