@@ -10,12 +10,12 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "bench/fastest_reporter.h"
+#include "bench/tag_floor.h"
 #include "bench/text_maker.h"
 #include "knowledge/dictionary_check.h"
 
@@ -40,16 +40,7 @@ void BM_Floor(benchmark::State& state) {
   const std::string& text = DictionaryOf(state.range(0), false);
   int64_t tags = 0;
   for (auto _ : state) {
-    const char* end = text.data() + text.size();
-    for (const char* at = text.data();
-         (at = static_cast<const char*>(std::memchr(at, '<', static_cast<size_t>(end - at))));
-         ++at) {
-      if (end - at >= 5 &&
-          (std::memcmp(at, "<KEY", 4) == 0 || std::memcmp(at, "</KEY>", 6) == 0 ||
-           std::memcmp(at, "<ANS>", 5) == 0 || std::memcmp(at, "</ANS>", 6) == 0)) {
-        ++tags;
-      }
-    }
+    tags += bench::CountTags(text.data(), text.data() + text.size());
   }
   benchmark::DoNotOptimize(tags);
 }

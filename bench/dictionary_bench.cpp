@@ -19,12 +19,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bench/fastest_reporter.h"
+#include "bench/tag_floor.h"
 #include "bench/text_maker.h"
 #include "conversation/conversation.h"
 #include "knowledge/knowledge.h"
@@ -85,16 +85,7 @@ void BM_Floor(benchmark::State& state) {
       got += static_cast<size_t>(n);
     }
     std::fclose(f);
-    const char* end = buffer.data() + got;
-    for (const char* at = buffer.data();
-         (at = static_cast<const char*>(std::memchr(at, '<', static_cast<size_t>(end - at))));
-         ++at) {
-      if (end - at >= 5 &&
-          (std::memcmp(at, "<KEY", 4) == 0 || std::memcmp(at, "</KEY>", 6) == 0 ||
-           std::memcmp(at, "<ANS>", 5) == 0 || std::memcmp(at, "</ANS>", 6) == 0)) {
-        ++tags;
-      }
-    }
+    tags += bench::CountTags(buffer.data(), buffer.data() + got);
   }
   benchmark::DoNotOptimize(tags);
 }
