@@ -94,31 +94,58 @@ TEST_F(ScreenTest, ClipAndWrapByDisplayWidth) {
   }
 }
 
-// Frames for the one-line input: the cursor must stay on screen, at its display column.
+// Frames for the one-line input: the cursor must stay on screen, at its display column, and a
+// faint mark ("<" and ">" in ASCII) takes the first or last cell where text is hidden there.
 TEST_F(ScreenTest, InputScrollsToKeepTheCursorVisible) {
   const struct {
     const char* input;
     int32_t cursorColumn;
+    bool ascii;
     const char* shown;
     const char* cursor;
   } kCases[] = {
-      {"abc", 3, "> abc\x1b[K", "\x1b[7;6H"},
-      {"こんにちは", 6, "> こんにち\x1b[K", "\x1b[7;9H"},
-      {"aaaaaaaaaaaaaaaaaaaa", 20, "> aaaaaaa\x1b[K", "\x1b[7;10H"},
-      {"aaaaaaaaaaaaaaaaaaaa", 2, "> aaaaaaaa\x1b[K", "\x1b[7;5H"},
-      {"あいうえおかき", 14, "> おかき\x1b[K", "\x1b[7;9H"},
-      {"あいうえおかき", 4, "> あいうえ\x1b[K", "\x1b[7;7H"},
+      {"abc", 3, false, "> abc\x1b[K", "\x1b[7;6H"},
+      {"こんにちは", 6, false, "> \x1b[2m…\x1b[0mんにち\x1b[2m…\x1b[0m\x1b[K", "\x1b[7;8H"},
+      {"aaaaaaaaaaaaaaaaaaaa", 20, false, "> \x1b[2m…\x1b[0maaaaaa\x1b[K", "\x1b[7;10H"},
+      {"aaaaaaaaaaaaaaaaaaaa", 2, false, "> aaaaaaa\x1b[2m…\x1b[0m\x1b[K", "\x1b[7;5H"},
+      {"aaaaaaaaaaaaaaaaaaaa", 2, true, "> aaaaaaa\x1b[2m>\x1b[0m\x1b[K", "\x1b[7;5H"},
+      {"あいうえおかき", 14, false, "> \x1b[2m…\x1b[0mおかき\x1b[K", "\x1b[7;10H"},
+      {"あいうえおかき", 14, true, "> \x1b[2m<\x1b[0mおかき\x1b[K", "\x1b[7;10H"},
+      // A wide character that would cover the last cell leaves it blank before the mark.
+      {"あいうえおかき", 4, false, "> あいう \x1b[2m…\x1b[0m\x1b[K", "\x1b[7;7H"},
+      {"abcdefghij", 8, false, "> \x1b[2m…\x1b[0mdefghij\x1b[K", "\x1b[7;9H"},
   };
   for (const auto& c : kCases) {
     ScreenView view;
     view.rows = 8;
     view.columns = 10;
+    view.ascii = c.ascii;
     view.input = c.input;
     view.cursorColumn = c.cursorColumn;
     const std::string frame = ComposeFrame(view);
     EXPECT_NE(frame.find(c.shown), std::string::npos) << c.input << "\n" << frame;
     EXPECT_NE(frame.find(std::string(c.cursor) + "\x1b[?25h"), std::string::npos) << c.input;
   }
+}
+
+// During a reverse search the prompt tells what is searched for and the hints what keys do.
+TEST_F(ScreenTest, SearchPromptShowsTheSearch) {
+  ScreenView view;
+  view.rows = 8;
+  view.columns = 40;
+  view.searching = true;
+  view.searchText = "天気";
+  view.input = "今日はいい天気ですね";
+  view.cursorColumn = 10;
+  std::string frame = ComposeFrame(view);
+  EXPECT_NE(frame.find("\x1b[7;1Hsearch \"天気\": 今日はいい天気ですね\x1b[K"), std::string::npos)
+      << frame;
+  EXPECT_NE(frame.find("\x1b[7;26H\x1b[?25h"), std::string::npos) << "the cursor on the match";
+  EXPECT_NE(frame.find("Ctrl+R: further back"), std::string::npos) << frame;
+  view.searchFailed = true;
+  view.searchText = "天気予";
+  frame = ComposeFrame(view);
+  EXPECT_NE(frame.find("\x1b[7;1Hnot found \"天気予\": 今日"), std::string::npos) << frame;
 }
 
 TEST_F(ScreenTest, BoxShowsTheWholeResponseWithItsCaption) {
