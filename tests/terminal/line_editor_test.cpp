@@ -248,8 +248,18 @@ TEST_F(LineEditorTest, WordsAreRunsOfOneClass) {
       {"  、。  ", "  、。  |", "|  、。  "},
   };
   for (const auto& c : kCases) {
-    EXPECT_EQ(WordStops(c.text, "\x1b" "f", true), c.forward) << c.text;
-    EXPECT_EQ(WordStops(c.text, "\x1b" "b", false), c.backward) << c.text;
+    EXPECT_EQ(WordStops(c.text,
+                        "\x1b"
+                        "f",
+                        true),
+              c.forward)
+        << c.text;
+    EXPECT_EQ(WordStops(c.text,
+                        "\x1b"
+                        "b",
+                        false),
+              c.backward)
+        << c.text;
   }
 }
 
@@ -258,7 +268,12 @@ const struct {
   const char* bytes;
   const char* dump;
 } kWordEditCases[] = {
-    {"Alt+B, Alt+F", "ab cd ef\x1b" "b\x1b" "b\x1b" "f", "[ab cd| ef]"},
+    {"Alt+B, Alt+F",
+     "ab cd ef\x1b"
+     "b\x1b"
+     "b\x1b"
+     "f",
+     "[ab cd| ef]"},
     {"Ctrl+Left and Ctrl+Right", "ab cd\x1b[1;5D\x1b[1;5D\x1b[1;5C", "[ab| cd]"},
     {"Alt+Left, xterm", "ab cd\x1b[1;3D", "[ab |cd]"},
     {"Ctrl+Left and Right, rxvt", "ab cd\x1bOd\x1bOd\x1bOc", "[ab| cd]"},
@@ -269,9 +284,17 @@ const struct {
     {"Alt+Backspace", "ab cd\x1b\x7f", "[ab |]"},
     {"Alt+Backspace as ESC BS", "ab cd\x1b\x08", "[ab |]"},
     {"Alt+Backspace, kitty", "ab cd\x1b[127;3u", "[ab |]"},
-    {"Alt+D kills to the word end", "今日は\x01\x1b" "d", "[|は]"},
-    {"kills in a row yank together", "今日はいい天気ですね\x17\x17\x17\x19", "[今日はいい天気ですね|]"},
-    {"forward kills in a row too", "ab cd ef\x01\x1b" "d\x1b" "d\x05\x19", "[ efab cd|]"},
+    {"Alt+D kills to the word end",
+     "今日は\x01\x1b"
+     "d",
+     "[|は]"},
+    {"kills in a row yank together", "今日はいい天気ですね\x17\x17\x17\x19",
+     "[今日はいい天気ですね|]"},
+    {"forward kills in a row too",
+     "ab cd ef\x01\x1b"
+     "d\x1b"
+     "d\x05\x19",
+     "[ efab cd|]"},
     {"a motion starts a new kill", "ab cd\x17\x02\x17\x19", "[ab| ]"},
     {"Ctrl+K feeds Ctrl+Y", "abcd\x02\x02\x0b\x01\x19", "[cd|ab]"},
     {"Ctrl+U feeds Ctrl+Y", "abcd\x02\x15\x05\x19", "[dabc|]"},
@@ -296,8 +319,8 @@ std::string SearchDump(const char* bytes) {
   }
   std::string dump = Type(editor, bytes);
   if (!editor.Searching()) return dump;
-  return std::string(editor.SearchFailed() ? "not found" : "search") + " \"" +
-         editor.SearchText() + "\": " + dump;
+  return std::string(editor.SearchFailed() ? "not found" : "search") + " \"" + editor.SearchText() +
+         "\": " + dump;
 }
 
 // Ctrl+R over the lines "今日はいい天気ですね", "ねこが好き", "天気予報", "いぬ" (the newest).
@@ -308,11 +331,14 @@ TEST_F(LineEditorTest, ReverseSearch) {
     const char* dump;
   } kCases[] = {
       {"the newest line that holds it", "\x12天気", "search \"天気\": [|天気予報]"},
-      {"Ctrl+R again goes further back", "\x12天気\x12", "search \"天気\": [今日はいい|天気ですね]"},
-      {"and fails past the oldest", "\x12天気\x12\x12", "not found \"天気\": [今日はいい|天気ですね]"},
+      {"Ctrl+R again goes further back", "\x12天気\x12",
+       "search \"天気\": [今日はいい|天気ですね]"},
+      {"and fails past the oldest", "\x12天気\x12\x12",
+       "not found \"天気\": [今日はいい|天気ですね]"},
       {"typing narrows from the line found back", "\x12天\x12気予",
        "not found \"天気予\": [今日はいい|天気ですね]"},
-      {"Backspace searches again from the newest", "\x12天気予x\x7f", "search \"天気予\": [|天気予報]"},
+      {"Backspace searches again from the newest", "\x12天気予x\x7f",
+       "search \"天気予\": [|天気予報]"},
       {"nothing found shows the line", "ab\x12zz", "not found \"zz\": [ab|]"},
       {"Enter sends the line found", "\x12ねこ\r", "Submit(ねこが好き) [|]"},
       {"Alt+Enter sends it with Ctrl", "\x12ねこ\x1b\r", "Submit+Ctrl(ねこが好き) [|]"},
@@ -324,7 +350,8 @@ TEST_F(LineEditorTest, ReverseSearch) {
       {"Down comes back to the typed line", "typed\x12天気予\x1b[A\x1b[B\x1b[B\x1b[B", "[typed|]"},
       {"Ctrl+R Ctrl+R looks for the last search again", "\x12いぬ\x07\x12\x12",
        "search \"いぬ\": [|いぬ]"},
-      {"view keys leave the search running", "\x12天気\x1b[5~", "search \"天気\": PageUp [|天気予報]"},
+      {"view keys leave the search running", "\x12天気\x1b[5~",
+       "search \"天気\": PageUp [|天気予報]"},
       {"a paste is searched for", "\x12\x1b[200~好き\x1b[201~", "search \"好き\": [ねこが|好き]"},
   };
   for (const auto& c : kCases) EXPECT_EQ(SearchDump(c.bytes), c.dump) << c.name;
