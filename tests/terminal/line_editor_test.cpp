@@ -248,18 +248,8 @@ TEST_F(LineEditorTest, WordsAreRunsOfOneClass) {
       {"  、。  ", "  、。  |", "|  、。  "},
   };
   for (const auto& c : kCases) {
-    EXPECT_EQ(WordStops(c.text,
-                        "\x1b"
-                        "f",
-                        true),
-              c.forward)
-        << c.text;
-    EXPECT_EQ(WordStops(c.text,
-                        "\x1b"
-                        "b",
-                        false),
-              c.backward)
-        << c.text;
+    EXPECT_EQ(WordStops(c.text, "\033f", true), c.forward) << c.text;
+    EXPECT_EQ(WordStops(c.text, "\033b", false), c.backward) << c.text;
   }
 }
 
@@ -268,12 +258,7 @@ const struct {
   const char* bytes;
   const char* dump;
 } kWordEditCases[] = {
-    {"Alt+B, Alt+F",
-     "ab cd ef\x1b"
-     "b\x1b"
-     "b\x1b"
-     "f",
-     "[ab cd| ef]"},
+    {"Alt+B, Alt+F", "ab cd ef\033b\033b\033f", "[ab cd| ef]"},
     {"Ctrl+Left and Ctrl+Right", "ab cd\x1b[1;5D\x1b[1;5D\x1b[1;5C", "[ab| cd]"},
     {"Alt+Left, xterm", "ab cd\x1b[1;3D", "[ab |cd]"},
     {"Ctrl+Left and Right, rxvt", "ab cd\x1bOd\x1bOd\x1bOc", "[ab| cd]"},
@@ -284,17 +269,10 @@ const struct {
     {"Alt+Backspace", "ab cd\x1b\x7f", "[ab |]"},
     {"Alt+Backspace as ESC BS", "ab cd\x1b\x08", "[ab |]"},
     {"Alt+Backspace, kitty", "ab cd\x1b[127;3u", "[ab |]"},
-    {"Alt+D kills to the word end",
-     "今日は\x01\x1b"
-     "d",
-     "[|は]"},
+    {"Alt+D kills to the word end", "今日は\x01\033d", "[|は]"},
     {"kills in a row yank together", "今日はいい天気ですね\x17\x17\x17\x19",
      "[今日はいい天気ですね|]"},
-    {"forward kills in a row too",
-     "ab cd ef\x01\x1b"
-     "d\x1b"
-     "d\x05\x19",
-     "[ efab cd|]"},
+    {"forward kills in a row too", "ab cd ef\x01\033d\033d\x05\x19", "[ efab cd|]"},
     {"a motion starts a new kill", "ab cd\x17\x02\x17\x19", "[ab| ]"},
     {"Ctrl+K feeds Ctrl+Y", "abcd\x02\x02\x0b\x01\x19", "[cd|ab]"},
     {"Ctrl+U feeds Ctrl+Y", "abcd\x02\x15\x05\x19", "[dabc|]"},
