@@ -147,6 +147,8 @@ EditorAction LineEditor::Apply(const Key& key) {
     case KeyKillToStart:
       return Kill(0, cursor, wasKilling);
     case KeyKillWordBack:
+      // Ctrl+W too goes back by word classes, not to whitespace as readline's does: a Japanese
+      // line seldom has a space, and rubbing out to one would take the whole sentence.
       return Kill(WordStart(cursor), cursor, wasKilling);
     case KeyKillWord:
       return Kill(cursor, WordEnd(cursor), wasKilling);
