@@ -24,7 +24,7 @@ windows_choose() {
         bits=64
       elif [ ! -x /usr/lib/wine/wine ]; then
         bits=64
-        reason="32-bit Wine (wine32:i386) is not installed"
+        reason="32-bit Wine (wine32:i386) is not installed (scripts/install-deps test says why when it cannot install it)"
       else
         bits=32
         reason="this machine runs 32-bit programs"

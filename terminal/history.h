@@ -29,9 +29,9 @@ std::vector<std::string> SplitHistory(std::string_view bytes);
 bool LoadHistory(const std::string& path, std::vector<std::string>* lines, std::string* error);
 
 // AppendHistory: appends one line (which holds no line break) and its line end in one write,
-// creating the file and its directories when missing; two sessions appending at once keep each
-// other's lines whole. Returns false, with the reason in *error and the file as it was, when
-// that fails.
+// creating the file and its folders (the owner's alone) when missing; two sessions appending at
+// once keep each other's lines whole. Returns false, with the reason in *error and the file as it
+// was, when that fails.
 bool AppendHistory(const std::string& path, std::string_view line, std::string* error);
 
 }  // namespace mimoza

@@ -2,7 +2,8 @@
 // refreshes, for as long as the user talks.
 // Leaves this file: RunInteractive. The raw-mode pair (EnterTerminal, RestoreTerminal), the
 // signal handlers (job control among them) and InteractiveSession (the engine's host here, with
-// the transcript, the box, the record of the last turn and the history file) are private.
+// the transcript and the turns of earlier sessions, the box, the record of the last turn, the
+// history file and the order in which Esc leaves modes) are private.
 // Tested by tests/terminal/interactive_test.cpp, which runs the program under a pseudo-terminal.
 #include "terminal/interactive.h"
 
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <memory>
 #include <string>
@@ -32,6 +34,7 @@
 #include "terminal/line_editor.h"
 #include "terminal/screen.h"
 #include "terminal/stream_faces.h"
+#include "terminal/transcript_store.h"
 
 namespace mimoza {
 namespace {
@@ -195,6 +198,18 @@ void WriteFrame(const std::string& frame) {
   sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
+// DividerDate: the local date and time under which earlier turns are shown.
+std::string DividerDate(int64_t seconds) {
+  const auto time = static_cast<time_t>(seconds);
+  tm local = {};
+  char text[32] = {};
+  if (localtime_r(&time, &local) == nullptr ||
+      std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) == 0) {
+    return "?";
+  }
+  return text;
+}
+
 // InteractiveSession: the engine's host on a terminal. The engine's texts are code page 932;
 // the view keeps them as UTF-8 for the screen, and the charset (when the terminal's locale is
 // not UTF-8) converts at the terminal's edge.
@@ -229,7 +244,10 @@ class InteractiveSession : public ConversationHost {
   void OpenBox(std::string caption, std::string text);
   void LoadHistoryFile();
   std::string SaveToHistory(const std::string& line);
+  void LoadEarlierTurns();
+  std::string SaveTurn(const std::string& line, size_t firstResponse);
   bool HandleKey(const Key& key);
+  void CancelInnermostMode();
   void HandleBoxKey(const Key& key);
   void Click(int32_t row);
   void Submit(const EditorAction& action);
@@ -243,14 +261,17 @@ class InteractiveSession : public ConversationHost {
   ScreenView view;
   TerminalCharset* charset;  // null when the terminal speaks UTF-8
   bool saveHistory;
-  std::string historyPath;      // empty: no history file this session
-  bool historyNoticed = false;  // a failed write was told once; later ones are not
-  bool controlDown = false;     // the Ctrl flag of the submission being handled
+  std::string historyPath;     // empty: no history file this session
+  std::string transcriptPath;  // empty: the turns are not kept for the next session
+  std::string dataDir;         // the data directory's real path, which names its transcript
+  bool stateNoticed = false;   // a failed write of either file was told once; later ones are not
+  bool controlDown = false;    // the Ctrl flag of the submission being handled
   bool titleChanged = false;
 };
 
 int InteractiveSession::Run() {
   ReadScreenSize();
+  if (saveHistory) LoadEarlierTurns();
   conversation.OpenConversation();
   if (charset != nullptr && !charset->Shows(U'あ')) {
     ShowNotice("This terminal's character set, " + charset->Name() +
@@ -340,9 +361,57 @@ void InteractiveSession::LoadHistoryFile() {
 // after the turn; empty otherwise.
 std::string InteractiveSession::SaveToHistory(const std::string& line) {
   std::string error;
-  if (historyPath.empty() || AppendHistory(historyPath, line, &error) || historyNoticed) return {};
-  historyNoticed = true;
+  if (historyPath.empty() || AppendHistory(historyPath, line, &error) || stateNoticed) return {};
+  stateNoticed = true;
   return "History is not saved: " + error;
+}
+
+// LoadEarlierTurns: the last turns of the sessions before this one on this data directory, faint,
+// as many whole turns as one screen of the transcript shows (an entry takes a row at least), above
+// a divider with the date of the last of them. A file that cannot be read is a notice.
+void InteractiveSession::LoadEarlierTurns() {
+  transcriptPath = TranscriptPath(".", &dataDir);
+  if (transcriptPath.empty()) return;  // no state directory: the history's notice tells
+  std::vector<StoredEntry> stored;
+  std::string error;
+  if (!LoadTranscript(transcriptPath, dataDir, &stored, &error)) {
+    ShowNotice("Earlier turns are not shown: " + error);
+    return;
+  }
+  const auto room = static_cast<size_t>(std::max(1, TranscriptPageRows(view) - 1));
+  size_t first = stored.size();
+  for (size_t i = stored.size(); i-- > 0 && stored.size() - i <= room;) {
+    if (stored[i].kind == StoredLine) first = i;
+  }
+  if (first == stored.size()) return;
+  for (size_t i = first; i < stored.size(); ++i) {
+    const StoredEntry& from = stored[i];
+    const EntryKind kind = from.kind == StoredLine       ? EntryUser
+                           : from.kind == StoredResponse ? EntryResponse
+                                                         : EntryCleared;
+    TranscriptEntry& entry = view.transcript.Add(kind, kind == EntryCleared ? "" : from.text);
+    if (kind == EntryCleared) entry.whole = from.text;
+    entry.earlier = true;
+  }
+  view.transcript.Add(EntryDivider, DividerDate(stored.back().time));
+}
+
+// SaveTurn: appends the turn just run (the line and the responses from firstResponse on; the
+// program's notices are not kept) to the transcript, for the next session. Returns the notice
+// for the first failure of a state file, empty otherwise.
+std::string InteractiveSession::SaveTurn(const std::string& line, size_t firstResponse) {
+  if (transcriptPath.empty()) return {};
+  const int64_t now = std::time(nullptr);
+  std::vector<StoredEntry> turn = {{StoredLine, now, line}};
+  const std::deque<TranscriptEntry>& entries = view.transcript.Entries();
+  for (size_t i = firstResponse; i < entries.size(); ++i) {
+    if (entries[i].kind == EntryResponse) turn.push_back({StoredResponse, now, entries[i].text});
+    if (entries[i].kind == EntryCleared) turn.push_back({StoredCleared, now, entries[i].whole});
+  }
+  std::string error;
+  if (AppendTurn(transcriptPath, dataDir, turn, &error) || stateNoticed) return {};
+  stateNoticed = true;
+  return "Earlier turns are not saved: " + error;
 }
 
 // HandleKey: one key; returns true when it ends the session. While the box is shown, keys
@@ -350,6 +419,10 @@ std::string InteractiveSession::SaveToHistory(const std::string& line) {
 // suspends.
 bool InteractiveSession::HandleKey(const Key& key) {
   if (key.kind == KeyNone) return false;
+  if (key.kind == KeyEscape || key.kind == KeyCancel) {
+    CancelInnermostMode();
+    return false;
+  }
   if (view.boxOpen && key.kind != KeyInterrupt && key.kind != KeySuspend) {
     HandleBoxKey(key);
     return false;
@@ -401,6 +474,20 @@ bool InteractiveSession::HandleKey(const Key& key) {
   return false;
 }
 
+// CancelInnermostMode: what Esc and Ctrl+G do, to the innermost mode only: close an open box,
+// else leave a reverse search (the line comes back as it was before it), else drop a pending
+// learning dialogue. On an idle line they do nothing.
+void InteractiveSession::CancelInnermostMode() {
+  if (view.boxOpen) {
+    view.boxOpen = false;
+    return;
+  }
+  if (editor.CancelSearch()) return;
+  // THE LEARNING DIALOGUE'S CANCEL GOES HERE, once the engine can drop a pending dialogue: when
+  // conversation.State() is not Idle, drop it, nothing stored, and say so in the transcript;
+  // the typed text stays.
+}
+
 // HandleBoxKey: arrows, Page Up/Down, Home/End and the wheel scroll the box; any other key
 // closes it and does nothing else, except a paste marker, which the line still needs so pasted
 // line breaks do not submit.
@@ -448,7 +535,7 @@ void InteractiveSession::Click(int32_t row) {
   if (index < 0) return;
   const TranscriptEntry& entry = view.transcript.Entries()[static_cast<size_t>(index)];
   if (entry.kind != EntryResponse && entry.kind != EntryCleared) return;
-  if (entry.turn == view.transcript.NewestTurn()) {
+  if (entry.turn == view.transcript.NewestTurn() && !entry.earlier) {
     conversation.ShowLastResponse();
   } else if (!entry.whole.empty() || !entry.text.empty()) {
     OpenBox(ToUtf8(kInfoCaption), entry.whole.empty() ? entry.text : entry.whole);
@@ -476,7 +563,9 @@ void InteractiveSession::Submit(const EditorAction& action) {
       entries[i].whole = drawn;
     }
   }
+  const std::string turnProblem = SaveTurn(action.line, before);
   if (!problem.empty()) ShowNotice(problem);
+  if (!turnProblem.empty()) ShowNotice(turnProblem);
 }
 
 void InteractiveSession::ReadScreenSize() {
@@ -493,6 +582,9 @@ void InteractiveSession::ReadScreenSize() {
 void InteractiveSession::Refresh() {
   view.input = editor.Text();
   view.cursorColumn = editor.CursorColumn();
+  view.searching = editor.Searching();
+  view.searchText = editor.SearchText();
+  view.searchFailed = editor.SearchFailed();
   std::string frame = titleChanged ? TitleSequence(view.title) : std::string();
   titleChanged = false;
   frame += ComposeFrame(view);

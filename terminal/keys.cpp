@@ -55,6 +55,8 @@ Key ControlKey(unsigned char byte) {
       return MakeKey(KeyEnd);  // Ctrl+E
     case 0x06:
       return MakeKey(KeyRight);  // Ctrl+F
+    case 0x07:
+      return MakeKey(KeyCancel);  // Ctrl+G
     case 0x08:
       return MakeKey(KeyBackspace);  // Ctrl+H
     case 0x0A:
@@ -69,12 +71,40 @@ Key ControlKey(unsigned char byte) {
       return MakeKey(KeyDown);  // Ctrl+N
     case 0x10:
       return MakeKey(KeyUp);  // Ctrl+P
+    case 0x12:
+      return MakeKey(KeySearch);  // Ctrl+R
+    case 0x14:
+      return MakeKey(KeyTranspose);  // Ctrl+T
     case 0x15:
       return MakeKey(KeyKillToStart);  // Ctrl+U
+    case 0x17:
+      return MakeKey(KeyKillWordBack);  // Ctrl+W
+    case 0x19:
+      return MakeKey(KeyYank);  // Ctrl+Y
     case 0x1A:
       return MakeKey(KeySuspend);  // Ctrl+Z
     case 0x7F:
       return MakeKey(KeyBackspace);  // DEL: what Backspace sends
+    default:
+      return MakeKey(KeyOther);
+  }
+}
+
+// AltKey: what a key means with Alt held, however the terminal reported it: readline's word keys.
+Key AltKey(int32_t code) {
+  switch (code) {
+    case 'b':
+    case 'B':
+      return MakeKey(KeyWordLeft);
+    case 'f':
+    case 'F':
+      return MakeKey(KeyWordRight);
+    case 'd':
+    case 'D':
+      return MakeKey(KeyKillWord);
+    case 0x7F:  // Backspace, as DEL or as BS
+    case 0x08:
+      return MakeKey(KeyKillWordBack);
     default:
       return MakeKey(KeyOther);
   }
@@ -88,6 +118,7 @@ Key KeyFromCode(int32_t code, int32_t modifiers) {
   const bool ctrl = (bits & 4) != 0;
   if (code == 13 || code == kKittyKeypadEnter) return EnterKey(ctrl || alt);
   if (code == 27) return MakeKey(KeyEscape);
+  if (alt && !ctrl) return AltKey(code);
   if (code == 127 || code == 8) return MakeKey(KeyBackspace);
   if (ctrl && !alt && code >= 0x40 && code < 0x7F) {
     return ControlKey(static_cast<unsigned char>(code & 0x1F));
@@ -202,6 +233,16 @@ Key CursorKey(unsigned char final) {
     default:
       return MakeKey(KeyOther);
   }
+}
+
+// ModifiedCursorKey: CSI 1 ; m C and the like: Left and Right with Ctrl or Alt move by words, as
+// in most line editors; other modifiers change nothing.
+Key ModifiedCursorKey(unsigned char final, const CsiParams& p) {
+  const int32_t bits = p.count >= 2 && p.values[1] > 0 ? p.values[1] - 1 : 0;
+  if ((bits & (2 | 4)) != 0 && (final == 'C' || final == 'D')) {
+    return MakeKey(final == 'C' ? KeyWordRight : KeyWordLeft);
+  }
+  return CursorKey(final);
 }
 
 }  // namespace
@@ -326,9 +367,9 @@ Key KeyDecoder::Escape(unsigned char byte) {
     default:
       break;
   }
-  if (byte >= 0x20 && byte <= 0x7F) {
+  if ((byte >= 0x20 && byte <= 0x7F) || byte == 0x08) {
     state = StGround;
-    return MakeKey(KeyOther);  // Alt with a letter: no meaning here
+    return AltKey(byte);  // Alt with a letter, or Alt+Backspace
   }
   return Restart(byte);
 }
@@ -369,7 +410,10 @@ Key KeyDecoder::Ss3(unsigned char byte) {
   }
   if (byte >= 0x40 && byte <= 0x7E) {
     state = StGround;
-    return paramsOverflowed ? MakeKey(KeyNone) : CursorKey(byte);
+    if (paramsOverflowed) return MakeKey(KeyNone);
+    // rxvt's Ctrl+Left and Ctrl+Right.
+    if (byte == 'd' || byte == 'c') return MakeKey(byte == 'd' ? KeyWordLeft : KeyWordRight);
+    return CursorKey(byte);
   }
   return Restart(byte);
 }
@@ -392,7 +436,7 @@ Key KeyDecoder::FinishCsi(unsigned char final) {
       return p.count == 0 || (p.count <= 2 && p.values[0] == 1) ? MakeKey(KeyWhy)
                                                                 : MakeKey(KeyNone);
     default:
-      return CursorKey(final);
+      return ModifiedCursorKey(final, p);
   }
 }
 

@@ -12,34 +12,42 @@
 namespace mimoza {
 
 enum KeyKind : int8_t {
-  KeyNone = 0,     // nothing complete yet, or a sequence we ignore
-  KeyChar,         // a printable character; codePoint holds it
-  KeyEnter,        // Enter; ctrl tells whether Ctrl (or the Alt+Enter fallback) was held
-  KeyBackspace,    // Backspace (DEL or BS)
-  KeyDelete,       // Delete
-  KeyLeft,         // cursor left
-  KeyRight,        // cursor right
-  KeyUp,           // history: older line
-  KeyDown,         // history: newer line
-  KeyHome,         // start of line (also Ctrl+A)
-  KeyEnd,          // end of line (also Ctrl+E)
-  KeyKillToEnd,    // Ctrl+K
-  KeyKillToStart,  // Ctrl+U
-  KeyCtrlD,        // Ctrl+D: end of input on an empty line, else Delete
-  KeyInterrupt,    // Ctrl+C
-  KeyRedraw,       // Ctrl+L
-  KeyEscape,       // Esc alone (only known once the next byte is late, see Flush)
-  KeyShowLast,     // F2
-  KeyWhy,          // F3
-  KeyPageUp,       // Page Up
-  KeyPageDown,     // Page Down
-  KeySuspend,      // Ctrl+Z
-  KeyMousePress,   // left button pressed; x and y are 1-based cells
-  KeyWheelUp,      // mouse wheel turned away from the user; x and y as for a press
-  KeyWheelDown,    // mouse wheel turned towards the user
-  KeyPasteStart,   // bracketed paste begins
-  KeyPasteEnd,     // bracketed paste ends
-  KeyOther,        // a key we recognise as a key press but give no meaning
+  KeyNone = 0,      // nothing complete yet, or a sequence we ignore
+  KeyChar,          // a printable character; codePoint holds it
+  KeyEnter,         // Enter; ctrl tells whether Ctrl (or the Alt+Enter fallback) was held
+  KeyBackspace,     // Backspace (DEL or BS)
+  KeyDelete,        // Delete
+  KeyLeft,          // cursor left
+  KeyRight,         // cursor right
+  KeyWordLeft,      // to the start of the word (Alt+B, Ctrl+Left)
+  KeyWordRight,     // to the end of the word (Alt+F, Ctrl+Right)
+  KeyUp,            // history: older line
+  KeyDown,          // history: newer line
+  KeyHome,          // start of line (also Ctrl+A)
+  KeyEnd,           // end of line (also Ctrl+E)
+  KeyKillToEnd,     // Ctrl+K
+  KeyKillToStart,   // Ctrl+U
+  KeyKillWordBack,  // Ctrl+W, Alt+Backspace: kill back to the start of the word
+  KeyKillWord,      // Alt+D: kill on to the end of the word
+  KeyYank,          // Ctrl+Y: insert the text killed last
+  KeyTranspose,     // Ctrl+T: swap the characters around the cursor
+  KeySearch,        // Ctrl+R: search the history backwards
+  KeyCancel,        // Ctrl+G: leave the innermost mode, as Esc does
+  KeyCtrlD,         // Ctrl+D: end of input on an empty line, else Delete
+  KeyInterrupt,     // Ctrl+C
+  KeyRedraw,        // Ctrl+L
+  KeyEscape,        // Esc alone (only known once the next byte is late, see Flush)
+  KeyShowLast,      // F2
+  KeyWhy,           // F3
+  KeyPageUp,        // Page Up
+  KeyPageDown,      // Page Down
+  KeySuspend,       // Ctrl+Z
+  KeyMousePress,    // left button pressed; x and y are 1-based cells
+  KeyWheelUp,       // mouse wheel turned away from the user; x and y as for a press
+  KeyWheelDown,     // mouse wheel turned towards the user
+  KeyPasteStart,    // bracketed paste begins
+  KeyPasteEnd,      // bracketed paste ends
+  KeyOther,         // a key we recognise as a key press but give no meaning
 };
 
 struct Key {

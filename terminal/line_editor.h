@@ -1,6 +1,7 @@
 // terminal/line_editor.h: key bytes -> an edited UTF-8 input line and the actions it asks for
 // (submit, with or without Ctrl; show the last response or why it came; a mouse click; scroll;
-// suspend; quit), with the history of submitted lines that Up and Down walk.
+// suspend; quit), with the history of submitted lines that Up, Down and the reverse search
+// (Ctrl+R) walk, readline's word motions and kills, and a kill ring of one for Ctrl+Y.
 // Our own small editor rather than readline or libedit: neither can tell Ctrl+Enter from Enter
 // nor report a mouse click on the response line, and a Feed(byte) state machine is testable
 // without a terminal.
@@ -81,13 +82,30 @@ class LineEditor {
   // CursorColumn: the display width of the text before the cursor.
   int32_t CursorColumn() const;
 
+  // While a reverse search runs, Text() is the line found (the line as it was until one is) with
+  // the cursor at the match; these tell the prompt what is searched for.
+  bool Searching() const { return searching; }
+  const std::string& SearchText() const { return searchText; }
+  bool SearchFailed() const { return searchFailed; }  // no line holds SearchText()
+  // CancelSearch: leaves a search, giving back the line and cursor as they were before it
+  // (Esc, Ctrl+G). Returns false, changing nothing, when no search runs.
+  bool CancelSearch();
+
  private:
   EditorAction Insert(char32_t c);
   EditorAction Submit(bool ctrl);
   EditorAction Recall(bool older);
+  EditorAction Kill(size_t from, size_t to, bool wasKilling);
+  EditorAction Yank();
+  EditorAction Transpose();
+  bool SearchKey(const Key& key, EditorAction* action);
+  EditorAction Search(size_t below, bool skipShown);
+  void AcceptSearch();
   static std::string ValidLine(std::string_view utf8);
   size_t NextBoundary(size_t pos) const;
   size_t PrevBoundary(size_t pos) const;
+  size_t WordStart(size_t pos) const;
+  size_t WordEnd(size_t pos) const;
 
   KeyDecoder decoder;
   std::string text;                  // the line being edited, valid UTF-8
@@ -96,6 +114,17 @@ class LineEditor {
   size_t historyIndex = 0;           // == history.size() while editing a new line
   std::string draft;                 // the new line, kept while browsing the history
   bool pasting = false;              // inside a bracketed paste: line breaks become spaces
+  std::string killed;                // what the last kill removed, for Ctrl+Y
+  bool killing = false;              // the last key killed: the next kill adds to killed
+  // The reverse search. The lines searched are those older than historyIndex when it began.
+  bool searching = false;
+  std::string searchText;     // what is searched for, UTF-8
+  std::string lastSearch;     // Ctrl+R on an empty search looks for this again
+  bool searchFailed = false;  // no line holds searchText; the last line found stays shown
+  size_t searchFrom = 0;      // historyIndex when the search began
+  size_t matchIndex = 0;      // the history index of the line shown; searchFrom: none yet
+  std::string savedText;      // the line and cursor before the search, for Esc and Ctrl+G
+  size_t savedCursor = 0;
 };
 
 }  // namespace mimoza

@@ -1,8 +1,8 @@
 // terminal/screen.cpp: the interactive face's view -> the bytes of one screen refresh.
 // Leaves this file: Transcript::Add, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript,
 // ScrollBox, TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, SanitizeLine,
-// ClipToWidth, WrapToWidth. The glyph tables, the entry looks, VisibleInput and the box drawing
-// are private.
+// ClipToWidth, WrapToWidth. The glyph tables, the entry looks, the prompt, VisibleInput and the
+// box drawing are private.
 // Tested by tests/terminal/interactive_test.cpp.
 #include "terminal/screen.h"
 
@@ -18,6 +18,8 @@ constexpr int32_t kPromptWidth = 2;
 constexpr const char* kKeysHint =
     "Enter: send  Alt+Enter: with Ctrl  F2: read all  F3: why  PgUp/PgDn  ^D: quit";
 constexpr const char* kBoxHint = "Up/Down, PgUp/PgDn, wheel: scroll  Other keys: close";
+constexpr const char* kSearchHint =
+    "Enter: send  Ctrl+R: further back  Esc: the line as it was  Other keys: edit the line";
 // Under a scrolled-back transcript, where the newest lines are gone from view.
 constexpr const char* kScrolledHint =
     "  scrolled back: PgDn or typing brings the newest lines back";
@@ -31,8 +33,10 @@ constexpr const char* kReset = "\x1b[0m";
 
 // The characters drawn around and between texts; each is one cell wide.
 struct Glyphs {
-  const char* ellipsis;  // a line goes on beyond the edge
-  const char* cleared;   // the faint mark of a cleared response
+  const char* ellipsis;     // a line goes on beyond the edge
+  const char* hiddenLeft;   // the input line hides text to the left
+  const char* hiddenRight;  // ... or to the right
+  const char* cleared;      // the faint mark of a cleared response
   const char* horizontal;
   const char* vertical;
   const char* topLeft;
@@ -40,8 +44,8 @@ struct Glyphs {
   const char* bottomLeft;
   const char* bottomRight;
 };
-constexpr Glyphs kUnicodeGlyphs = {"…", "·", "─", "│", "┌", "┐", "└", "┘"};
-constexpr Glyphs kAsciiGlyphs = {">", "-", "-", "|", "+", "+", "+", "+"};
+constexpr Glyphs kUnicodeGlyphs = {"…", "…", "…", "·", "─", "│", "┌", "┐", "└", "┘"};
+constexpr Glyphs kAsciiGlyphs = {">", "<", ">", "-", "-", "|", "+", "+", "+", "+"};
 
 const Glyphs& GlyphsOf(const ScreenView& view) {
   return view.ascii ? kAsciiGlyphs : kUnicodeGlyphs;
@@ -60,6 +64,7 @@ constexpr EntryLook kEntryLooks[] = {
     {"  ", kPlain},  // EntryResponse
     {"  ", kFaint},  // EntryCleared
     {"! ", kPlain},  // EntryNotice
+    {"", kFaint},    // EntryDivider
 };
 
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
@@ -91,28 +96,66 @@ void AppendShown(std::string& out, char32_t c) {
   }
 }
 
+// Prompt: what stands before the input line: "> ", or during a reverse search what it looks for
+// (cut to half the line, so the line found keeps room).
+std::string Prompt(const ScreenView& view) {
+  if (!view.searching) return kPrompt;
+  const std::string prompt = std::string(view.searchFailed ? "not found" : "search") + " \"" +
+                             SanitizeLine(view.searchText) + "\": ";
+  return ClipToWidth(prompt, std::max(kPromptWidth, ColumnsOf(view) / 2), GlyphsOf(view).ellipsis);
+}
+
+// CellsAt: the cells of the character that starts at column, or 1 where the text ends before it
+// (the cursor's own cell).
+int32_t CellsAt(std::string_view text, int32_t column) {
+  int32_t at = 0;
+  size_t length = 0;
+  for (size_t pos = 0; pos < text.size(); pos += length) {
+    const int32_t cells = CharWidth(DecodeUtf8(text, pos, &length));
+    if (at == column && cells > 0) return cells;
+    at += cells;
+  }
+  return 1;
+}
+
 // VisibleInput: the part of the input line that fits in width cells with the cursor on screen,
-// scrolled only as far as the cursor needs; *cursorCell is the cursor's cell within it.
+// scrolled only as far as the cursor needs; *cursorCell is the cursor's cell within it. A faint
+// marker takes the first or the last cell where text is hidden on that side; a line of fewer
+// than four cells has no room for them and just scrolls.
 std::string VisibleInput(std::string_view input, int32_t cursorColumn, int32_t width,
-                         int32_t* cursorCell) {
+                         const Glyphs& glyphs, int32_t* cursorCell) {
+  const bool marks = width >= 4;
+  const int32_t total = DisplayWidth(input);
+  const int32_t cursorCells = marks ? CellsAt(input, cursorColumn) : 1;
+  const int32_t right = marks && total > cursorColumn + cursorCells ? 1 : 0;
   size_t pos = 0;
   int32_t skipped = 0;
   size_t length = 0;
-  while (pos < input.size() && cursorColumn - skipped > width - 1) {
+  // Cells from the first shown to the cursor's character, with both markers, must fit.
+  while (pos < input.size() &&
+         (marks && skipped > 0 ? 1 : 0) + cursorColumn - skipped + cursorCells + right > width) {
     skipped += CharWidth(DecodeUtf8(input, pos, &length));
     pos += length;
     while (pos < input.size() && CharWidth(DecodeUtf8(input, pos, &length)) == 0) pos += length;
   }
-  *cursorCell = cursorColumn - skipped;
   std::string out;
   int32_t used = 0;
+  if (marks && skipped > 0) {
+    out = std::string(kFaint) + glyphs.hiddenLeft + kReset;
+    used = 1;
+  }
+  *cursorCell = used + cursorColumn - skipped;
+  const int32_t limit = !marks || used + total - skipped <= width ? width : width - 1;
   while (pos < input.size()) {
     const char32_t c = DecodeUtf8(input, pos, &length);
     const int32_t cells = CharWidth(c);
-    if (used + cells > width) break;
+    if (used + cells > limit) break;
     used += cells;
     AppendShown(out, c);
     pos += length;
+  }
+  if (marks && pos < input.size()) {
+    out += Repeat(" ", width - 1 - used) + kFaint + glyphs.hiddenRight + kReset;
   }
   return out;
 }
@@ -121,6 +164,12 @@ std::string VisibleInput(std::string_view input, int32_t cursorColumn, int32_t w
 // width, the rows after the first indented under it.
 std::vector<std::string> EntryRows(const TranscriptEntry& entry, int32_t width,
                                    const Glyphs& glyphs) {
+  if (entry.kind == EntryDivider) {
+    // A rule across the row with the date of the turns above it.
+    const std::string start = Repeat(glyphs.horizontal, 2) + " " + SanitizeLine(entry.text) + " ";
+    return {ClipToWidth(start + Repeat(glyphs.horizontal, std::max(0, width - DisplayWidth(start))),
+                        width, glyphs.ellipsis)};
+  }
   std::vector<std::string> rows = entry.kind == EntryCleared
                                       ? std::vector<std::string>{glyphs.cleared}
                                       : WrapToWidth(entry.text, std::max(1, width - kEntryIndent));
@@ -170,9 +219,11 @@ std::vector<TranscriptRow> RowsBefore(const ScreenView& view, int64_t skip, size
 }
 
 // EntryStyle: the SGR sequence an entry is drawn in: its kind's look in the newest turn, faint
-// in older ones.
+// in older ones and in those of earlier sessions.
 const char* EntryStyle(const ScreenView& view, const TranscriptEntry& entry) {
-  return entry.turn == view.transcript.NewestTurn() ? kEntryLooks[entry.kind].newest : kFaint;
+  return entry.turn == view.transcript.NewestTurn() && !entry.earlier
+             ? kEntryLooks[entry.kind].newest
+             : kFaint;
 }
 
 // BoxShape: the box's text wrapped to the widest the screen allows, and how many of its lines
@@ -318,7 +369,9 @@ std::string ComposeFrame(const ScreenView& view) {
   const Glyphs& glyphs = GlyphsOf(view);
   const ScreenLayout layout = LayoutFor(rows);
   const std::vector<TranscriptRow> transcript = LayOutTranscript(view);
-  const int32_t inputWidth = std::max(1, columns - kPromptWidth);
+  const std::string prompt = Prompt(view);
+  const int32_t promptWidth = DisplayWidth(prompt);
+  const int32_t inputWidth = std::max(1, columns - promptWidth);
   int32_t cursorCell = 0;
 
   std::string out = "\x1b[?25l";  // no cursor flicker while drawing
@@ -337,18 +390,18 @@ std::string ComposeFrame(const ScreenView& view) {
                view.transcriptScroll > 0) {
       out += kFaint + ClipToWidth(kScrolledHint, columns, glyphs.ellipsis) + kReset;
     } else if (row == layout.inputRow) {
-      out += kPrompt;
-      out += VisibleInput(view.input, view.cursorColumn, inputWidth, &cursorCell);
+      out += prompt;
+      out += VisibleInput(view.input, view.cursorColumn, inputWidth, glyphs, &cursorCell);
     } else if (row == layout.hintRow) {
-      out += kFaint + ClipToWidth(view.boxOpen ? kBoxHint : kKeysHint, columns, glyphs.ellipsis) +
-             kReset;
+      const char* hint = view.boxOpen ? kBoxHint : view.searching ? kSearchHint : kKeysHint;
+      out += kFaint + ClipToWidth(hint, columns, glyphs.ellipsis) + kReset;
     }
     out += "\x1b[K";
   }
   if (view.boxOpen) {
     out += ComposeBox(view);
   } else {
-    out += Goto(layout.inputRow, kPromptWidth + 1 + cursorCell) + "\x1b[?25h";
+    out += Goto(layout.inputRow, promptWidth + 1 + cursorCell) + "\x1b[?25h";
   }
   return out;
 }

@@ -1,6 +1,7 @@
-// terminal/screen.h: what the interactive face shows (the title, the transcript of the session,
-// the input line, the key hints and the box with a whole response) -> the bytes of one screen
-// refresh, and which transcript entry a row shows.
+// terminal/screen.h: what the interactive face shows (the title, the transcript of the session
+// below the last turns of the one before, the input line or a reverse search, the key hints and
+// the box with a whole response) -> the bytes of one screen refresh, and which transcript entry
+// a row shows.
 // Leaves this file: EntryKind, TranscriptEntry, Transcript, ScreenLayout, ScreenView,
 // TranscriptRow, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript, ScrollBox,
 // TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, SanitizeLine, ClipToWidth,
@@ -21,14 +22,16 @@ enum EntryKind : int8_t {
   EntryResponse,  // a response the engine set
   EntryCleared,   // the engine cleared the response line: shown as a faint mark
   EntryNotice,    // a one-line message of the program itself, not of the engine
+  EntryDivider,   // a faint rule under the turns of an earlier session; text holds its date
 };
 
 struct TranscriptEntry {
   EntryKind kind = EntryNotice;
-  int64_t turn = 0;   // the user lines so far, its own included; 0 before the first
-  std::string text;   // UTF-8 as the host converted it; controls are made harmless when drawn
-  std::string whole;  // responses: what a click shows when it differs from text (a cleared
-                      // response still has what its turn drew)
+  int64_t turn = 0;      // the user lines so far, its own included; 0 before the first
+  std::string text;      // UTF-8 as the host converted it; controls are made harmless when drawn
+  std::string whole;     // responses: what a click shows when it differs from text (a cleared
+                         // response still has what its turn drew)
+  bool earlier = false;  // from an earlier session: always faint; a click shows its own text
   // Remembered by the layout, so a refresh scrolled far back need not wrap every newer entry.
   mutable int32_t rowCount = 0;   // the rows it takes at rowsWidth columns
   mutable int32_t rowsWidth = 0;  // 0 while not counted
@@ -74,6 +77,9 @@ struct ScreenView {
   int32_t transcriptScroll = 0;  // rows scrolled back from the newest; 0 shows the newest
   std::string input;             // the line being edited
   int32_t cursorColumn = 0;      // display width of the input before the cursor
+  bool searching = false;        // a reverse search runs: input is the line found
+  std::string searchText;        // what it looks for
+  bool searchFailed = false;     // no line holds searchText
   bool boxOpen = false;          // a whole response is shown in a framed box
   std::string boxCaption;
   std::string boxText;

@@ -27,6 +27,7 @@
 #include "terminal/history.h"
 #include "terminal/line_editor.h"
 #include "terminal/screen.h"
+#include "terminal/transcript_store.h"
 #include "tests/terminal/pty_program.h"
 
 namespace mimoza {
@@ -94,31 +95,58 @@ TEST_F(ScreenTest, ClipAndWrapByDisplayWidth) {
   }
 }
 
-// Frames for the one-line input: the cursor must stay on screen, at its display column.
+// Frames for the one-line input: the cursor must stay on screen, at its display column, and a
+// faint mark ("<" and ">" in ASCII) takes the first or last cell where text is hidden there.
 TEST_F(ScreenTest, InputScrollsToKeepTheCursorVisible) {
   const struct {
     const char* input;
     int32_t cursorColumn;
+    bool ascii;
     const char* shown;
     const char* cursor;
   } kCases[] = {
-      {"abc", 3, "> abc\x1b[K", "\x1b[7;6H"},
-      {"こんにちは", 6, "> こんにち\x1b[K", "\x1b[7;9H"},
-      {"aaaaaaaaaaaaaaaaaaaa", 20, "> aaaaaaa\x1b[K", "\x1b[7;10H"},
-      {"aaaaaaaaaaaaaaaaaaaa", 2, "> aaaaaaaa\x1b[K", "\x1b[7;5H"},
-      {"あいうえおかき", 14, "> おかき\x1b[K", "\x1b[7;9H"},
-      {"あいうえおかき", 4, "> あいうえ\x1b[K", "\x1b[7;7H"},
+      {"abc", 3, false, "> abc\x1b[K", "\x1b[7;6H"},
+      {"こんにちは", 6, false, "> \x1b[2m…\x1b[0mんにち\x1b[2m…\x1b[0m\x1b[K", "\x1b[7;8H"},
+      {"aaaaaaaaaaaaaaaaaaaa", 20, false, "> \x1b[2m…\x1b[0maaaaaa\x1b[K", "\x1b[7;10H"},
+      {"aaaaaaaaaaaaaaaaaaaa", 2, false, "> aaaaaaa\x1b[2m…\x1b[0m\x1b[K", "\x1b[7;5H"},
+      {"aaaaaaaaaaaaaaaaaaaa", 2, true, "> aaaaaaa\x1b[2m>\x1b[0m\x1b[K", "\x1b[7;5H"},
+      {"あいうえおかき", 14, false, "> \x1b[2m…\x1b[0mおかき\x1b[K", "\x1b[7;10H"},
+      {"あいうえおかき", 14, true, "> \x1b[2m<\x1b[0mおかき\x1b[K", "\x1b[7;10H"},
+      // A wide character that would cover the last cell leaves it blank before the mark.
+      {"あいうえおかき", 4, false, "> あいう \x1b[2m…\x1b[0m\x1b[K", "\x1b[7;7H"},
+      {"abcdefghij", 8, false, "> \x1b[2m…\x1b[0mdefghij\x1b[K", "\x1b[7;9H"},
   };
   for (const auto& c : kCases) {
     ScreenView view;
     view.rows = 8;
     view.columns = 10;
+    view.ascii = c.ascii;
     view.input = c.input;
     view.cursorColumn = c.cursorColumn;
     const std::string frame = ComposeFrame(view);
     EXPECT_NE(frame.find(c.shown), std::string::npos) << c.input << "\n" << frame;
     EXPECT_NE(frame.find(std::string(c.cursor) + "\x1b[?25h"), std::string::npos) << c.input;
   }
+}
+
+// During a reverse search the prompt tells what is searched for and the hints what keys do.
+TEST_F(ScreenTest, SearchPromptShowsTheSearch) {
+  ScreenView view;
+  view.rows = 8;
+  view.columns = 40;
+  view.searching = true;
+  view.searchText = "天気";
+  view.input = "今日はいい天気ですね";
+  view.cursorColumn = 10;
+  std::string frame = ComposeFrame(view);
+  EXPECT_NE(frame.find("\x1b[7;1Hsearch \"天気\": 今日はいい天気ですね\x1b[K"), std::string::npos)
+      << frame;
+  EXPECT_NE(frame.find("\x1b[7;26H\x1b[?25h"), std::string::npos) << "the cursor on the match";
+  EXPECT_NE(frame.find("Ctrl+R: further back"), std::string::npos) << frame;
+  view.searchFailed = true;
+  view.searchText = "天気予";
+  frame = ComposeFrame(view);
+  EXPECT_NE(frame.find("\x1b[7;1Hnot found \"天気予\": 今日"), std::string::npos) << frame;
 }
 
 TEST_F(ScreenTest, BoxShowsTheWholeResponseWithItsCaption) {
@@ -286,6 +314,83 @@ TEST(HistoryTest, FileIsAppendedLoadedAndTrimmed) {
   EXPECT_EQ(lines.size(), LineEditor::kMaxHistory);
   EXPECT_EQ(lines.front(), "0");
   EXPECT_EQ(SplitHistory(ReadFile(path)), lines);
+}
+
+// DumpStored: entries as "L17:text|", one after the other.
+std::string DumpStored(const std::vector<StoredEntry>& entries) {
+  std::string dump;
+  for (const StoredEntry& entry : entries) {
+    dump += std::string(1, "LRC"[entry.kind]) + std::to_string(entry.time) + ":" + entry.text + "|";
+  }
+  return dump;
+}
+
+// The transcript of earlier sessions: one file per data directory however it is named, the
+// owner's alone, texts escaped, the newest kMaxStoredTurns turns kept, and a defined result for
+// a file that is not one of ours.
+TEST(TranscriptStoreTest, OneFilePerDirectoryPrivateAndBounded) {
+  Scratch scratch;
+  const std::string state = (scratch.path / "state").string();
+  const char* before = std::getenv("XDG_STATE_HOME");
+  const std::string saved = before != nullptr ? before : "";
+  setenv("XDG_STATE_HOME", state.c_str(), 1);
+  std::filesystem::create_directories(scratch.path / "one");
+  std::filesystem::create_directories(scratch.path / "two");
+  std::filesystem::create_directory_symlink(scratch.path / "one", scratch.path / "link");
+  std::string one;
+  std::string two;
+  std::string other;
+  const std::string path = TranscriptPath((scratch.path / "one").string(), &one);
+  const std::string twoPath = TranscriptPath((scratch.path / "two").string(), &two);
+  EXPECT_EQ(TranscriptPath((scratch.path / "link/.").string(), &other), path);
+  EXPECT_EQ(other, one);
+  EXPECT_NE(twoPath, path);
+  EXPECT_EQ(path.rfind(state + "/mimoza/transcripts/", 0), 0u) << path;
+  EXPECT_EQ(TranscriptPath((scratch.path / "missing").string(), &other), "");
+  if (before != nullptr) {
+    setenv("XDG_STATE_HOME", saved.c_str(), 1);
+  } else {
+    unsetenv("XDG_STATE_HOME");
+  }
+
+  std::vector<StoredEntry> entries = {{StoredLine, 0, "stale"}};
+  std::string error;
+  ASSERT_TRUE(LoadTranscript(path, one, &entries, &error)) << "a missing file is empty";
+  EXPECT_TRUE(entries.empty());
+  const std::vector<StoredEntry> turn = {{StoredLine, 17, "a\\b\tc"},
+                                         {StoredResponse, 17, "two\nlines\r"},
+                                         {StoredCleared, 17, "drawn"}};
+  ASSERT_TRUE(AppendTurn(path, one, turn, &error)) << error;
+  EXPECT_EQ(ReadFile(path), "mimoza-transcript\t1\t" + one +
+                                "\nL\t17\ta\\\\b\\tc\nR\t17\ttwo\\nlines\\r\nC\t17\tdrawn\n");
+  using std::filesystem::perms;
+  EXPECT_EQ(std::filesystem::status(path).permissions(), perms::owner_read | perms::owner_write);
+  EXPECT_EQ(std::filesystem::status(state + "/mimoza/transcripts").permissions(), perms::owner_all);
+  ASSERT_TRUE(LoadTranscript(path, one, &entries, &error)) << error;
+  EXPECT_EQ(DumpStored(entries), DumpStored(turn));
+
+  // Past the bound the oldest turns go, from what is loaded and from the file.
+  for (size_t i = 0; i <= kMaxStoredTurns; ++i) {
+    const auto time = static_cast<int64_t>(i);
+    ASSERT_TRUE(AppendTurn(
+        path, one, {{StoredLine, time, std::to_string(i)}, {StoredResponse, time, "r"}}, &error));
+  }
+  ASSERT_TRUE(LoadTranscript(path, one, &entries, &error)) << error;
+  ASSERT_EQ(entries.size(), 2 * kMaxStoredTurns);
+  EXPECT_EQ(DumpStored({entries[0], entries.back()}), "L1:1|R1000:r|");
+  EXPECT_EQ(DumpStored(ParseTranscript(ReadFile(path))), DumpStored(entries)) << "trimmed";
+
+  // Another directory's file (or none of ours) shows nothing and starts afresh.
+  std::ofstream(twoPath) << "mimoza-transcript\t1\t/elsewhere\nL\t1\tx\n";
+  ASSERT_TRUE(LoadTranscript(twoPath, two, &entries, &error)) << error;
+  EXPECT_TRUE(entries.empty());
+  EXPECT_EQ(ReadFile(twoPath), "mimoza-transcript\t1\t" + two + "\n");
+
+  // Records before the first user line, lines of other forms and a cut last line are passed
+  // over; a backslash before another character stays; malformed UTF-8 becomes U+FFFD.
+  EXPECT_EQ(DumpStored(ParseTranscript("R\t1\torphan\nL\t2\tq\\x\\\\n\nbad\nR\tnope\tx\n"
+                                       "X\t3\ty\nC\t3\t\xff\nL\t4\tcut")),
+            "L2:q\\x\\n|C3:\xef\xbf\xbd|");
 }
 
 #ifdef MIMOZA_PROGRAM
@@ -557,6 +662,54 @@ TEST_F(PtyTest, HistorySurvivesARestartAndAKill) {
   EXPECT_EQ(rows[17], "  覚えていい？");
   EXPECT_EQ(rows[18], "! History is not saved: cannot create the folder of");
   EXPECT_EQ(rows[20], "> はい");
+}
+
+// A new session shows the last turns of the one before, faint above a divider with its date, and
+// keeps adding to the same file. Ctrl+R finds a line of the history; Esc closes a box first,
+// then leaves the search, giving back the line as it was.
+TEST_F(PtyTest, EarlierTurnsAndTheReverseSearch) {
+  {
+    PtyProgram program;
+    ASSERT_TRUE(StartMimoza(program, "31"));
+    program.Type("いちご\r");
+    ASSERT_TRUE(program.ReadUntil("覚えていい？")) << program.Output();
+    program.Type("いいえ\r\x04");
+    EXPECT_EQ(WEXITSTATUS(program.Finish()), 0);
+  }
+  PtyProgram program;
+  ASSERT_TRUE(StartMimoza(program, "32"));
+  program.Type("\x0c");  // a fresh frame to read
+  std::vector<std::string> rows = Screen(program, "\x1b[21;1H\x1b[2m── 2");
+  EXPECT_EQ(std::vector<std::string>(rows.begin() + 17, rows.begin() + 21),
+            (std::vector<std::string>{"> いちご", "  覚えていい？", "> いいえ", "  ·"}));
+  EXPECT_NE(program.Output().find("\x1b[2m> いちご\x1b[0m"), std::string::npos) << "faint";
+  program.Type("\x12いち");
+  ASSERT_TRUE(program.ReadUntil("\x1b[23;1Hsearch \"いち\": いちご\x1b[K")) << program.Output();
+  ASSERT_TRUE(program.ReadUntil("Ctrl+R: further back")) << program.Output();
+  program.Type("\r");
+  rows = Screen(program, "\x1b[21;1H  覚えていい？");
+  EXPECT_EQ(rows[20], "> いちご");
+  // Esc with a box open over a search: the box closes, then the search ends.
+  program.Type("ab\x12いち\x1bOQ");
+  ASSERT_TRUE(program.ReadUntil("┌─ 内容")) << program.Output();
+  program.Type("\x1b");
+  ASSERT_TRUE(program.ReadUntil("search \"いち\": いちご\x1b[K")) << "the box closes first";
+  ASSERT_TRUE(program.ReadUntil("\x1b[?25h")) << program.Output();
+  program.Type("\x1b");
+  ASSERT_TRUE(program.ReadUntil("\x1b[23;1H> ab\x1b[K")) << program.Output();
+  program.Type("\x03");
+  EXPECT_EQ(WEXITSTATUS(program.Finish()), 0);
+  std::vector<std::filesystem::path> files;
+  for (const auto& file :
+       std::filesystem::directory_iterator(Path("state") + "/mimoza/transcripts")) {
+    files.push_back(file.path());
+  }
+  ASSERT_EQ(files.size(), 1u);
+  std::string lines;
+  for (const StoredEntry& entry : ParseTranscript(ReadFile(files[0]))) {
+    if (entry.kind == StoredLine) lines += entry.text + "|";
+  }
+  EXPECT_EQ(lines, "いちご|いいえ|いちご|") << "both sessions' turns, in one file";
 }
 
 // ReadsAs: whether every byte of text is a character of the charset.

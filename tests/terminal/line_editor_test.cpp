@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <string>
+#include <vector>
 
 namespace mimoza {
 namespace {
@@ -89,7 +91,7 @@ const struct {
     {"Delete at the end", "ab\x1b[3~", "[ab|]"},
     {"Ctrl+K", "abcd\x1b[D\x1b[D\x0b", "[ab|]"},
     {"Ctrl+U", "abcd\x1b[D\x15", "[|d]"},
-    {"modified arrow keys move", "abc\x1b[1;5D\x1bOD", "[a|bc]"},
+    {"Shift+arrow keys move one character", "abc\x1b[1;2D\x1bOD", "[a|bc]"},
     {"combining mark moves with its letter", "xe\xcc\x81\x1b[D", "[x|e\xcc\x81]"},
     {"backspace takes the mark with its letter", "xe\xcc\x81\x7f", "[x|]"},
     {"a tab is not text", "a\tb", "[ab|]"},
@@ -210,6 +212,127 @@ TEST_F(LineEditorTest, IgnoresGarbageSafely) {
                              4)),
             "[ab|]")
       << "NUL and other controls";
+}
+
+// WordStops: text with "|" wherever presses of key stop, from the start of the line (Home first)
+// or from its end.
+std::string WordStops(const std::string& text, const std::string& key, bool fromStart) {
+  LineEditor editor;
+  Type(editor, text + (fromStart ? "\x01" : ""));
+  std::vector<size_t> stops;
+  for (size_t before = std::string::npos; editor.Cursor() != before;) {
+    before = editor.Cursor();
+    Type(editor, key);
+    if (editor.Cursor() != before) stops.push_back(editor.Cursor());
+  }
+  std::sort(stops.rbegin(), stops.rend());  // marked from the right, so offsets stay true
+  std::string marked = text;
+  for (const size_t stop : stops) marked.insert(stop, "|");
+  return marked;
+}
+
+// A word is a run of one class: kanji, hiragana, katakana (ー goes on with the kana before it),
+// letters and digits; anything else lies between words.
+TEST_F(LineEditorTest, WordsAreRunsOfOneClass) {
+  const struct {
+    const char* text;
+    const char* forward;   // Alt+F from the start
+    const char* backward;  // Alt+B from the end
+  } kCases[] = {
+      {"今日はいい天気ですね", "今日|はいい|天気|ですね|", "|今日|はいい|天気|ですね"},
+      {"コーヒーを3杯ください", "コーヒー|を|3|杯|ください|", "|コーヒー|を|3|杯|ください"},
+      {"すごーい！ｶﾀｶﾅｰだ", "すごーい|！ｶﾀｶﾅｰ|だ|", "|すごーい！|ｶﾀｶﾅｰ|だ"},
+      {"abc123 Ｘ１ def", "abc123| Ｘ１| def|", "|abc123 |Ｘ１ |def"},
+      {"Hello, 世界。ok?", "Hello|, 世界|。ok|?|", "|Hello, |世界。|ok?"},
+      {"人々・ワイン", "人々|・ワイン|", "|人々・|ワイン"},
+      {"  、。  ", "  、。  |", "|  、。  "},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(WordStops(c.text, "\033f", true), c.forward) << c.text;
+    EXPECT_EQ(WordStops(c.text, "\033b", false), c.backward) << c.text;
+  }
+}
+
+const struct {
+  const char* name;
+  const char* bytes;
+  const char* dump;
+} kWordEditCases[] = {
+    {"Alt+B, Alt+F", "ab cd ef\033b\033b\033f", "[ab cd| ef]"},
+    {"Ctrl+Left and Ctrl+Right", "ab cd\x1b[1;5D\x1b[1;5D\x1b[1;5C", "[ab| cd]"},
+    {"Alt+Left, xterm", "ab cd\x1b[1;3D", "[ab |cd]"},
+    {"Ctrl+Left and Right, rxvt", "ab cd\x1bOd\x1bOd\x1bOc", "[ab| cd]"},
+    {"Alt+B, kitty", "ab cd\x1b[98;3u", "[ab |cd]"},
+    {"Ctrl+W kills back to the word start", "今日はいい天気ですね\x17", "[今日はいい天気|]"},
+    {"Ctrl+W takes the spaces before it too", "foo bar  \x17", "[foo |]"},
+    {"Ctrl+W, kitty", "ab cd\x1b[119;5u", "[ab |]"},
+    {"Alt+Backspace", "ab cd\x1b\x7f", "[ab |]"},
+    {"Alt+Backspace as ESC BS", "ab cd\x1b\x08", "[ab |]"},
+    {"Alt+Backspace, kitty", "ab cd\x1b[127;3u", "[ab |]"},
+    {"Alt+D kills to the word end", "今日は\x01\033d", "[|は]"},
+    {"kills in a row yank together", "今日はいい天気ですね\x17\x17\x17\x19",
+     "[今日はいい天気ですね|]"},
+    {"forward kills in a row too", "ab cd ef\x01\033d\033d\x05\x19", "[ efab cd|]"},
+    {"a motion starts a new kill", "ab cd\x17\x02\x17\x19", "[ab| ]"},
+    {"Ctrl+K feeds Ctrl+Y", "abcd\x02\x02\x0b\x01\x19", "[cd|ab]"},
+    {"Ctrl+U feeds Ctrl+Y", "abcd\x02\x15\x05\x19", "[dabc|]"},
+    {"Ctrl+Y with nothing killed", "ab\x19", "[ab|]"},
+    {"Ctrl+T swaps around the cursor", "abc\x02\x14", "[acb|]"},
+    {"Ctrl+T at the end swaps the last two", "abc\x14", "[acb|]"},
+    {"Ctrl+T with wide characters", "日本語\x01\x06\x14", "[本日|語]"},
+    {"Ctrl+T at the start", "ab\x01\x14", "[|ab]"},
+    {"Ctrl+T on one character", "a\x14", "[a|]"},
+    {"Ctrl+T keeps a mark with its letter", "xe\xcc\x81\x14", "[e\xcc\x81x|]"},
+};
+
+TEST_F(LineEditorTest, WordMotionsKillsAndYanks) {
+  for (const auto& c : kWordEditCases) EXPECT_EQ(Type(c.bytes), c.dump) << c.name;
+}
+
+// SearchDump: Type's dump, led by what the search prompt shows while a search runs.
+std::string SearchDump(const char* bytes) {
+  LineEditor editor;
+  for (const char* line : {"今日はいい天気ですね", "ねこが好き", "天気予報", "いぬ"}) {
+    editor.Remember(line);
+  }
+  std::string dump = Type(editor, bytes);
+  if (!editor.Searching()) return dump;
+  return std::string(editor.SearchFailed() ? "not found" : "search") + " \"" + editor.SearchText() +
+         "\": " + dump;
+}
+
+// Ctrl+R over the lines "今日はいい天気ですね", "ねこが好き", "天気予報", "いぬ" (the newest).
+TEST_F(LineEditorTest, ReverseSearch) {
+  const struct {
+    const char* name;
+    const char* bytes;
+    const char* dump;
+  } kCases[] = {
+      {"the newest line that holds it", "\x12天気", "search \"天気\": [|天気予報]"},
+      {"Ctrl+R again goes further back", "\x12天気\x12",
+       "search \"天気\": [今日はいい|天気ですね]"},
+      {"and fails past the oldest", "\x12天気\x12\x12",
+       "not found \"天気\": [今日はいい|天気ですね]"},
+      {"typing narrows from the line found back", "\x12天\x12気予",
+       "not found \"天気予\": [今日はいい|天気ですね]"},
+      {"Backspace searches again from the newest", "\x12天気予x\x7f",
+       "search \"天気予\": [|天気予報]"},
+      {"nothing found shows the line", "ab\x12zz", "not found \"zz\": [ab|]"},
+      {"Enter sends the line found", "\x12ねこ\r", "Submit(ねこが好き) [|]"},
+      {"Alt+Enter sends it with Ctrl", "\x12ねこ\x1b\r", "Submit+Ctrl(ねこが好き) [|]"},
+      {"Ctrl+G gives the line back", "draft\x02\x12天気\x07", "[draf|t]"},
+      {"so does Esc", "draft\x12天気\x1b[27u", "[draft|]"},
+      {"an editing key takes the line and acts", "\x12ねこ\x06", "[ね|こが好き]"},
+      {"Ctrl+K on the line found", "x\x12好き\x0b", "[ねこが|]"},
+      {"Up goes on from the line found", "\x12天気予\x1b[A", "[ねこが好き|]"},
+      {"Down comes back to the typed line", "typed\x12天気予\x1b[A\x1b[B\x1b[B\x1b[B", "[typed|]"},
+      {"Ctrl+R Ctrl+R looks for the last search again", "\x12いぬ\x07\x12\x12",
+       "search \"いぬ\": [|いぬ]"},
+      {"view keys leave the search running", "\x12天気\x1b[5~",
+       "search \"天気\": PageUp [|天気予報]"},
+      {"a paste is searched for", "\x12\x1b[200~好き\x1b[201~", "search \"好き\": [ねこが|好き]"},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(SearchDump(c.bytes), c.dump) << c.name;
 }
 
 TEST_F(LineEditorTest, CursorColumnCountsDisplayWidth) {
