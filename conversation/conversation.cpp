@@ -146,6 +146,13 @@ void Conversation::SubmitLine(const char* line) {
   CopyBounded(lastResponse, response, kMaxLineBytes);
 }
 
+bool Conversation::CancelDialogue() {
+  if (state == Idle) return false;
+  state = Idle;
+  pendingKey[0] = '\0';
+  return true;
+}
+
 void Conversation::ShowLastResponse() {
   if (lastResponse[0] != '\0') host.ShowInfoBox(kInfoCaption, lastResponse);
 }

@@ -141,6 +141,10 @@ class Conversation {
   void SubmitLine(const char* line);
   // ShowLastResponse: shows the whole last response in an information box, if there is one.
   void ShowLastResponse();
+  // CancelDialogue: drops a learning dialogue waiting for its consent or its answer: nothing is
+  // stored and the state is Idle again. Calls no host operation, so each face says it its own
+  // way. Returns whether a dialogue was dropped (false when idle: nothing changes).
+  bool CancelDialogue();
   // SetTurnObserver: the observer told how each later turn runs; null (the default) for none,
   // which spares the turns all its work.
   void SetTurnObserver(TurnObserver* turnObserver) { observer = turnObserver; }

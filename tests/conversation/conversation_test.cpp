@@ -52,6 +52,7 @@ class RecordingHost final : public ConversationHost {
     calls.clear();
     return joined;
   }
+  void Note(const std::string& what) { calls.push_back(what); }
   bool ctrl = false;
 
  private:
@@ -100,9 +101,12 @@ std::string WithCrLf(const std::string& text) {
   return out;
 }
 
+// A turn's line that cancels the learning dialogue instead of submitting anything.
+constexpr char kCancel[] = "(cancel)";
+
 // One turn of a scenario: what is typed, the quip roll, Ctrl, and what the host then sees.
 struct Turn {
-  const char* line;  // null: a click on the response line
+  const char* line;  // null: a click on the response line; kCancel: CancelDialogue
   int32_t roll;
   bool ctrl;
   const char* calls;
@@ -265,6 +269,24 @@ const Scenario kScenarios[] = {
      nullptr,
      {{"ねこねこ", 0, false, "response:えす", AwaitingConsent}},
      "<KEY>S</KEY>\n<ANS>えす</ANS>\n<KEY><SMES0></KEY>\n<ANS>ミモザ</ANS>\n"},
+    {"a dialogue cancelled at either step stores nothing; idle, a cancel drops nothing",
+     "ミモザ",
+     nullptr,
+     nullptr,
+     {{kCancel, 0, false, "cancelled:0", Idle},
+      {"ねこねこ", 0, false, "response:覚えていい？", AwaitingConsent},
+      {kCancel, 0, false, "cancelled:1", Idle},
+      {"ねこねこ", 0, false, "response:覚えていい？", AwaitingConsent},
+      {"うん", 0, false, "response:何て言えばいい？", AwaitingAnswer},
+      {kCancel, 0, false, "cancelled:1", Idle},
+      {"にゃーん", 0, false, "response:覚えていい？", AwaitingConsent},  // a line, no answer
+      {kCancel, 0, false, "cancelled:1", Idle},
+      {nullptr, 0, false, "info:内容|覚えていい？", Idle}},
+     "<KEY><SMES0></KEY>\n<ANS>ミモザ</ANS>\n"
+     "<KEY><SMES1></KEY>\n<ANS>覚えていい？</ANS>\n"
+     "<KEY><YES></KEY>\n<ANS>はい|うん|y|Y|^やって|^頼む|おう</ANS>\n"
+     "<KEY><NO></KEY>\n<ANS>いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ</ANS>\n"
+     "<KEY><SMES2></KEY>\n<ANS>何て言えばいい？</ANS>\n"},
     {"a title of the user's own",
      "みもざ",
      "<KEY><SMES0></KEY>\n<ANS>みもざ</ANS>\n",
@@ -289,6 +311,9 @@ TEST_F(ConversationTest, Scenarios) {
       SCOPED_TRACE(turn.line == nullptr ? "(click)" : turn.line);
       if (turn.line == nullptr) {
         engine.ShowLastResponse();
+      } else if (turn.line == kCancel) {
+        host.Note(std::string("cancelled:") + (engine.CancelDialogue() ? "1" : "0"));
+        EXPECT_STREQ(engine.PendingKey(), "");
       } else {
         RunTurn(engine, host, Sjis(turn.line), turn.roll, turn.ctrl);
       }
