@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "terminal/history.h"
-#include "terminal/line_editor.h"
+#include "terminal/common/history.h"
+#include "terminal/faces/line_editor.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::setlocale(LC_CTYPE, "C.UTF-8");

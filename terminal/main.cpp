@@ -16,12 +16,12 @@
 #include <string_view>
 
 #include "knowledge/knowledge.h"
-#include "terminal/check_command.h"
-#include "terminal/command_line.h"
-#include "terminal/edit_command.h"
-#include "terminal/explain.h"
-#include "terminal/interactive.h"
-#include "terminal/stream_faces.h"
+#include "terminal/commands/check_command.h"
+#include "terminal/commands/edit_command.h"
+#include "terminal/common/command_line.h"
+#include "terminal/common/explanation.h"
+#include "terminal/faces/interactive.h"
+#include "terminal/faces/stream_faces.h"
 
 namespace {
 

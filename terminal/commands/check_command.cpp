@@ -1,17 +1,17 @@
-// terminal/check_command.cpp: `mimoza check` command line -> the checker's diagnostics on
+// terminal/commands/check_command.cpp: `mimoza check` command line -> the checker's diagnostics on
 // standard output, as text lines or JSON objects.
 // Leaves this file: RunCheck, DiagnosticLine, DiagnosticJson, CheckSummary. ParseCheckOptions is
 // private. Tested by tests/terminal/program_test.cpp.
-#include "terminal/check_command.h"
+#include "terminal/commands/check_command.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
-#include "terminal/command_line.h"
-#include "terminal/encoding.h"
-#include "terminal/json_command.h"
+#include "terminal/common/command_line.h"
+#include "terminal/common/encoding.h"
+#include "terminal/faces/json_command.h"
 
 namespace mimoza {
 namespace {

@@ -1,5 +1,5 @@
-// terminal/check_command.h: `mimoza check`, and the forms of the checker's diagnostics on a
-// terminal: one text line each (file:line:column: severity: message [rule]) or one JSON object.
+// terminal/commands/check_command.h: `mimoza check`, and the forms of the checker's diagnostics on
+// a terminal: one text line each (file:line:column: severity: message [rule]) or one JSON object.
 // Leaves this file: RunCheck, DiagnosticLine, DiagnosticJson, CheckSummary, kCheckExitUsage.
 // Tested by tests/terminal/program_test.cpp (through the built program).
 #pragma once

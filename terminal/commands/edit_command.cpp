@@ -1,6 +1,6 @@
-// terminal/edit_command.cpp: `mimoza edit`: Dictionary.txt (code page 932, CR LF) -> a UTF-8 copy
-// with LF line ends -> the user's editor -> code page 932 again, checked -> a new file renamed
-// over the old one.
+// terminal/commands/edit_command.cpp: `mimoza edit`: Dictionary.txt (code page 932, CR LF) -> a
+// UTF-8 copy with LF line ends -> the user's editor -> code page 932 again, checked -> a new file
+// renamed over the old one.
 // Leaves this file: RunEdit. EditLock, MakeCopy, ConvertBack, RunEditor, ReplaceDictionary and
 // AskWhatNow are private. Tested by tests/terminal/edit_test.cpp.
 //
@@ -8,7 +8,7 @@
 // so a reader sees the old file or the new one, whole, whatever happens meanwhile. A running
 // Mimoza only ever appends; what it appended while the editor was open is carried over to the
 // end of the new file. Lines the user did not touch go back as the very bytes they came from.
-#include "terminal/edit_command.h"
+#include "terminal/commands/edit_command.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -29,10 +29,10 @@
 
 #include "knowledge/dictionary_check.h"
 #include "pattern/pattern.h"
-#include "terminal/check_command.h"
-#include "terminal/command_line.h"
-#include "terminal/encoding.h"
-#include "terminal/utf8.h"
+#include "terminal/commands/check_command.h"
+#include "terminal/common/command_line.h"
+#include "terminal/common/encoding.h"
+#include "terminal/common/utf8.h"
 
 namespace mimoza {
 namespace {

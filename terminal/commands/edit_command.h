@@ -1,5 +1,5 @@
-// terminal/edit_command.h: `mimoza edit`: Dictionary.txt edited as a UTF-8 copy in the user's
-// editor, checked, and put back in place of the old file at once.
+// terminal/commands/edit_command.h: `mimoza edit`: Dictionary.txt edited as a UTF-8 copy in the
+// user's editor, checked, and put back in place of the old file at once.
 // Leaves this file: RunEdit. Tested by tests/terminal/edit_test.cpp (the built program under a
 // pseudo-terminal, with scripted editors).
 #pragma once

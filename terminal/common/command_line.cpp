@@ -1,7 +1,8 @@
-// terminal/command_line.cpp: argv -> options and words; the XDG folders -> the data directory.
+// terminal/common/command_line.cpp: argv -> options and words; the XDG folders -> the data
+// directory.
 // Leaves this file: NextArgument, XdgPath, DefaultDataDirectory, EnterDataDirectory.
 // Tested through the program by tests/terminal/program_test.cpp.
-#include "terminal/command_line.h"
+#include "terminal/common/command_line.h"
 
 #include <unistd.h>
 

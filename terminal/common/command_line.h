@@ -1,5 +1,5 @@
-// terminal/command_line.h: what every mimoza command reads of its command line, and where its
-// files live.
+// terminal/common/command_line.h: what every mimoza command reads of its command line, and where
+// its files live.
 // Leaves this file: CommandArgument, NextArgument, XdgPath, DefaultDataDirectory,
 // EnterDataDirectory. Tested through the program by tests/terminal/program_test.cpp.
 #pragma once

@@ -1,14 +1,14 @@
-// terminal/encoding.cpp: UTF-8 terminal text <-> code page 932 core text, through iconv.
+// terminal/common/encoding.cpp: UTF-8 terminal text <-> code page 932 core text, through iconv.
 // Leaves this file: ToCp932, ToUtf8, CutToLine, ExactConverter. Cp932CharLength and Convert are
 // private. Tested by
 // tests/terminal/encoding_test.cpp.
-#include "terminal/encoding.h"
+#include "terminal/common/encoding.h"
 
 #include <errno.h>
 
 #include "conversation/conversation.h"
 #include "pattern/pattern.h"
-#include "terminal/utf8.h"
+#include "terminal/common/utf8.h"
 
 namespace mimoza {
 namespace {

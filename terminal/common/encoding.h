@@ -1,5 +1,5 @@
-// terminal/encoding.h: the terminal's edge between UTF-8 (what the terminal speaks) and code page
-// 932 (what the core speaks), converted with iconv.
+// terminal/common/encoding.h: the terminal's edge between UTF-8 (what the terminal speaks) and code
+// page 932 (what the core speaks), converted with iconv.
 // Leaves this file: ToCp932, ToUtf8, CutToLine, ExactConverter. Tested by
 // tests/terminal/encoding_test.cpp.
 #pragma once

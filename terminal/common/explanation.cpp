@@ -1,9 +1,9 @@
-// terminal/explain.cpp: what a lookup and a turn told -> the "なぜ" box, the explanation event
-// and the report of `mimoza explain`, all in UTF-8.
+// terminal/common/explanation.cpp: what a lookup and a turn told -> the "なぜ" box, the explanation
+// event and the report of `mimoza explain`, all in UTF-8.
 // Leaves this file: LookupRecorder's and TurnRecorder's members, ExplanationEvent, RunExplain.
 // The formatting helpers (Fraction, Marked, DistinctAnswers, ...) are private.
 // Tested by tests/terminal/explain_test.cpp and tests/terminal/program_test.cpp.
-#include "terminal/explain.h"
+#include "terminal/common/explanation.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,10 +16,10 @@
 #include <numeric>
 
 #include "pattern/pattern.h"
-#include "terminal/command_line.h"
-#include "terminal/encoding.h"
-#include "terminal/json_command.h"
-#include "terminal/stream_faces.h"
+#include "terminal/common/command_line.h"
+#include "terminal/common/encoding.h"
+#include "terminal/faces/json_command.h"
+#include "terminal/faces/stream_faces.h"
 
 namespace mimoza {
 

@@ -1,6 +1,6 @@
-// terminal/explain.h: why Mimoza says what it says, for the terminal program: the record of a
-// lookup and of a turn as they run, the "なぜ" box of the last turn, the JSON-lines explanation
-// event, and the `mimoza explain` subcommand.
+// terminal/common/explanation.h: why Mimoza says what it says, for the terminal program: the
+// record of a lookup and of a turn as they run, the "なぜ" box of the last turn, the JSON-lines
+// explanation event, and the `mimoza explain` subcommand.
 // Leaves this file: LookupRecorder, TurnRecorder, ExplanationEvent, RunExplain. Tested by
 // tests/terminal/explain_test.cpp and, through the built program, tests/terminal/program_test.cpp.
 #pragma once

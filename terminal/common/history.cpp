@@ -1,8 +1,8 @@
-// terminal/history.cpp: the history file <-> the lines Up and Down walk.
+// terminal/common/history.cpp: the history file <-> the lines Up and Down walk.
 // Leaves this file: HistoryPath, SplitHistory, LoadHistory, AppendHistory. OpenLocked, ReadTail
 // and Trim are private.
 // Tested by tests/terminal/interactive_test.cpp; fuzzed by fuzz/history_fuzz.cpp.
-#include "terminal/history.h"
+#include "terminal/common/history.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,8 +15,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "terminal/command_line.h"
-#include "terminal/line_editor.h"
+#include "terminal/common/command_line.h"
+#include "terminal/faces/line_editor.h"
 
 namespace mimoza {
 namespace {

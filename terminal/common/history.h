@@ -1,5 +1,5 @@
-// terminal/history.h: the history file <-> the lines the interactive face's Up and Down walk,
-// kept across sessions: UTF-8, one line each, appended as each line is submitted, the last
+// terminal/common/history.h: the history file <-> the lines the interactive face's Up and Down
+// walk, kept across sessions: UTF-8, one line each, appended as each line is submitted, the last
 // LineEditor::kMaxHistory kept.
 // Leaves this file: HistoryPath, SplitHistory, LoadHistory, AppendHistory.
 // Tested by tests/terminal/interactive_test.cpp (also through the program under a pty); the

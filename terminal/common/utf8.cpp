@@ -1,7 +1,7 @@
-// terminal/utf8.cpp: UTF-8 bytes <-> code points, and code points -> terminal cells.
+// terminal/common/utf8.cpp: UTF-8 bytes <-> code points, and code points -> terminal cells.
 // Leaves this file: Utf8SequenceLength, DecodeUtf8, AppendUtf8, CharWidth, DisplayWidth.
 // Tested by tests/terminal/encoding_test.cpp.
-#include "terminal/utf8.h"
+#include "terminal/common/utf8.h"
 
 #include <cwchar>
 

@@ -1,4 +1,4 @@
-// terminal/utf8.h: UTF-8 text, the terminal's side of the edge: code points decoded from and
+// terminal/common/utf8.h: UTF-8 text, the terminal's side of the edge: code points decoded from and
 // encoded to bytes, and their width in terminal cells.
 // Leaves this file: kReplacementChar, Utf8SequenceLength, DecodeUtf8, AppendUtf8, CharWidth,
 // DisplayWidth. Tested by tests/terminal/encoding_test.cpp and, through their callers, by the

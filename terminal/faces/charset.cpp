@@ -1,7 +1,7 @@
-// terminal/charset.cpp: UTF-8 frames <-> the bytes of a terminal whose locale is not UTF-8.
+// terminal/faces/charset.cpp: UTF-8 frames <-> the bytes of a terminal whose locale is not UTF-8.
 // Leaves this file: LocaleCharset, CharsetOfLocaleName, IsUtf8Charset, TerminalCharset.
 // Tested by tests/terminal/encoding_test.cpp; fuzzed by fuzz/terminal_input_fuzz.cpp.
-#include "terminal/charset.h"
+#include "terminal/faces/charset.h"
 
 #include <langinfo.h>
 
@@ -9,7 +9,7 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "terminal/utf8.h"
+#include "terminal/common/utf8.h"
 
 namespace mimoza {
 namespace {

@@ -1,4 +1,4 @@
-// terminal/charset.h: the terminal's character set where the locale says it is not UTF-8: the
+// terminal/faces/charset.h: the terminal's character set where the locale says it is not UTF-8: the
 // interactive face's UTF-8 frames -> bytes that terminal can show, and the bytes typed there ->
 // UTF-8, converted with iconv.
 // Leaves this file: LocaleCharset, CharsetOfLocaleName, IsUtf8Charset, TerminalCharset.

@@ -1,10 +1,10 @@
-// terminal/interactive.cpp: key presses on the controlling terminal -> engine turns -> screen
+// terminal/faces/interactive.cpp: key presses on the controlling terminal -> engine turns -> screen
 // refreshes, for as long as the user talks.
 // Leaves this file: RunInteractive. The raw-mode pair (EnterTerminal, RestoreTerminal), the
 // signal handlers (job control among them) and InteractiveSession (the engine's host here, with
 // the transcript, the box, the record of the last turn and the history file) are private.
 // Tested by tests/terminal/interactive_test.cpp, which runs the program under a pseudo-terminal.
-#include "terminal/interactive.h"
+#include "terminal/faces/interactive.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -25,13 +25,13 @@
 #include <vector>
 
 #include "conversation/conversation.h"
-#include "terminal/charset.h"
-#include "terminal/encoding.h"
-#include "terminal/explain.h"
-#include "terminal/history.h"
-#include "terminal/line_editor.h"
-#include "terminal/screen.h"
-#include "terminal/stream_faces.h"
+#include "terminal/common/encoding.h"
+#include "terminal/common/explanation.h"
+#include "terminal/common/history.h"
+#include "terminal/faces/charset.h"
+#include "terminal/faces/line_editor.h"
+#include "terminal/faces/screen.h"
+#include "terminal/faces/stream_faces.h"
 
 namespace mimoza {
 namespace {

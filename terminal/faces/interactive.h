@@ -1,5 +1,5 @@
-// terminal/interactive.h: the interactive face of the terminal program, used when standard input
-// and output are both terminals: a title heading, the transcript of the session, an editable
+// terminal/faces/interactive.h: the interactive face of the terminal program, used when standard
+// input and output are both terminals: a title heading, the transcript of the session, an editable
 // input line with the history of earlier sessions, and a framed box for a whole response.
 // Leaves this file: InteractiveOptions, RunInteractive. Tested by
 // tests/terminal/interactive_test.cpp (under a pty).

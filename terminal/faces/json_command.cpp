@@ -1,11 +1,11 @@
-// terminal/json_command.cpp: one JSON-lines input line -> Command; UTF-8 -> JSON string.
+// terminal/faces/json_command.cpp: one JSON-lines input line -> Command; UTF-8 -> JSON string.
 // Leaves this file: ParseCommand, AppendJsonString. JsonReader and its members are private.
 // Tested by tests/terminal/json_command_test.cpp; fuzzed by fuzz/jsonl_fuzz.cpp.
-#include "terminal/json_command.h"
+#include "terminal/faces/json_command.h"
 
 #include <cstdint>
 
-#include "terminal/utf8.h"
+#include "terminal/common/utf8.h"
 
 namespace mimoza {
 namespace {

@@ -1,4 +1,4 @@
-// terminal/json_command.h: the JSON-lines protocol's text layer: one input line -> a command,
+// terminal/faces/json_command.h: the JSON-lines protocol's text layer: one input line -> a command,
 // and UTF-8 text -> a JSON string for the output events.
 // Leaves this file: CommandKind, Command, ParseCommand, AppendJsonString.
 // Tested by tests/terminal/json_command_test.cpp; fuzzed by fuzz/jsonl_fuzz.cpp.

@@ -1,13 +1,13 @@
-// terminal/keys.cpp: bytes read from a terminal -> keys.
+// terminal/faces/keys.cpp: bytes read from a terminal -> keys.
 // Leaves this file: KeyDecoder::Feed, KeyDecoder::Flush. The per-state readers and the
 // parameter parsing are private.
 // Tested through LineEditor::Feed by tests/terminal/line_editor_test.cpp; fuzzed by
 // fuzz/line_editor_fuzz.cpp.
-#include "terminal/keys.h"
+#include "terminal/faces/keys.h"
 
 #include <string_view>
 
-#include "terminal/utf8.h"
+#include "terminal/common/utf8.h"
 
 namespace mimoza {
 namespace {

@@ -1,4 +1,4 @@
-// terminal/keys.h: bytes read from a terminal -> keys (characters, editing keys, submissions
+// terminal/faces/keys.h: bytes read from a terminal -> keys (characters, editing keys, submissions
 // with or without Ctrl, mouse presses). Knows the legacy VT/xterm sequences, xterm's
 // modifyOtherKeys form (CSI 27 ; m ; k ~), the kitty keyboard protocol's CSI k ; m u form and
 // SGR mouse reports (CSI < b ; x ; y M), wheel turns included.

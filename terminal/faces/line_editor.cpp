@@ -1,7 +1,8 @@
-// terminal/line_editor.cpp: key bytes -> an edited UTF-8 input line and the actions it asks for.
+// terminal/faces/line_editor.cpp: key bytes -> an edited UTF-8 input line and the actions it asks
+// for.
 // Leaves this file: LineEditor.
 // Tested by tests/terminal/line_editor_test.cpp; fuzzed by fuzz/line_editor_fuzz.cpp.
-#include "terminal/line_editor.h"
+#include "terminal/faces/line_editor.h"
 
 namespace mimoza {
 namespace {

@@ -1,4 +1,4 @@
-// terminal/line_editor.h: key bytes -> an edited UTF-8 input line and the actions it asks for
+// terminal/faces/line_editor.h: key bytes -> an edited UTF-8 input line and the actions it asks for
 // (submit, with or without Ctrl; show the last response or why it came; a mouse click; scroll;
 // suspend; quit), with the history of submitted lines that Up and Down walk.
 // Our own small editor rather than readline or libedit: neither can tell Ctrl+Enter from Enter
@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "knowledge/knowledge.h"
-#include "terminal/keys.h"
-#include "terminal/utf8.h"
+#include "terminal/common/utf8.h"
+#include "terminal/faces/keys.h"
 
 namespace mimoza {
 

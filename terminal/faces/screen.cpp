@@ -1,14 +1,14 @@
-// terminal/screen.cpp: the interactive face's view -> the bytes of one screen refresh.
+// terminal/faces/screen.cpp: the interactive face's view -> the bytes of one screen refresh.
 // Leaves this file: Transcript::Add, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript,
 // ScrollBox, TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, SanitizeLine,
 // ClipToWidth, WrapToWidth. The glyph tables, the entry looks, VisibleInput and the box drawing
 // are private.
 // Tested by tests/terminal/interactive_test.cpp.
-#include "terminal/screen.h"
+#include "terminal/faces/screen.h"
 
 #include <algorithm>
 
-#include "terminal/utf8.h"
+#include "terminal/common/utf8.h"
 
 namespace mimoza {
 namespace {

@@ -1,6 +1,6 @@
-// terminal/screen.h: what the interactive face shows (the title, the transcript of the session,
-// the input line, the key hints and the box with a whole response) -> the bytes of one screen
-// refresh, and which transcript entry a row shows.
+// terminal/faces/screen.h: what the interactive face shows (the title, the transcript of the
+// session, the input line, the key hints and the box with a whole response) -> the bytes of one
+// screen refresh, and which transcript entry a row shows.
 // Leaves this file: EntryKind, TranscriptEntry, Transcript, ScreenLayout, ScreenView,
 // TranscriptRow, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript, ScrollBox,
 // TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, SanitizeLine, ClipToWidth,

@@ -1,19 +1,19 @@
-// terminal/stream_faces.cpp: input lines (plain or JSON commands) -> engine turns -> output lines
-// (plain responses or JSON events).
+// terminal/faces/stream_faces.cpp: input lines (plain or JSON commands) -> engine turns -> output
+// lines (plain responses or JSON events).
 // Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage, ReadLine, PrepareLine, OneLine.
 // Output, RunLines, PipedHost and JsonLinesHost are private. Tested by
 // tests/terminal/program_test.cpp.
-#include "terminal/stream_faces.h"
+#include "terminal/faces/stream_faces.h"
 
 #include <cerrno>
 #include <cstring>
 #include <string>
 
 #include "conversation/conversation.h"
-#include "terminal/encoding.h"
-#include "terminal/explain.h"
-#include "terminal/json_command.h"
-#include "terminal/utf8.h"
+#include "terminal/common/encoding.h"
+#include "terminal/common/explanation.h"
+#include "terminal/common/utf8.h"
+#include "terminal/faces/json_command.h"
 
 namespace mimoza {
 namespace {

@@ -1,4 +1,4 @@
-// terminal/stream_faces.h: the terminal program's two faces for streams that are not a
+// terminal/faces/stream_faces.h: the terminal program's two faces for streams that are not a
 // terminal: piped lines in, response lines out; and the JSON-lines machine protocol.
 // Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage, ReadLine, PrepareLine, OneLine.
 // Tested by tests/terminal/program_test.cpp (through the built program) and

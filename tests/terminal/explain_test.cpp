@@ -1,6 +1,6 @@
 // tests/terminal/explain_test.cpp: the record of a turn and the explanation of a line, against
 // the turns that really ran: same seed, same files, with and without an observer.
-#include "terminal/explain.h"
+#include "terminal/common/explanation.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "terminal/encoding.h"
+#include "terminal/common/encoding.h"
 #include "tests/knowledge/test_support.h"
 
 namespace mimoza {

@@ -1,5 +1,5 @@
 // tests/terminal/json_command_test.cpp: the JSON-lines command reader and string writer.
-#include "terminal/json_command.h"
+#include "terminal/faces/json_command.h"
 
 #include <gtest/gtest.h>
 
