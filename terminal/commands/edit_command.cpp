@@ -145,7 +145,7 @@ size_t Cp932Columns(std::string_view text) {
 // MakeCopy: the editable copy of the stored dictionary. False, with *problem saying where, when
 // a line holds bytes that are not code page 932 (they could not come back as they were).
 bool MakeCopy(const std::string& stored, EditableCopy* copy, std::string* problem) {
-  ExactConverter toUtf8("UTF-8", "CP932");
+  CharsetConverter toUtf8("UTF-8", "CP932");
   if (!toUtf8.Ready()) {
     *problem = "this system cannot convert code page 932";
     return false;
@@ -158,7 +158,7 @@ bool MakeCopy(const std::string& stored, EditableCopy* copy, std::string* proble
     if (lf != std::string::npos && !line.empty() && line.back() == '\r') line.remove_suffix(1);
     std::string utf8;
     size_t failedAt = 0;
-    if (!toUtf8.Convert(line, &utf8, &failedAt)) {
+    if (toUtf8.Convert(line, &utf8, &failedAt) != ConvertDone) {
       char bytes[16];
       std::snprintf(bytes, sizeof bytes, "0x%02X", static_cast<unsigned char>(line[failedAt]));
       *problem = std::string(kDictionary) + ":" + std::to_string(lineNumber) + ":" +
@@ -178,12 +178,12 @@ bool MakeCopy(const std::string& stored, EditableCopy* copy, std::string* proble
 
 // ConvertLine: appends a changed line in code page 932 to *out; each character with no code
 // page 932 form (or bytes that are no UTF-8) becomes a diagnostic and is left out.
-void ConvertLine(ExactConverter& toCp932, std::string_view line, uint32_t lineNumber,
+void ConvertLine(CharsetConverter& toCp932, std::string_view line, uint32_t lineNumber,
                  std::string* out, std::vector<CheckDiagnostic>* problems) {
   size_t done = 0;
   while (done < line.size()) {
     size_t failedAt = 0;
-    if (toCp932.Convert(line.substr(done), out, &failedAt)) return;
+    if (toCp932.Convert(line.substr(done), out, &failedAt) == ConvertDone) return;
     const size_t at = done + failedAt;
     size_t length = 0;
     bool wellFormed = false;
@@ -208,7 +208,7 @@ void ConvertLine(ExactConverter& toCp932, std::string_view line, uint32_t lineNu
 // Characters that cannot be stored are left out and each is a diagnostic in *problems.
 std::string ConvertBack(std::string_view edited, const EditableCopy& copy,
                         std::vector<CheckDiagnostic>* problems) {
-  ExactConverter toCp932("CP932", "UTF-8");
+  CharsetConverter toCp932("CP932", "UTF-8");
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   // Some editors mark a UTF-8 file so; the dictionary has no such mark.
   if (edited.substr(0, 3) == kByteOrderMark && copy.utf8.substr(0, 3) != kByteOrderMark) {

@@ -1,7 +1,6 @@
 // terminal/common/encoding.cpp: UTF-8 terminal text <-> code page 932 core text, through iconv.
-// Leaves this file: ToCp932, ToUtf8, CutToLine, ExactConverter. Cp932CharLength and Convert are
-// private. Tested by
-// tests/terminal/encoding_test.cpp.
+// Leaves this file: ToCp932, ToUtf8, CutToLine, CharsetConverter. Cp932CharLength and
+// ConvertReplacing are private. Tested by tests/terminal/encoding_test.cpp.
 #include "terminal/common/encoding.h"
 
 #include <errno.h>
@@ -20,35 +19,28 @@ size_t Cp932CharLength(const unsigned char* p, const unsigned char* end) {
   return 1;
 }
 
-// Convert: runs iconv from one encoding to the other over [in, in + length), appending to out.
-// At a sequence iconv cannot convert it appends replacement, skips the sequence's length as
-// measured by skipLength (on the input bytes) and goes on. Returns false when iconv cannot open
-// the pair at all.
-bool Convert(const char* to, const char* from, const char* in, size_t length,
-             std::string_view replacement,
-             size_t (*skipLength)(const unsigned char*, const unsigned char*), std::string& out) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;  // NOLINT(performance-no-int-to-ptr)
-  char buffer[1024];
-  char* inPtr = const_cast<char*>(in);  // iconv's signature; it never writes the input
-  size_t inLeft = length;
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    const size_t result = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, static_cast<size_t>(outPtr - buffer));
-    if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
-    // EILSEQ (no form in the target, or malformed) or EINVAL (cut short at the end).
-    const auto* p = reinterpret_cast<const unsigned char*>(inPtr);
-    size_t skip = skipLength(p, p + inLeft);
-    if (skip == 0 || skip > inLeft) skip = 1;
-    out.append(replacement);
-    inPtr += skip;
-    inLeft -= skip;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial shift state
+// ConvertReplacing: text converted to out, where each sequence the converter cannot convert
+// becomes replacement and is skipped by its length as skipLength measures it on the input bytes.
+// A converter that is not Ready gives one "?" a byte.
+void ConvertReplacing(CharsetConverter& converter, std::string_view text,
+                      std::string_view replacement,
+                      size_t (*skipLength)(const unsigned char*, const unsigned char*),
+                      std::string& out) {
+  if (!converter.Ready()) {
+    out.append(text.size(), '?');
+    return;
   }
-  iconv_close(cd);
-  return true;
+  while (!text.empty()) {
+    size_t taken = 0;
+    if (converter.Convert(text, &out, &taken) == ConvertDone) break;
+    text.remove_prefix(taken);
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    size_t skip = skipLength(p, p + text.size());
+    if (skip == 0 || skip > text.size()) skip = 1;
+    out.append(replacement);
+    text.remove_prefix(skip);
+  }
+  converter.Finish(&out);
 }
 
 }  // namespace
@@ -62,6 +54,7 @@ std::string ToCp932(std::string_view utf8) {
   const auto* begin = reinterpret_cast<const unsigned char*>(utf8.data());
   const auto* end = begin + utf8.size();
   const auto* p = begin;
+  CharsetConverter converter("CP932", "UTF-8");
   // Well-formed characters are handed to iconv in runs; one it cannot map is skipped whole.
   const auto unmappable = [](const unsigned char* at, const unsigned char* stop) {
     size_t length = 0;
@@ -78,9 +71,11 @@ std::string ToCp932(std::string_view utf8) {
       if (!wellFormed) break;
       p += length;
     }
-    if (p > run && !Convert("CP932", "UTF-8", reinterpret_cast<const char*>(run),
-                            static_cast<size_t>(p - run), "?", unmappable, out)) {
-      out.append(static_cast<size_t>(p - run), '?');
+    if (p > run) {
+      ConvertReplacing(
+          converter,
+          std::string_view(reinterpret_cast<const char*>(run), static_cast<size_t>(p - run)), "?",
+          unmappable, out);
     }
     if (p < end) {
       out.push_back('?');  // one malformed sequence, its maximal ill-formed prefix
@@ -95,9 +90,8 @@ std::string ToUtf8(std::string_view cp932) {
   out.reserve(cp932.size() * 3 / 2);
   std::string replacement;
   AppendUtf8(replacement, kReplacementChar);
-  if (!Convert("UTF-8", "CP932", cp932.data(), cp932.size(), replacement, Cp932CharLength, out)) {
-    out.assign(cp932.size(), '?');
-  }
+  CharsetConverter converter("UTF-8", "CP932");
+  ConvertReplacing(converter, cp932, replacement, Cp932CharLength, out);
   return out;
 }
 
@@ -107,34 +101,51 @@ std::string CutToLine(std::string_view cp932) {
   return std::string(cp932.substr(0, FitLineLength(cp932.data(), cp932.size(), kMaxLineBytes)));
 }
 
-ExactConverter::ExactConverter(const char* to, const char* from) : cd(iconv_open(to, from)) {}
-
-ExactConverter::~ExactConverter() {
-  if (Ready()) iconv_close(cd);
+bool CharsetConverter::Open(const char* to, const char* from) {
+  Close();
+  cd = iconv_open(to, from);
+  return Ready();
 }
 
-bool ExactConverter::Ready() const {
+void CharsetConverter::Close() {
+  if (Ready()) iconv_close(cd);
+  cd = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+}
+
+bool CharsetConverter::Ready() const {
   return cd != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 }
 
-bool ExactConverter::Convert(std::string_view text, std::string* out, size_t* failedAt) {
-  *failedAt = 0;
-  if (!Ready()) return false;
+ConvertStop CharsetConverter::Convert(std::string_view text, std::string* out, size_t* taken) {
+  *taken = 0;
+  if (!Ready()) return ConvertInvalid;
   char buffer[4096];
   char* in = const_cast<char*>(text.data());  // iconv's signature; it never writes the input
   size_t inLeft = text.size();
-  bool whole = true;
-  while (inLeft > 0 && whole) {
+  ConvertStop stop = ConvertDone;
+  while (inLeft > 0 && stop == ConvertDone) {
     char* outPtr = buffer;
     size_t outLeft = sizeof buffer;
     const size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
     out->append(buffer, static_cast<size_t>(outPtr - buffer));
     // E2BIG only means the buffer is full; EILSEQ and EINVAL (cut short) stop the conversion.
-    whole = result != static_cast<size_t>(-1) || errno == E2BIG;
+    if (result == static_cast<size_t>(-1) && errno != E2BIG) {
+      stop = errno == EINVAL ? ConvertIncomplete : ConvertInvalid;
+    }
   }
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state for the next text
-  if (!whole) *failedAt = static_cast<size_t>(in - text.data());
-  return whole;
+  *taken = static_cast<size_t>(in - text.data());
+  if (stop != ConvertDone) iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return stop;
+}
+
+void CharsetConverter::Finish(std::string* out) {
+  if (!Ready()) return;
+  char buffer[64];
+  char* outPtr = buffer;
+  size_t outLeft = sizeof buffer;
+  iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+  out->append(buffer, static_cast<size_t>(outPtr - buffer));
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
 }
 
 }  // namespace mimoza

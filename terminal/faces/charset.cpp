@@ -5,7 +5,6 @@
 
 #include <langinfo.h>
 
-#include <cerrno>
 #include <clocale>
 #include <cstdlib>
 
@@ -15,7 +14,6 @@ namespace mimoza {
 namespace {
 
 constexpr const char* kAscii = "ANSI_X3.4-1968";
-const iconv_t kNoIconv = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
 
 bool IsAsciiLetterOrDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -62,19 +60,11 @@ bool IsUtf8Charset(std::string_view charset) {
   return letters == "UTF8";
 }
 
-TerminalCharset::~TerminalCharset() {
-  if (toTerminal != kNoIconv) iconv_close(toTerminal);
-  if (fromTerminal != kNoIconv) iconv_close(fromTerminal);
-}
-
 bool TerminalCharset::Open(const std::string& charset) {
   name = charset;
-  toTerminal = iconv_open(charset.c_str(), "UTF-8");
-  fromTerminal = iconv_open("UTF-8", charset.c_str());
-  if (toTerminal == kNoIconv || fromTerminal == kNoIconv) {
-    if (toTerminal != kNoIconv) iconv_close(toTerminal);
-    if (fromTerminal != kNoIconv) iconv_close(fromTerminal);
-    toTerminal = fromTerminal = kNoIconv;
+  if (!toTerminal.Open(charset.c_str(), "UTF-8") || !fromTerminal.Open("UTF-8", charset.c_str())) {
+    toTerminal.Close();
+    fromTerminal.Close();
     return false;
   }
   std::string kana;
@@ -88,16 +78,10 @@ bool TerminalCharset::Shows(char32_t c) { return ShownAs(c).itself; }
 bool TerminalCharset::Encode(char32_t c, std::string* bytes) {
   std::string utf8;
   AppendUtf8(utf8, c);
-  char out[16];
-  char* in = utf8.data();
-  size_t inLeft = utf8.size();
-  char* outPtr = out;
-  size_t outLeft = sizeof out;
-  const bool converted =
-      iconv(toTerminal, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
-      iconv(toTerminal, nullptr, nullptr, &outPtr, &outLeft) != static_cast<size_t>(-1);
-  iconv(toTerminal, nullptr, nullptr, nullptr, nullptr);
-  bytes->assign(out, static_cast<size_t>(outPtr - out));
+  bytes->clear();
+  size_t taken = 0;
+  const bool converted = toTerminal.Convert(utf8, bytes, &taken) == ConvertDone;
+  toTerminal.Finish(bytes);
   return converted && !bytes->empty();
 }
 
@@ -111,7 +95,7 @@ const TerminalCharset::Shown& TerminalCharset::ShownAs(char32_t c) {
   if (c < 0x80) {
     result.bytes.assign(1, static_cast<char>(c));
     result.itself = true;
-  } else if (toTerminal != kNoIconv) {
+  } else if (toTerminal.Ready()) {
     result.itself =
         Encode(c, &result.bytes) && LegacyCells(result.bytes, halfWidthKanaAfterSs2) == cells;
   }
@@ -138,7 +122,7 @@ std::string TerminalCharset::FromUtf8(std::string_view utf8) {
 std::string TerminalCharset::ToUtf8(std::string_view bytes) {
   pendingInput.append(bytes);
   std::string out;
-  if (fromTerminal == kNoIconv) {  // ASCII
+  if (!fromTerminal.Ready()) {  // ASCII
     for (const char c : pendingInput) {
       AppendUtf8(
           out, static_cast<unsigned char>(c) < 0x80 ? static_cast<char32_t>(c) : kReplacementChar);
@@ -146,22 +130,19 @@ std::string TerminalCharset::ToUtf8(std::string_view bytes) {
     pendingInput.clear();
     return out;
   }
-  char buffer[1024];
-  char* in = pendingInput.data();
-  size_t inLeft = pendingInput.size();
-  while (inLeft > 0) {
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    const size_t result = iconv(fromTerminal, &in, &inLeft, &outPtr, &outLeft);
-    out.append(buffer, static_cast<size_t>(outPtr - buffer));
-    if (result != static_cast<size_t>(-1) || errno == E2BIG) continue;
-    if (errno == EINVAL && inLeft < kMaxPendingBytes) break;  // the rest comes with the next read
+  size_t at = 0;
+  while (at < pendingInput.size()) {
+    size_t taken = 0;
+    const ConvertStop stop =
+        fromTerminal.Convert(std::string_view(pendingInput).substr(at), &out, &taken);
+    at += taken;
+    if (stop == ConvertDone) break;
+    // A character cut short waits for the rest, which comes with the next read.
+    if (stop == ConvertIncomplete && pendingInput.size() - at < kMaxPendingBytes) break;
     AppendUtf8(out, kReplacementChar);
-    ++in;
-    --inLeft;
-    iconv(fromTerminal, nullptr, nullptr, nullptr, nullptr);
+    ++at;
   }
-  pendingInput.erase(0, pendingInput.size() - inLeft);
+  pendingInput.erase(0, at);
   return out;
 }
 

@@ -5,11 +5,11 @@
 // Tested by tests/terminal/encoding_test.cpp; fuzzed by fuzz/terminal_input_fuzz.cpp.
 #pragma once
 
-#include <iconv.h>
-
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "terminal/common/encoding.h"
 
 namespace mimoza {
 
@@ -33,7 +33,6 @@ class TerminalCharset {
   TerminalCharset() = default;
   TerminalCharset(const TerminalCharset&) = delete;
   TerminalCharset& operator=(const TerminalCharset&) = delete;
-  ~TerminalCharset();
 
   // Open: converts to and from charset from now on. A charset iconv cannot open is taken as
   // ASCII, which every charset a locale may use begins with; returns false then.
@@ -61,8 +60,8 @@ class TerminalCharset {
   // waiting bytes mean the first one starts no character.
   static constexpr size_t kMaxPendingBytes = 8;
 
-  iconv_t toTerminal = reinterpret_cast<iconv_t>(-1);    // NOLINT(performance-no-int-to-ptr)
-  iconv_t fromTerminal = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
+  CharsetConverter toTerminal;  // not Ready: the terminal is taken as ASCII
+  CharsetConverter fromTerminal;
   std::string name;
   bool halfWidthKanaAfterSs2 = false;  // EUC-JP: 0x8E xx is one cell, not two
   // What each character seen so far is shown as. Bounded by the characters the engine's code
