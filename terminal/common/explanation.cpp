@@ -18,6 +18,7 @@
 #include "pattern/pattern.h"
 #include "terminal/common/command_line.h"
 #include "terminal/common/encoding.h"
+#include "terminal/common/safe_text.h"
 #include "terminal/faces/json_command.h"
 #include "terminal/faces/stream_faces.h"
 
@@ -118,11 +119,7 @@ namespace {
 constexpr size_t kMaxListed = 200;
 
 // Display: code page 932 text as one line of UTF-8 that cannot send commands to a terminal.
-std::string Display(std::string_view cp932) {
-  std::string line = OneLine(ToUtf8(cp932));
-  line.pop_back();  // OneLine's line end
-  return line;
-}
+std::string Display(std::string_view cp932) { return SanitizeLine(ToUtf8(cp932)); }
 
 std::string Number(int64_t value) { return std::to_string(value); }
 

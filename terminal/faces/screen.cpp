@@ -1,13 +1,13 @@
 // terminal/faces/screen.cpp: the interactive face's view -> the bytes of one screen refresh.
 // Leaves this file: Transcript::Add, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript,
-// ScrollBox, TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, SanitizeLine,
-// ClipToWidth, WrapToWidth. The glyph tables, the entry looks, VisibleInput and the box drawing
-// are private.
+// ScrollBox, TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, ClipToWidth,
+// WrapToWidth. The glyph tables, the entry looks, VisibleInput and the box drawing are private.
 // Tested by tests/terminal/interactive_test.cpp.
 #include "terminal/faces/screen.h"
 
 #include <algorithm>
 
+#include "terminal/common/safe_text.h"
 #include "terminal/common/utf8.h"
 
 namespace mimoza {
@@ -62,8 +62,6 @@ constexpr EntryLook kEntryLooks[] = {
     {"! ", kPlain},  // EntryNotice
 };
 
-bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
-
 std::string Goto(int32_t row, int32_t column) {
   return "\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "H";
 }
@@ -72,23 +70,6 @@ std::string Repeat(std::string_view piece, int32_t count) {
   std::string out;
   for (int32_t i = 0; i < count; ++i) out += piece;
   return out;
-}
-
-// DropFinalBreak: a quip keeps the line break that ended it in its file; it ends the text, it is
-// not an empty line after it.
-std::string_view DropFinalBreak(std::string_view text) {
-  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  return text;
-}
-
-// AppendShown: appends one code point as it is shown on a line.
-void AppendShown(std::string& out, char32_t c) {
-  if (c == '\n' || c == '\r' || c == '\t') {
-    out += ' ';
-  } else {
-    AppendUtf8(out, IsControl(c) ? kReplacementChar : c);
-  }
 }
 
 // VisibleInput: the part of the input line that fits in width cells with the cursor on screen,
@@ -111,7 +92,7 @@ std::string VisibleInput(std::string_view input, int32_t cursorColumn, int32_t w
     const int32_t cells = CharWidth(c);
     if (used + cells > width) break;
     used += cells;
-    AppendShown(out, c);
+    AppendSanitized(out, c);
     pos += length;
   }
   return out;
@@ -358,18 +339,9 @@ std::string TitleSequence(std::string_view title) {
   size_t length = 0;
   for (size_t pos = 0; pos < title.size(); pos += length) {
     const char32_t c = DecodeUtf8(title, pos, &length);
-    if (!IsControl(c)) AppendUtf8(out, c);
+    if (!IsControlChar(c)) AppendUtf8(out, c);
   }
   return out + "\x07";
-}
-
-std::string SanitizeLine(std::string_view utf8) {
-  utf8 = DropFinalBreak(utf8);
-  std::string out;
-  size_t length = 0;
-  for (size_t pos = 0; pos < utf8.size(); pos += length)
-    AppendShown(out, DecodeUtf8(utf8, pos, &length));
-  return out;
 }
 
 std::string ClipToWidth(std::string_view utf8, int32_t width, std::string_view ellipsis) {
@@ -405,7 +377,8 @@ std::vector<std::string> WrapToWidth(std::string_view utf8, int32_t width) {
       space = std::string::npos;
       continue;
     }
-    const int32_t cells = CharWidth(IsControl(c) && c != '\t' && c != '\r' ? kReplacementChar : c);
+    const int32_t cells =
+        CharWidth(IsControlChar(c) && c != '\t' && c != '\r' ? kReplacementChar : c);
     if (used + cells > width && used > 0) {
       std::string rest;
       if (c == ' ') {
@@ -421,7 +394,7 @@ std::vector<std::string> WrapToWidth(std::string_view utf8, int32_t width) {
     }
     if (c == ' ') space = lines.back().size();
     used += cells;
-    AppendShown(lines.back(), c);
+    AppendSanitized(lines.back(), c);
   }
   return lines;
 }

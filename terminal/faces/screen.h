@@ -3,8 +3,8 @@
 // screen refresh, and which transcript entry a row shows.
 // Leaves this file: EntryKind, TranscriptEntry, Transcript, ScreenLayout, ScreenView,
 // TranscriptRow, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript, ScrollBox,
-// TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, SanitizeLine, ClipToWidth,
-// WrapToWidth. Tested by tests/terminal/interactive_test.cpp.
+// TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, ClipToWidth, WrapToWidth.
+// Tested by tests/terminal/interactive_test.cpp.
 #pragma once
 
 #include <cstdint>
@@ -113,16 +113,12 @@ std::string ComposeFrame(const ScreenView& view);
 // end the sequence early.
 std::string TitleSequence(std::string_view title);
 
-// SanitizeLine: text for one screen line: one final line break dropped (a quip ends with one),
-// other line breaks and tabs shown as spaces, other controls and malformed UTF-8 as U+FFFD.
-std::string SanitizeLine(std::string_view utf8);
-
 // ClipToWidth: the text if it fits in width cells, else its beginning and the one-cell
 // ellipsis in width cells.
 std::string ClipToWidth(std::string_view utf8, int32_t width, std::string_view ellipsis = "…");
 
 // WrapToWidth: the text cut into lines of at most width cells, at its line breaks and wherever a
-// line is full; controls as in SanitizeLine.
+// line is full; controls as in SanitizeLine (terminal/common/safe_text.h).
 std::vector<std::string> WrapToWidth(std::string_view utf8, int32_t width);
 
 }  // namespace mimoza

@@ -1,6 +1,6 @@
 // terminal/faces/stream_faces.cpp: input lines (plain or JSON commands) -> engine turns -> output
 // lines (plain responses or JSON events).
-// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage, ReadLine, PrepareLine, OneLine.
+// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage, ReadLine, PrepareLine.
 // Output, RunLines, PipedHost and JsonLinesHost are private. Tested by
 // tests/terminal/program_test.cpp.
 #include "terminal/faces/stream_faces.h"
@@ -12,6 +12,7 @@
 #include "conversation/conversation.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/explanation.h"
+#include "terminal/common/safe_text.h"
 #include "terminal/common/utf8.h"
 #include "terminal/faces/json_command.h"
 
@@ -44,26 +45,6 @@ LineResult ReadLine(std::FILE* in, std::string& line) {
   return cut ? LineTooLong : LineRead;
 }
 
-std::string OneLine(std::string_view utf8) {
-  if (!utf8.empty() && utf8.back() == '\n') utf8.remove_suffix(1);
-  std::string line;
-  line.reserve(utf8.size() + 1);
-  size_t length = 0;
-  for (size_t at = 0; at < utf8.size(); at += length) {
-    const char32_t c = DecodeUtf8(utf8, at, &length);
-    if (c == '\r' && at + 1 < utf8.size() && utf8[at + 1] == '\n') continue;  // one break
-    if (c == '\n' || c == '\r') {
-      line += ' ';
-    } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
-      AppendUtf8(line, kReplacementChar);
-    } else {
-      line.append(utf8.substr(at, length));
-    }
-  }
-  line += '\n';
-  return line;
-}
-
 std::string PrepareLine(std::string_view utf8) { return CutToLine(ToCp932(utf8)); }
 
 namespace {
@@ -91,7 +72,7 @@ class PipedHost final : public ConversationHost {
   void SetTitle(const char*) override {}
   // A cleared line is printed empty, so each response the engine sets stays one output line.
   void SetResponseLine(const char* text) override {
-    out.Write(OneLine(ToUtf8(text == nullptr ? "" : text)));
+    out.Write(SanitizeLine(ToUtf8(text == nullptr ? "" : text)) + "\n");
   }
   void SetInputText(const char*) override {}
   bool IsControlKeyDown() override { return false; }

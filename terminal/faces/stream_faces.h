@@ -1,6 +1,6 @@
 // terminal/faces/stream_faces.h: the terminal program's two faces for streams that are not a
 // terminal: piped lines in, response lines out; and the JSON-lines machine protocol.
-// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage, ReadLine, PrepareLine, OneLine.
+// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage, ReadLine, PrepareLine.
 // Tested by tests/terminal/program_test.cpp (through the built program) and
 // tests/terminal/json_command_test.cpp.
 #pragma once
@@ -21,17 +21,12 @@ LineResult ReadLine(std::FILE* in, std::string& line);
 // at a character boundary and at a NUL. Empty means nothing is submitted.
 std::string PrepareLine(std::string_view utf8);
 
-// OneLine: a response as one output line: control characters (C0 but the final line feed, DEL,
-// C1) as U+FFFD and line breaks inside it as a space, so that an answer can neither send commands
-// to a terminal nor break the one line a response framing that scripts rely on.
-std::string OneLine(std::string_view utf8);
-
 // StoreFailureMessage: what the terminal faces say when a learned pair could not be stored, for
 // the error number ConversationHost::StoreFailed gives (0: a text holding a dictionary tag).
 std::string StoreFailureMessage(int error);
 
 // RunPiped: one submission without Ctrl per input line; every response line the engine sets is
-// written as one output line, its control characters made harmless and its line breaks spaces.
+// written as one output line, made safe by SanitizeLine (terminal/common/safe_text.h).
 // The working directory is already the data directory and the generator is seeded. Returns the
 // exit code: 0 at the end of input, 1 when reading fails or the output cannot be written (said
 // on stderr).

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "terminal/common/history.h"
+#include "terminal/common/safe_text.h"
 #include "terminal/faces/line_editor.h"
 #include "terminal/faces/screen.h"
 #include "tests/terminal/pty_program.h"
