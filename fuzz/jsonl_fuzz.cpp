@@ -16,8 +16,8 @@
 #include "conversation/conversation.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/explanation.h"
+#include "terminal/common/json_text.h"
 #include "terminal/faces/json_command.h"
-#include "terminal/faces/stream_faces.h"
 
 namespace {
 

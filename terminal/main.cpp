@@ -18,8 +18,8 @@
 #include "knowledge/knowledge.h"
 #include "terminal/commands/check_command.h"
 #include "terminal/commands/edit_command.h"
+#include "terminal/commands/explain_command.h"
 #include "terminal/common/command_line.h"
-#include "terminal/common/explanation.h"
 #include "terminal/faces/interactive.h"
 #include "terminal/faces/stream_faces.h"
 

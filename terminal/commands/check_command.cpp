@@ -11,7 +11,7 @@
 
 #include "terminal/common/command_line.h"
 #include "terminal/common/encoding.h"
-#include "terminal/faces/json_command.h"
+#include "terminal/common/json_text.h"
 
 namespace mimoza {
 namespace {

@@ -1,5 +1,5 @@
 // terminal/common/encoding.cpp: UTF-8 terminal text <-> code page 932 core text, through iconv.
-// Leaves this file: ToCp932, ToUtf8, CutToLine, CharsetConverter. Cp932CharLength and
+// Leaves this file: ToCp932, ToUtf8, CutToLine, PrepareLine, CharsetConverter. Cp932CharLength and
 // ConvertReplacing are private. Tested by tests/terminal/encoding_test.cpp.
 #include "terminal/common/encoding.h"
 
@@ -100,6 +100,8 @@ std::string CutToLine(std::string_view cp932) {
   if (nul != std::string_view::npos) cp932 = cp932.substr(0, nul);
   return std::string(cp932.substr(0, FitLineLength(cp932.data(), cp932.size(), kMaxLineBytes)));
 }
+
+std::string PrepareLine(std::string_view utf8) { return CutToLine(ToCp932(utf8)); }
 
 bool CharsetConverter::Open(const char* to, const char* from) {
   Close();

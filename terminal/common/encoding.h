@@ -1,7 +1,7 @@
 // terminal/common/encoding.h: the terminal's edge between UTF-8 (what the terminal speaks) and code
 // page 932 (what the core speaks), converted with iconv.
-// Leaves this file: ToCp932, ToUtf8, CutToLine, ConvertStop, CharsetConverter. Tested by
-// tests/terminal/encoding_test.cpp.
+// Leaves this file: ToCp932, ToUtf8, CutToLine, PrepareLine, ConvertStop, CharsetConverter. Tested
+// by tests/terminal/encoding_test.cpp.
 #pragma once
 
 #include <iconv.h>
@@ -23,6 +23,10 @@ std::string ToUtf8(std::string_view cp932);
 // CutToLine: cuts code page 932 text to at most kMaxLineBytes at a character boundary, and at its
 // first NUL.
 std::string CutToLine(std::string_view cp932);
+
+// PrepareLine: what a face submits for a UTF-8 line: converted to code page 932 and cut as
+// CutToLine cuts. Empty means nothing is submitted.
+std::string PrepareLine(std::string_view utf8);
 
 // Where CharsetConverter::Convert stopped.
 enum ConvertStop : int8_t {

@@ -1,8 +1,9 @@
 // terminal/common/explanation.h: why Mimoza says what it says, for the terminal program: the
 // record of a lookup and of a turn as they run, the "なぜ" box of the last turn, the JSON-lines
-// explanation event, and the `mimoza explain` subcommand.
-// Leaves this file: LookupRecorder, TurnRecorder, ExplanationEvent, RunExplain. Tested by
-// tests/terminal/explain_test.cpp and, through the built program, tests/terminal/program_test.cpp.
+// explanation event, and the report of `mimoza explain`.
+// Leaves this file: kWhyCaption, LookupRecorder, TurnRecorder, ExplanationEvent, ExplainReport.
+// Tested by tests/terminal/explain_test.cpp and, through the built program,
+// tests/terminal/program_test.cpp.
 #pragma once
 
 #include <cstddef>
@@ -98,10 +99,9 @@ class TurnRecorder final : public TurnObserver {
 // sent; spans count its characters.
 std::string ExplanationEvent(Conversation& conversation, std::string_view utf8);
 
-// RunExplain: `mimoza explain [--dir DIR] [LINE...]` (argv[0] is "explain"): explains each LINE,
-// or each line of standard input when none is given, in UTF-8 on standard output. Reads the data
-// directory (the default one unless --dir says otherwise) and writes nothing. Returns the exit
-// code: 0, 2 on bad usage, 1 when the data directory cannot be entered or the output written.
-int RunExplain(int argc, char** argv);
+// ExplainReport: the report `mimoza explain` prints for one line (code page 932, not empty): the
+// keys that match it, the answers they pool with their exact odds, the quip's chance and what
+// the turn would do; the dictionary is only read.
+std::string ExplainReport(Dictionary& dictionary, const std::string& line);
 
 }  // namespace mimoza

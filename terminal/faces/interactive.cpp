@@ -458,7 +458,7 @@ void InteractiveSession::Click(int32_t row) {
 // Submit: the line goes to the engine as code page 932, cut to what the engine takes; a line
 // that is empty then runs nothing. It joins the transcript and the history file as typed.
 void InteractiveSession::Submit(const EditorAction& action) {
-  const std::string line = CutToLine(ToCp932(action.line));
+  const std::string line = PrepareLine(action.line);
   if (line.empty()) return;
   const std::string problem = action.remembered && saveHistory ? SaveToHistory(action.line) : "";
   view.transcript.Add(EntryUser, action.line);

@@ -1,6 +1,6 @@
-// terminal/faces/json_command.h: the JSON-lines protocol's text layer: one input line -> a command,
-// and UTF-8 text -> a JSON string for the output events.
-// Leaves this file: CommandKind, Command, ParseCommand, AppendJsonString.
+// terminal/faces/json_command.h: the JSON-lines protocol's input: one input line -> a command
+// (the events are written with AppendJsonString, terminal/common/json_text.h).
+// Leaves this file: CommandKind, Command, ParseCommand.
 // Tested by tests/terminal/json_command_test.cpp; fuzzed by fuzz/jsonl_fuzz.cpp.
 #pragma once
 
@@ -26,9 +26,5 @@ struct Command {
 // ParseCommand: reads one line (without its LF) as a command. Anything but exactly one of the
 // accepted objects, with only whitespace around it, gives CmdError; nothing else can fail.
 Command ParseCommand(std::string_view line);
-
-// AppendJsonString: appends text as a quoted JSON string; quotes, backslashes and control
-// characters are escaped, every other byte is copied (the text is expected to be UTF-8).
-void AppendJsonString(std::string& out, std::string_view text);
 
 }  // namespace mimoza

@@ -1,6 +1,6 @@
 // terminal/faces/stream_faces.cpp: input lines (plain or JSON commands) -> engine turns -> output
 // lines (plain responses or JSON events).
-// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage, ReadLine, PrepareLine.
+// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage.
 // Output, RunLines, PipedHost and JsonLinesHost are private. Tested by
 // tests/terminal/program_test.cpp.
 #include "terminal/faces/stream_faces.h"
@@ -12,41 +12,12 @@
 #include "conversation/conversation.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/explanation.h"
+#include "terminal/common/json_text.h"
+#include "terminal/common/line_reader.h"
 #include "terminal/common/safe_text.h"
-#include "terminal/common/utf8.h"
 #include "terminal/faces/json_command.h"
 
 namespace mimoza {
-namespace {
-
-// Input lines are kept up to this many bytes and the rest of the line is read and dropped. A
-// submission keeps at most kMaxLineBytes code page 932 bytes, and no character or JSON escape takes
-// more than 12 input bytes per byte kept, so a megabyte never cuts into what is submitted; it only
-// bounds the memory a line without end can take.
-constexpr size_t kMaxInputLineBytes = size_t{1} << 20;
-
-}  // namespace
-
-LineResult ReadLine(std::FILE* in, std::string& line) {
-  line.clear();
-  bool cut = false;
-  int c = 0;
-  while ((c = std::getc(in)) != EOF && c != '\n') {
-    if (line.size() < kMaxInputLineBytes) {
-      line.push_back(static_cast<char>(c));
-    } else {
-      cut = true;
-    }
-  }
-  if (c == EOF) {
-    if (std::ferror(in)) return LineFailed;
-    if (line.empty() && !cut) return LineEnd;
-  }
-  return cut ? LineTooLong : LineRead;
-}
-
-std::string PrepareLine(std::string_view utf8) { return CutToLine(ToCp932(utf8)); }
-
 namespace {
 
 // A face's output: every write is checked, and the first failure is kept for the exit.

@@ -1,25 +1,14 @@
 // terminal/faces/stream_faces.h: the terminal program's two faces for streams that are not a
 // terminal: piped lines in, response lines out; and the JSON-lines machine protocol.
-// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage, ReadLine, PrepareLine.
+// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage.
 // Tested by tests/terminal/program_test.cpp (through the built program) and
 // tests/terminal/json_command_test.cpp.
 #pragma once
 
 #include <cstdio>
 #include <string>
-#include <string_view>
 
 namespace mimoza {
-
-enum LineResult { LineRead, LineTooLong, LineEnd, LineFailed };
-
-// ReadLine: reads one line without its LF (a last line without LF counts). Returns LineEnd at
-// the end of input, LineFailed on a read error, LineTooLong when the line was cut to a megabyte.
-LineResult ReadLine(std::FILE* in, std::string& line);
-
-// PrepareLine: what the host submits for a UTF-8 line: converted, cut to a whole line's bytes
-// at a character boundary and at a NUL. Empty means nothing is submitted.
-std::string PrepareLine(std::string_view utf8);
 
 // StoreFailureMessage: what the terminal faces say when a learned pair could not be stored, for
 // the error number ConversationHost::StoreFailed gives (0: a text holding a dictionary tag).

@@ -8,9 +8,9 @@
 #include <clocale>
 #include <string>
 
+#include "terminal/common/utf8.h"
 #include "terminal/faces/charset.h"
 #include "terminal/faces/keys.h"
-#include "terminal/common/utf8.h"
 
 namespace mimoza {
 namespace {

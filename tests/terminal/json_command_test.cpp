@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "terminal/common/json_text.h"
+
 namespace mimoza {
 namespace {
 
