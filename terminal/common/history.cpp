@@ -16,15 +16,13 @@
 #include <system_error>
 
 #include "terminal/common/command_line.h"
-#include "terminal/faces/line_editor.h"
 
 namespace mimoza {
 namespace {
 
 // A history file is read from its end, at most this much: room for every kept line at its
 // longest, so a file grown huge by hand costs no more than a full one.
-constexpr off_t kMaxReadBytes =
-    static_cast<off_t>(LineEditor::kMaxHistory * (LineEditor::kMaxTextBytes + 1));
+constexpr off_t kMaxReadBytes = static_cast<off_t>(kMaxHistoryLines * (kMaxInputTextBytes + 1));
 // Another session may replace the file (a trim) between our open and our lock; a few tries are
 // enough, since trims happen only as a session starts.
 constexpr int kOpenTries = 5;
@@ -105,8 +103,7 @@ std::vector<std::string> SplitHistory(std::string_view bytes) {
        pos = end + 1) {
     complete.push_back(bytes.substr(pos, end - pos));
   }
-  const size_t first =
-      complete.size() > LineEditor::kMaxHistory ? complete.size() - LineEditor::kMaxHistory : 0;
+  const size_t first = complete.size() > kMaxHistoryLines ? complete.size() - kMaxHistoryLines : 0;
   return std::vector<std::string>(complete.begin() + static_cast<ptrdiff_t>(first), complete.end());
 }
 
