@@ -1,11 +1,8 @@
 // terminal/main.cpp: command line -> data directory, seed and one of the three faces.
 // Leaves this file: main. ParseOptions, ParseSeed and CheckDictionary are private. Tested by
 // tests/terminal/program_test.cpp.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -20,6 +17,7 @@
 #include "terminal/commands/edit_command.h"
 #include "terminal/commands/explain_command.h"
 #include "terminal/common/command_line.h"
+#include "terminal/common/data_directory.h"
 #include "terminal/faces/interactive.h"
 #include "terminal/faces/stream_faces.h"
 
@@ -143,20 +141,15 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 // that cannot be read leaves nothing to answer from (false: the program stops), one that cannot
 // be written still answers but cannot learn. A missing one is made on first use.
 bool CheckDictionary(const std::string& dir) {
-  struct stat st {};
-  if (stat("Dictionary.txt", &st) != 0) return true;
-  const int fd = open("Dictionary.txt", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  const int readError = fd < 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
-  if (fd >= 0) close(fd);
-  if (readError != 0) {
-    std::fprintf(stderr, "mimoza: cannot read %s/Dictionary.txt: %s\n", dir.c_str(),
-                 readError == EINVAL ? "not a regular file" : std::strerror(readError));
+  const mimoza::DictionaryAccess access = mimoza::ProbeDictionary();
+  if (access.readError != 0) {
+    mimoza::ReportUnreadableDictionary("mimoza", dir, access.readError);
     return false;
   }
-  if (access("Dictionary.txt", W_OK) != 0) {
+  if (access.writeError != 0) {
     std::fprintf(stderr,
                  "mimoza: cannot write %s/Dictionary.txt (%s): Mimoza answers but cannot learn\n",
-                 dir.c_str(), std::strerror(errno));
+                 dir.c_str(), std::strerror(access.writeError));
   }
   return true;
 }

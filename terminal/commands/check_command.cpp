@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "terminal/common/command_line.h"
+#include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/json_text.h"
 

@@ -31,6 +31,7 @@
 #include "pattern/pattern.h"
 #include "terminal/commands/check_command.h"
 #include "terminal/common/command_line.h"
+#include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/utf8.h"
 
@@ -506,6 +507,11 @@ int RunEdit(int argc, char** argv) {
   }
   if (dir.empty()) dir = DefaultDataDirectory();
   if (!EnterDataDirectory("mimoza edit", dir, true)) return 1;
+  const int readError = ProbeDictionary().readError;
+  if (readError != 0) {
+    ReportUnreadableDictionary("mimoza edit", dir, readError);
+    return 1;
+  }
   EditLock lock;
   std::string holder;
   if (!lock.Take(&holder)) {
@@ -520,8 +526,7 @@ int RunEdit(int argc, char** argv) {
   }
   const StoredFile old = ReadStoredFile(kDictionary);
   if (old.error != 0) {
-    std::fprintf(stderr, "mimoza edit: cannot read %s/%s: %s\n", dir.c_str(), kDictionary,
-                 old.error == EINVAL ? "not a regular file" : std::strerror(old.error));
+    ReportUnreadableDictionary("mimoza edit", dir, old.error);
     return 1;
   }
   EditableCopy copy;

@@ -4,8 +4,6 @@
 // Tested by tests/terminal/program_test.cpp.
 #include "terminal/commands/explain_command.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +11,7 @@
 #include <vector>
 
 #include "terminal/common/command_line.h"
+#include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/explanation.h"
 #include "terminal/common/line_reader.h"
@@ -23,13 +22,7 @@ namespace {
 // DictionaryNote: a word on a Dictionary.txt that is there but cannot be read (a lookup then
 // finds nothing in it); empty otherwise.
 std::string DictionaryNote() {
-  struct stat st {};
-  if (stat("Dictionary.txt", &st) != 0) return {};
-  std::FILE* f = S_ISREG(st.st_mode) ? std::fopen("Dictionary.txt", "rb") : nullptr;
-  if (f != nullptr) {
-    std::fclose(f);
-    return {};
-  }
+  if (ProbeDictionary().readError == 0) return {};
   return "(Dictionary.txt cannot be read: nothing is found in it)\n";
 }
 

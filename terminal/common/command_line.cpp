@@ -1,18 +1,10 @@
-// terminal/common/command_line.cpp: argv -> options and words; the XDG folders -> the data
-// directory.
-// Leaves this file: NextArgument, XdgPath, DefaultDataDirectory, EnterDataDirectory.
+// terminal/common/command_line.cpp: argv -> options and words.
+// Leaves this file: NextArgument.
 // Tested through the program by tests/terminal/program_test.cpp.
 #include "terminal/common/command_line.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace mimoza {
 
@@ -53,40 +45,6 @@ bool NextArgument(const char* command, int argc, char* const* argv, int* at,
   }
   argument->option = arg;
   argument->value = value;
-  return true;
-}
-
-std::string XdgPath(const char* variable, const char* homeFallback, const char* name) {
-  const std::string tail = std::string("/mimoza") + (name[0] != '\0' ? "/" : "") + name;
-  const char* base = std::getenv(variable);
-  if (base != nullptr && base[0] == '/') return base + tail;
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return std::string(home) + "/" + homeFallback + tail;
-  return {};
-}
-
-std::string DefaultDataDirectory() { return XdgPath("XDG_DATA_HOME", ".local/share", ""); }
-
-bool EnterDataDirectory(const char* command, const std::string& dir, bool create) {
-  if (dir.empty()) {
-    std::fprintf(stderr, "%s: no data directory: set HOME or XDG_DATA_HOME, or use --dir\n",
-                 command);
-    return false;
-  }
-  if (create) {
-    std::error_code error;
-    std::filesystem::create_directories(dir, error);
-    if (error) {
-      std::fprintf(stderr, "%s: cannot create the data directory %s: %s\n", command, dir.c_str(),
-                   error.message().c_str());
-      return false;
-    }
-  }
-  if (chdir(dir.c_str()) != 0) {
-    std::fprintf(stderr, "%s: cannot use the data directory %s: %s\n", command, dir.c_str(),
-                 std::strerror(errno));
-    return false;
-  }
   return true;
 }
 

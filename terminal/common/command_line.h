@@ -1,7 +1,6 @@
-// terminal/common/command_line.h: what every mimoza command reads of its command line, and where
-// its files live.
-// Leaves this file: CommandArgument, NextArgument, XdgPath, DefaultDataDirectory,
-// EnterDataDirectory. Tested through the program by tests/terminal/program_test.cpp.
+// terminal/common/command_line.h: what every mimoza command reads of its command line.
+// Leaves this file: CommandArgument, NextArgument. Tested through the program by
+// tests/terminal/program_test.cpp.
 #pragma once
 
 #include <initializer_list>
@@ -25,19 +24,5 @@ struct CommandArgument {
 bool NextArgument(const char* command, int argc, char* const* argv, int* at,
                   std::initializer_list<std::string_view> valued, bool* wordsOnly,
                   CommandArgument* argument);
-
-// XdgPath: $variable/mimoza/name when the variable holds an absolute path (a relative one is to
-// be ignored), else $HOME/homeFallback/mimoza/name; empty when neither is known. An empty name
-// gives the folder itself.
-std::string XdgPath(const char* variable, const char* homeFallback, const char* name);
-
-// DefaultDataDirectory: the data directory without --dir: $XDG_DATA_HOME/mimoza, else
-// ~/.local/share/mimoza.
-std::string DefaultDataDirectory();
-
-// EnterDataDirectory: makes dir the working directory, creating it (with its parents) first when
-// create is set. False, after a message on stderr naming command, when it cannot, or when dir is
-// empty (no HOME and no --dir).
-bool EnterDataDirectory(const char* command, const std::string& dir, bool create);
 
 }  // namespace mimoza

@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "terminal/common/command_line.h"
+#include "terminal/common/data_directory.h"
 
 namespace mimoza {
 namespace {
