@@ -1,7 +1,7 @@
 // terminal/commands/check_command.cpp: `mimoza check` command line -> the checker's diagnostics on
 // standard output, as text lines or JSON objects.
-// Leaves this file: RunCheck, DiagnosticLine, DiagnosticJson, CheckSummary. ParseCheckOptions is
-// private. Tested by tests/terminal/program_test.cpp.
+// Leaves this file: kCheckHelp, IsCheckFormat, RunCheck, DiagnosticLine, DiagnosticJson,
+// CheckSummary. Tested by tests/terminal/program_test.cpp.
 #include "terminal/commands/check_command.h"
 
 #include <cerrno>
@@ -9,56 +9,25 @@
 #include <cstring>
 #include <string_view>
 
-#include "terminal/common/command_line.h"
 #include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
+#include "terminal/common/exit_code.h"
 #include "terminal/common/json_text.h"
 
 namespace mimoza {
-namespace {
 
-constexpr const char* kCheckUsage = "usage: mimoza check [--dir DIR] [--format=text|json]\n";
-
-constexpr const char* kCheckHelp =
-    "usage: mimoza check [--dir DIR] [--format=text|json]\n"
-    "\n"
+const char kCheckHelp[] =
     "Reads Dictionary.txt and Boke.dat in the data directory (nothing is written) and prints\n"
     "one diagnostic a line, FILE:LINE:COLUMN: error|warning|note: message [rule], then a\n"
     "summary; with --format=json, one JSON object a diagnostic. Exit code: 1 when there is an\n"
     "error, 0 otherwise, 2 for a bad command line.\n";
 
+bool IsCheckFormat(std::string_view value) { return value == "text" || value == "json"; }
+
+namespace {
+
 constexpr const char* kSeverityNames[] = {"error", "warning", "note"};
 constexpr const char* kFileNames[] = {"Dictionary.txt", "Boke.dat"};
-
-struct CheckCommandOptions {
-  std::string dir;
-  bool json = false;
-  bool help = false;
-};
-
-// ParseCheckOptions: argv[1..] into options. False, after saying why on stderr, for anything it
-// does not know.
-bool ParseCheckOptions(int argc, char** argv, CheckCommandOptions& options) {
-  bool wordsOnly = false;
-  for (int i = 1; i < argc;) {
-    const char* given = argv[i];
-    CommandArgument arg;
-    if (!NextArgument("mimoza check", argc, argv, &i, {"--dir", "--format"}, &wordsOnly, &arg)) {
-      return false;
-    }
-    if (arg.option == "--dir" && !arg.value.empty()) {
-      options.dir = arg.value;
-    } else if (arg.option == "--format" && (arg.value == "text" || arg.value == "json")) {
-      options.json = arg.value == "json";
-    } else if (arg.option == "--help" || (arg.option.empty() && arg.value == "-h")) {
-      options.help = true;
-    } else if (arg.option != "--") {
-      std::fprintf(stderr, "mimoza check: bad option %s\n", given);
-      return false;
-    }
-  }
-  return true;
-}
 
 std::string Plural(size_t count, const char* word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
@@ -99,36 +68,29 @@ std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics) {
          ", " + Plural(counts[CheckNote], "note");
 }
 
-int RunCheck(int argc, char** argv) {
-  CheckCommandOptions options;
-  if (!ParseCheckOptions(argc, argv, options)) {
-    std::fputs(kCheckUsage, stderr);
-    return kCheckExitUsage;
-  }
-  if (options.help) {
-    std::fputs(kCheckHelp, stdout);
-    return 0;
-  }
+int RunCheck(const SubcommandCall& call) {
+  const bool json = call.Value("--format") == "json";
   // Nothing is made: a folder that is not there is said to be missing, not created.
-  const std::string dir = options.dir.empty() ? DefaultDataDirectory() : options.dir;
-  if (!EnterDataDirectory("mimoza check", dir, false)) return 1;
+  if (!EnterDataDirectory("mimoza check", DataDirectoryOr(call.Value("--dir")), false)) {
+    return ExitFailure;
+  }
   std::vector<CheckDiagnostic> diagnostics;
   if (!CheckDataFiles(CheckOptions{}, &diagnostics)) {
     std::fputs("mimoza check: out of memory\n", stderr);
-    return 1;
+    return ExitFailure;
   }
   bool errors = false;
   std::string out;
   for (const CheckDiagnostic& diagnostic : diagnostics) {
     errors = errors || diagnostic.severity == CheckError;
-    out += options.json ? DiagnosticJson(diagnostic) : DiagnosticLine(diagnostic);
+    out += json ? DiagnosticJson(diagnostic) : DiagnosticLine(diagnostic);
   }
-  if (!options.json) out += CheckSummary(diagnostics) + "\n";
+  if (!json) out += CheckSummary(diagnostics) + "\n";
   if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
     std::fprintf(stderr, "mimoza check: cannot write the output: %s\n", std::strerror(errno));
-    return 1;
+    return ExitFailure;
   }
-  return errors ? 1 : 0;
+  return errors ? ExitFailure : ExitOk;
 }
 
 }  // namespace mimoza

@@ -1,8 +1,8 @@
 // terminal/commands/edit_command.cpp: `mimoza edit`: Dictionary.txt (code page 932, CR LF) -> a
 // UTF-8 copy with LF line ends -> the user's editor -> code page 932 again, checked -> a new file
 // renamed over the old one.
-// Leaves this file: RunEdit. EditLock, MakeCopy, ConvertBack, RunEditor, ReplaceDictionary and
-// AskWhatNow are private. Tested by tests/terminal/edit_test.cpp.
+// Leaves this file: kEditHelp, RunEdit. EditLock, MakeCopy, ConvertBack, RunEditor,
+// ReplaceDictionary and AskWhatNow are private. Tested by tests/terminal/edit_test.cpp.
 //
 // The old file is never written: the new one is made beside it, flushed, and renamed over it,
 // so a reader sees the old file or the new one, whole, whatever happens meanwhile. A running
@@ -30,49 +30,26 @@
 #include "knowledge/dictionary_check.h"
 #include "pattern/pattern.h"
 #include "terminal/commands/check_command.h"
-#include "terminal/common/command_line.h"
 #include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
+#include "terminal/common/exit_code.h"
 #include "terminal/common/utf8.h"
 
 namespace mimoza {
-namespace {
 
-constexpr const char* kEditUsage = "usage: mimoza edit [--dir DIR]\n";
-
-constexpr const char* kEditHelp =
-    "usage: mimoza edit [--dir DIR]\n"
-    "\n"
+const char kEditHelp[] =
     "Opens Dictionary.txt of the data directory in $VISUAL, else $EDITOR, else editor, else\n"
     "vi, as a UTF-8 copy with LF line ends. When the editor exits, the copy is converted\n"
     "back and checked as mimoza check does; it then replaces the dictionary at once, or, on\n"
     "an error, you choose to edit again, discard your changes or keep the copy. What a running\n"
     "Mimoza learns meanwhile is kept. Needs a terminal.\n";
 
+namespace {
+
 constexpr const char* kDictionary = "Dictionary.txt";
 // Beside the dictionary while it is being edited; held with flock, so a crashed edit leaves a
 // file that locks nothing.
 constexpr const char* kLockFile = "Dictionary.txt.lock";
-
-// ParseEditOptions: argv[1..] into *dir and *help. False, after saying why on stderr, for
-// anything else.
-bool ParseEditOptions(int argc, char** argv, std::string* dir, bool* help) {
-  bool wordsOnly = false;
-  for (int i = 1; i < argc;) {
-    const char* given = argv[i];
-    CommandArgument arg;
-    if (!NextArgument("mimoza edit", argc, argv, &i, {"--dir"}, &wordsOnly, &arg)) return false;
-    if (arg.option == "--help" || (arg.option.empty() && arg.value == "-h")) {
-      *help = true;
-    } else if (arg.option == "--dir" && !arg.value.empty()) {
-      *dir = arg.value;
-    } else if (arg.option != "--") {
-      std::fprintf(stderr, "mimoza edit: bad option %s\n", given);
-      return false;
-    }
-  }
-  return true;
-}
 
 // ---- The lock ----------------------------------------------------------------------------------
 
@@ -487,30 +464,20 @@ bool ReportProblems(const std::vector<CheckDiagnostic>& diagnostics) {
 
 }  // namespace
 
-int RunEdit(int argc, char** argv) {
-  std::string dir;
-  bool help = false;
-  if (!ParseEditOptions(argc, argv, &dir, &help)) {
-    std::fputs(kEditUsage, stderr);
-    return kCheckExitUsage;
-  }
-  if (help) {
-    std::fputs(kEditHelp, stdout);
-    return 0;
-  }
+int RunEdit(const SubcommandCall& call) {
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
     std::fputs(
         "mimoza edit: needs a terminal (standard input and output), for the editor and "
         "its questions\n",
         stderr);
-    return kCheckExitUsage;
+    return ExitUsage;
   }
-  if (dir.empty()) dir = DefaultDataDirectory();
-  if (!EnterDataDirectory("mimoza edit", dir, true)) return 1;
+  const std::string dir = DataDirectoryOr(call.Value("--dir"));
+  if (!EnterDataDirectory("mimoza edit", dir, true)) return ExitFailure;
   const int readError = ProbeDictionary().readError;
   if (readError != 0) {
     ReportUnreadableDictionary("mimoza edit", dir, readError);
-    return 1;
+    return ExitFailure;
   }
   EditLock lock;
   std::string holder;
@@ -522,23 +489,23 @@ int RunEdit(int argc, char** argv) {
       std::fprintf(stderr, "mimoza edit: %s/%s is being edited already (process %s)\n", dir.c_str(),
                    kDictionary, holder.c_str());
     }
-    return 1;
+    return ExitFailure;
   }
   const StoredFile old = ReadStoredFile(kDictionary);
   if (old.error != 0) {
     ReportUnreadableDictionary("mimoza edit", dir, old.error);
-    return 1;
+    return ExitFailure;
   }
   EditableCopy copy;
   std::string problem;
   if (!MakeCopy(old.bytes, &copy, &problem)) {
     std::fprintf(stderr, "mimoza edit: %s\n", problem.c_str());
-    return 1;
+    return ExitFailure;
   }
   std::string path;
   if (!WriteCopy(copy.utf8, &path)) {
     std::fprintf(stderr, "mimoza edit: cannot write the copy to edit: %s\n", std::strerror(errno));
-    return 1;
+    return ExitFailure;
   }
   const std::string editor = EditorCommand();
   for (;;) {
@@ -554,17 +521,17 @@ int RunEdit(int argc, char** argv) {
       } else {
         unlink(path.c_str());
       }
-      return 1;
+      return ExitFailure;
     }
     if (!read) {
       std::fprintf(stderr, "mimoza edit: cannot read the edited copy %s: %s\n", path.c_str(),
                    std::strerror(errno));
-      return 1;
+      return ExitFailure;
     }
     if (!changed) {
       unlink(path.c_str());
       std::puts("Dictionary.txt is unchanged.");
-      return 0;
+      return ExitOk;
     }
     std::vector<CheckDiagnostic> diagnostics;
     const std::string bytes = ConvertBack(edited, copy, &diagnostics);
@@ -585,7 +552,7 @@ int RunEdit(int argc, char** argv) {
       } else {
         std::printf("Dictionary.txt is as it was; your copy is kept: %s\n", path.c_str());
       }
-      return 1;
+      return ExitFailure;
     }
     size_t carried = 0;
     switch (ReplaceDictionary(bytes, old, &carried)) {
@@ -599,19 +566,19 @@ int RunEdit(int argc, char** argv) {
         } else {
           std::puts("Dictionary.txt is replaced.");
         }
-        return 0;
+        return ExitOk;
       case ChangedMeanwhile:
         std::printf(
             "Dictionary.txt changed while you were editing, other than by Mimoza's "
             "learning: it is not replaced; your copy is kept: %s\n",
             path.c_str());
-        return 1;
+        return ExitFailure;
       case ReplaceFailed:
         std::fprintf(stderr,
                      "mimoza edit: cannot replace Dictionary.txt: %s; it is as it was, and your "
                      "copy is kept: %s\n",
                      std::strerror(errno), path.c_str());
-        return 1;
+        return ExitFailure;
     }
   }
 }

@@ -1,6 +1,6 @@
-// terminal/commands/explain_command.cpp: `mimoza explain` command line and input lines -> the
-// report of what Mimoza would do with each line, on standard output.
-// Leaves this file: RunExplain. DictionaryNote is private.
+// terminal/commands/explain_command.cpp: `mimoza explain` lines (or input lines) -> the report of
+// what Mimoza would do with each line, on standard output.
+// Leaves this file: kExplainHelp, RunExplain. DictionaryNote is private.
 // Tested by tests/terminal/program_test.cpp.
 #include "terminal/commands/explain_command.h"
 
@@ -8,15 +8,21 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include "terminal/common/command_line.h"
 #include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
+#include "terminal/common/exit_code.h"
 #include "terminal/common/explanation.h"
 #include "terminal/common/line_reader.h"
 
 namespace mimoza {
+
+const char kExplainHelp[] =
+    "Explains what Mimoza would do with each LINE (or each input line) as its next turn:\n"
+    "the keys of Dictionary.txt that match, the answers they pool with their exact odds,\n"
+    "the quip's chance, and what happens when nothing is found. Reads the data directory\n"
+    "(--dir, else the default one) and changes nothing in it.\n";
+
 namespace {
 
 // DictionaryNote: a word on a Dictionary.txt that is there but cannot be read (a lookup then
@@ -26,43 +32,12 @@ std::string DictionaryNote() {
   return "(Dictionary.txt cannot be read: nothing is found in it)\n";
 }
 
-constexpr const char* kExplainUsage = "usage: mimoza explain [--dir DIR] [--] [LINE...]\n";
-
 }  // namespace
 
-int RunExplain(int argc, char** argv) {
-  std::string dir;
-  std::vector<std::string> lines;
-  bool wordsOnly = false;
-  for (int i = 1; i < argc;) {
-    const char* given = argv[i];
-    CommandArgument arg;
-    // A line may start with one "-" ("-_-"): options start with two, and "--" ends them.
-    if (!NextArgument("mimoza explain", argc, argv, &i, {"--dir"}, &wordsOnly, &arg)) {
-      std::fputs(kExplainUsage, stderr);
-      return 2;
-    }
-    if (arg.option.empty()) {
-      lines.emplace_back(arg.value);
-    } else if (arg.option == "--help") {
-      std::fputs(kExplainUsage, stdout);
-      std::fputs(
-          "Explains what Mimoza would do with each LINE (or each input line) as its next turn:\n"
-          "the keys of Dictionary.txt that match, the answers they pool with their exact odds,\n"
-          "the quip's chance, and what happens when nothing is found. Reads the data directory\n"
-          "(--dir, else the default one) and changes nothing in it.\n",
-          stdout);
-      return 0;
-    } else if (arg.option == "--dir" && !arg.value.empty()) {
-      dir = arg.value;
-    } else if (arg.option != "--") {
-      std::fprintf(stderr, "mimoza explain: bad option %s\n%s", given, kExplainUsage);
-      return 2;
-    }
-  }
+int RunExplain(const SubcommandCall& call) {
   // The directory is entered, never made: explaining writes nothing.
-  if (!EnterDataDirectory("mimoza explain", dir.empty() ? DefaultDataDirectory() : dir, false)) {
-    return 1;
+  if (!EnterDataDirectory("mimoza explain", DataDirectoryOr(call.Value("--dir")), false)) {
+    return ExitFailure;
   }
   Dictionary dictionary;
   const std::string note = DictionaryNote();
@@ -75,23 +50,23 @@ int RunExplain(int argc, char** argv) {
     out += line.empty() ? "> \n  an empty line runs no turn\n" : ExplainReport(dictionary, line);
     std::fwrite(out.data(), 1, out.size(), stdout);
   };
-  if (!lines.empty()) {
-    for (const std::string& utf8 : lines) explain(utf8);
+  if (!call.words.empty()) {
+    for (const std::string_view utf8 : call.words) explain(std::string(utf8));
   } else {
     std::string utf8;
     for (LineResult result; (result = ReadLine(stdin, utf8)) != LineEnd;) {
       if (result == LineFailed) {
         std::fprintf(stderr, "mimoza explain: cannot read the input: %s\n", std::strerror(errno));
-        return 1;
+        return ExitFailure;
       }
       explain(utf8);
     }
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "mimoza explain: cannot write the output: %s\n", std::strerror(errno));
-    return 1;
+    return ExitFailure;
   }
-  return 0;
+  return ExitOk;
 }
 
 }  // namespace mimoza
