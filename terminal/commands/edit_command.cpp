@@ -30,6 +30,7 @@
 #include "knowledge/dictionary_check.h"
 #include "pattern/pattern.h"
 #include "terminal/commands/check_command.h"
+#include "terminal/common/charset_converter.h"
 #include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/exit_code.h"

@@ -1,12 +1,11 @@
 // terminal/common/encoding.cpp: UTF-8 terminal text <-> code page 932 core text, through iconv.
-// Leaves this file: ToCp932, ToUtf8, CutToLine, PrepareLine, CharsetConverter. Cp932CharLength and
-// ConvertReplacing are private. Tested by tests/terminal/encoding_test.cpp.
+// Leaves this file: ToCp932, ToUtf8, CutToLine, PrepareLine. Cp932CharLength and ConvertReplacing
+// are private. Tested by tests/terminal/encoding_test.cpp.
 #include "terminal/common/encoding.h"
-
-#include <errno.h>
 
 #include "conversation/conversation.h"
 #include "pattern/pattern.h"
+#include "terminal/common/charset_converter.h"
 #include "terminal/common/utf8.h"
 
 namespace mimoza {
@@ -102,52 +101,5 @@ std::string CutToLine(std::string_view cp932) {
 }
 
 std::string PrepareLine(std::string_view utf8) { return CutToLine(ToCp932(utf8)); }
-
-bool CharsetConverter::Open(const char* to, const char* from) {
-  Close();
-  cd = iconv_open(to, from);
-  return Ready();
-}
-
-void CharsetConverter::Close() {
-  if (Ready()) iconv_close(cd);
-  cd = reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
-}
-
-bool CharsetConverter::Ready() const {
-  return cd != reinterpret_cast<iconv_t>(-1);  // NOLINT(performance-no-int-to-ptr)
-}
-
-ConvertStop CharsetConverter::Convert(std::string_view text, std::string* out, size_t* taken) {
-  *taken = 0;
-  if (!Ready()) return ConvertInvalid;
-  char buffer[4096];
-  char* in = const_cast<char*>(text.data());  // iconv's signature; it never writes the input
-  size_t inLeft = text.size();
-  ConvertStop stop = ConvertDone;
-  while (inLeft > 0 && stop == ConvertDone) {
-    char* outPtr = buffer;
-    size_t outLeft = sizeof buffer;
-    const size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-    out->append(buffer, static_cast<size_t>(outPtr - buffer));
-    // E2BIG only means the buffer is full; EILSEQ and EINVAL (cut short) stop the conversion.
-    if (result == static_cast<size_t>(-1) && errno != E2BIG) {
-      stop = errno == EINVAL ? ConvertIncomplete : ConvertInvalid;
-    }
-  }
-  *taken = static_cast<size_t>(in - text.data());
-  if (stop != ConvertDone) iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  return stop;
-}
-
-void CharsetConverter::Finish(std::string* out) {
-  if (!Ready()) return;
-  char buffer[64];
-  char* outPtr = buffer;
-  size_t outLeft = sizeof buffer;
-  iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
-  out->append(buffer, static_cast<size_t>(outPtr - buffer));
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-}
 
 }  // namespace mimoza

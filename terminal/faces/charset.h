@@ -9,7 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "terminal/common/encoding.h"
+#include "terminal/common/charset_converter.h"
 
 namespace mimoza {
 
