@@ -23,7 +23,7 @@ namespace mimoza {
 // One option a command takes. "--help" is every command's without being listed; a command lists
 // it (kHelpOption) only to give it its short form.
 struct CommandOption {
-  const char* name;                                   // the long form, "--dir"
+  const char* name = nullptr;                         // the long form, "--dir"
   char shortName = 0;                                 // 'h' for "-h"; 0: no short form
   bool takesValue = false;                            // "--dir DIR", "--dir=DIR", "-d DIR", "-dDIR"
   bool (*accepts)(std::string_view value) = nullptr;  // null: any value
@@ -61,14 +61,14 @@ struct SubcommandCall {
 
 // A row of the command table.
 struct Subcommand {
-  const char* name;     // the word after "mimoza"; "" for the chat itself, the table's first row
-  const char* usage;    // the usage line without "usage: "
-  const char* summary;  // one line: the list of commands in the general help (the first row's
-                        // opens the general help)
-  const char* help;     // what --help prints below the usage line
+  const char* name = "";     // the word after "mimoza"; "" for the chat itself, the first row
+  const char* usage = "";    // the usage line without "usage: "
+  const char* summary = "";  // one line for the general help's list of commands (the first
+                             // row's opens the general help)
+  const char* help = "";     // what --help prints below the usage line
   std::span<const CommandOption> options;
-  bool takesWords;                         // arguments that are no options are its to read
-  int (*run)(const SubcommandCall& call);  // the entry point; returns an ExitCode
+  bool takesWords = false;                           // arguments that are no options are its
+  int (*run)(const SubcommandCall& call) = nullptr;  // the entry point; returns an ExitCode
 };
 
 // ReadCommandLine: the arguments after the command's name into call->options and call->words.

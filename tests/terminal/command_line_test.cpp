@@ -32,11 +32,12 @@ constexpr Subcommand kTable[] = {
 
 // Read: what the reader made of args for the named command: the options in order ("--dir=a",
 // "--quiet"), then the words in quotes; or "error: " and what it said on stderr.
-std::string Read(const char* command, std::vector<const char*> args) {
+std::string Read(const char* command, const std::vector<const char*>& args) {
   SubcommandCall call;
   call.command = command[0] == '\0' ? &kTable[0] : FindSubcommand(kTable, command);
   call.table = kTable;
   std::vector<char*> argv;
+  argv.reserve(args.size());
   for (const char* arg : args) argv.push_back(const_cast<char*>(arg));
   testing::internal::CaptureStderr();
   const bool read = ReadCommandLine(*call.command, argv, &call);
