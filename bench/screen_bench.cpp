@@ -9,9 +9,9 @@
 #include <clocale>
 #include <string>
 
-#include "terminal/history.h"
-#include "terminal/line_editor.h"
-#include "terminal/screen.h"
+#include "terminal/common/history.h"
+#include "terminal/faces/line_editor.h"
+#include "terminal/faces/screen.h"
 
 namespace mimoza {
 namespace {

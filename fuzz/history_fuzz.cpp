@@ -9,9 +9,10 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "terminal/history.h"
-#include "terminal/line_editor.h"
-#include "terminal/transcript_store.h"
+#include "terminal/common/history.h"
+#include "terminal/common/transcript_store.h"
+#include "terminal/common/utf8.h"
+#include "terminal/faces/line_editor.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <string_view>
 
 #include "conversation/conversation.h"
-#include "terminal/encoding.h"
-#include "terminal/explain.h"
-#include "terminal/json_command.h"
-#include "terminal/stream_faces.h"
+#include "terminal/common/encoding.h"
+#include "terminal/common/explanation.h"
+#include "terminal/common/json_text.h"
+#include "terminal/faces/json_command.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "terminal/line_editor.h"
+#include "terminal/faces/line_editor.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "terminal/charset.h"
-#include "terminal/line_editor.h"
+#include "terminal/faces/charset.h"
+#include "terminal/faces/line_editor.h"
 
 namespace {
 

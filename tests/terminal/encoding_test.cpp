@@ -1,16 +1,16 @@
 // tests/terminal/encoding_test.cpp: the UTF-8 / code page 932 edge (ToCp932, ToUtf8, CutToLine)
 // and the one UTF-8 decoder and encoder beneath it and the key decoder; the edge to a terminal
 // whose locale is not UTF-8 (TerminalCharset).
-#include "terminal/encoding.h"
+#include "terminal/common/encoding.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <string>
 
-#include "terminal/charset.h"
-#include "terminal/keys.h"
-#include "terminal/utf8.h"
+#include "terminal/common/utf8.h"
+#include "terminal/faces/charset.h"
+#include "terminal/faces/keys.h"
 
 namespace mimoza {
 namespace {

@@ -1,7 +1,5 @@
 // tests/terminal/explain_test.cpp: the record of a turn and the explanation of a line, against
 // the turns that really ran: same seed, same files, with and without an observer.
-#include "terminal/explain.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "terminal/encoding.h"
+#include "terminal/common/encoding.h"
+#include "terminal/common/explanation.h"
 #include "tests/knowledge/test_support.h"
 
 namespace mimoza {

@@ -24,10 +24,11 @@
 #include <string>
 #include <vector>
 
-#include "terminal/history.h"
-#include "terminal/line_editor.h"
-#include "terminal/screen.h"
-#include "terminal/transcript_store.h"
+#include "terminal/common/history.h"
+#include "terminal/common/safe_text.h"
+#include "terminal/common/transcript_store.h"
+#include "terminal/faces/line_editor.h"
+#include "terminal/faces/screen.h"
 #include "tests/terminal/pty_program.h"
 
 namespace mimoza {

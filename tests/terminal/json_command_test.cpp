@@ -1,9 +1,11 @@
 // tests/terminal/json_command_test.cpp: the JSON-lines command reader and string writer.
-#include "terminal/json_command.h"
+#include "terminal/faces/json_command.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "terminal/common/json_text.h"
 
 namespace mimoza {
 namespace {

@@ -1,7 +1,7 @@
 // tests/terminal/line_editor_test.cpp: the line editor and its key decoder, driven byte by byte
 // through LineEditor::Feed. Each case dumps the actions it produced and the final line with "|"
 // at the cursor.
-#include "terminal/line_editor.h"
+#include "terminal/faces/line_editor.h"
 
 #include <gtest/gtest.h>
 

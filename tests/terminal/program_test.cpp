@@ -265,6 +265,37 @@ TEST_F(ProgramTest, DataFolderAndOutputFaults) {
   EXPECT_EQ(RunProgram("--seed 00000000001 --dir zeros", "abc\n").exitCode, 0);
 }
 
+// mimoza help: the general help is --help's and names every command; help COMMAND is that
+// command's --help, its usage first; a COMMAND it does not know, or two, are usage errors.
+TEST_F(ProgramTest, Help) {
+  const ProgramRun general = RunProgram("help", "");
+  EXPECT_EQ(general.exitCode, 0);
+  EXPECT_EQ(general.err, "");
+  EXPECT_EQ(general.out, RunProgram("--help", "").out);
+  const struct {
+    const char* command;
+    const char* option;  // one its help must name
+  } kCommands[] = {
+      {"explain", "--dir"}, {"check", "--format"}, {"edit", "--dir"}, {"help", "COMMAND"}};
+  for (const auto& c : kCommands) {
+    const std::string command = c.command;
+    EXPECT_NE(general.out.find("\n       mimoza " + command + " ["), std::string::npos) << command;
+    EXPECT_NE(general.out.find("\n  " + command + " "), std::string::npos) << command;
+    const ProgramRun help = RunProgram("help " + command, "");
+    EXPECT_EQ(help.exitCode, 0) << command;
+    EXPECT_EQ(help.err, "") << command;
+    EXPECT_EQ(help.out.rfind("usage: mimoza " + command + " [", 0), 0) << help.out;
+    EXPECT_NE(help.out.find(c.option), std::string::npos) << help.out;
+    EXPECT_EQ(help.out, RunProgram(command + " --help", "").out) << command;
+  }
+  for (const char* bad : {"help bogus", "help check edit", "help --dir x"}) {
+    const ProgramRun run = RunProgram(bad, "");
+    EXPECT_EQ(run.exitCode, 2) << bad;
+    EXPECT_EQ(run.out, "") << bad;
+    EXPECT_NE(run.err.find("usage: mimoza help [COMMAND]\n"), std::string::npos) << run.err;
+  }
+}
+
 // mimoza explain: what each line would do, from the data directory as it is, which it leaves
 // byte for byte; an explanation in JSON lines draws nothing, so the turns after it are the same.
 TEST_F(ProgramTest, Explain) {

@@ -1,0 +1,96 @@
+// terminal/commands/check_command.cpp: `mimoza check` command line -> the checker's diagnostics on
+// standard output, as text lines or JSON objects.
+// Leaves this file: kCheckHelp, IsCheckFormat, RunCheck, DiagnosticLine, DiagnosticJson,
+// CheckSummary. Tested by tests/terminal/program_test.cpp.
+#include "terminal/commands/check_command.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "terminal/common/data_directory.h"
+#include "terminal/common/encoding.h"
+#include "terminal/common/exit_code.h"
+#include "terminal/common/json_text.h"
+
+namespace mimoza {
+
+const char kCheckHelp[] =
+    "Reads Dictionary.txt and Boke.dat in the data directory (nothing is written) and prints\n"
+    "one diagnostic a line, FILE:LINE:COLUMN: error|warning|note: message [rule], then a\n"
+    "summary; with --format=json, one JSON object a diagnostic. Exit code: 1 when there is an\n"
+    "error, 0 otherwise, 2 for a bad command line.\n";
+
+bool IsCheckFormat(std::string_view value) { return value == "text" || value == "json"; }
+
+namespace {
+
+constexpr const char* kSeverityNames[] = {"error", "warning", "note"};
+constexpr const char* kFileNames[] = {"Dictionary.txt", "Boke.dat"};
+
+std::string Plural(size_t count, const char* word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+}  // namespace
+
+std::string DiagnosticLine(const CheckDiagnostic& diagnostic) {
+  std::string line = kFileNames[diagnostic.file];
+  if (diagnostic.line > 0) {
+    line += ":" + std::to_string(diagnostic.line) + ":" + std::to_string(diagnostic.column);
+  }
+  line += std::string(": ") + kSeverityNames[diagnostic.severity] + ": " +
+          ToUtf8(diagnostic.message) + " [" + kCheckRuleNames[diagnostic.rule] + "]\n";
+  return line;
+}
+
+std::string DiagnosticJson(const CheckDiagnostic& diagnostic) {
+  std::string json = "{\"file\":";
+  AppendJsonString(json, kFileNames[diagnostic.file]);
+  json += ",\"line\":" + std::to_string(diagnostic.line);
+  json += ",\"column\":" + std::to_string(diagnostic.column);
+  json += ",\"severity\":";
+  AppendJsonString(json, kSeverityNames[diagnostic.severity]);
+  json += ",\"rule\":";
+  AppendJsonString(json, kCheckRuleNames[diagnostic.rule]);
+  json += ",\"message\":";
+  AppendJsonString(json, ToUtf8(diagnostic.message));
+  json += "}\n";
+  return json;
+}
+
+std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics) {
+  size_t counts[3] = {};
+  for (const CheckDiagnostic& diagnostic : diagnostics) ++counts[diagnostic.severity];
+  if (diagnostics.empty()) return "no problems found";
+  return Plural(counts[CheckError], "error") + ", " + Plural(counts[CheckWarning], "warning") +
+         ", " + Plural(counts[CheckNote], "note");
+}
+
+int RunCheck(const SubcommandCall& call) {
+  const bool json = call.Value("--format") == "json";
+  // Nothing is made: a folder that is not there is said to be missing, not created.
+  if (!EnterDataDirectory("mimoza check", DataDirectoryOr(call.Value("--dir")), false)) {
+    return ExitFailure;
+  }
+  std::vector<CheckDiagnostic> diagnostics;
+  if (!CheckDataFiles(CheckOptions{}, &diagnostics)) {
+    std::fputs("mimoza check: out of memory\n", stderr);
+    return ExitFailure;
+  }
+  bool errors = false;
+  std::string out;
+  for (const CheckDiagnostic& diagnostic : diagnostics) {
+    errors = errors || diagnostic.severity == CheckError;
+    out += json ? DiagnosticJson(diagnostic) : DiagnosticLine(diagnostic);
+  }
+  if (!json) out += CheckSummary(diagnostics) + "\n";
+  if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "mimoza check: cannot write the output: %s\n", std::strerror(errno));
+    return ExitFailure;
+  }
+  return errors ? ExitFailure : ExitOk;
+}
+
+}  // namespace mimoza

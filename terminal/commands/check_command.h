@@ -1,0 +1,43 @@
+// terminal/commands/check_command.h: `mimoza check`, and the forms of the checker's diagnostics on
+// a terminal: one text line each (file:line:column: severity: message [rule]) or one JSON object.
+// Leaves this file: IsCheckFormat, kCheckOptions, kCheckHelp, RunCheck, DiagnosticLine,
+// DiagnosticJson, CheckSummary.
+// Tested by tests/terminal/program_test.cpp (through the built program).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "knowledge/dictionary_check.h"
+#include "terminal/common/command_line.h"
+
+namespace mimoza {
+
+// IsCheckFormat: a value of --format: "text" or "json".
+bool IsCheckFormat(std::string_view value);
+
+inline constexpr CommandOption kCheckOptions[] = {
+    kHelpOption, kDirOption, {"--format", 0, true, IsCheckFormat, "text or json"}};
+
+// What `mimoza check --help` says below its usage line.
+extern const char kCheckHelp[];
+
+// RunCheck: `mimoza check [--dir DIR] [--format=text|json]`; the data directory is the default
+// one without --dir. Reads Dictionary.txt and Boke.dat there, writes nothing, prints the
+// diagnostics and, in text, a summary line. Returns the exit code: ExitFailure when there is an
+// error or the check cannot run.
+int RunCheck(const SubcommandCall& call);
+
+// DiagnosticLine: "Dictionary.txt:3:1: error: message [rule]" and a line feed, UTF-8; a
+// diagnostic of the whole file has no line and column.
+std::string DiagnosticLine(const CheckDiagnostic& diagnostic);
+
+// DiagnosticJson: {"file":..,"line":..,"column":..,"severity":..,"rule":..,"message":..} and a
+// line feed; line and column are 0 for the whole file.
+std::string DiagnosticJson(const CheckDiagnostic& diagnostic);
+
+// CheckSummary: "2 errors, 1 warning, 3 notes", or "no problems found".
+std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics);
+
+}  // namespace mimoza
