@@ -1,29 +1,65 @@
-// app/chat_dialog.cpp: ChatDialog's message routing, submit steps and host operations.
-// Leaves this file: ChatDialog's operations. Tested by tests/app/chat_dialog_test.cpp and
-// tests/app/program_test.cpp.
+// app/chat_dialog.cpp: ChatDialog's message routing, submit steps, keys and host operations,
+// and the message filter that shows it keys before the dialog manager does.
+// Leaves this file: ChatDialog's operations. FilterKeys and kPreviewKey are private.
+// Tested by tests/app/chat_dialog_test.cpp and tests/app/program_test.cpp.
 #include "app/chat_dialog.h"
 
 #include "app/wide_text.h"
+#include "app/window_map.h"
 #include "resources/resource.h"
 
 namespace mimoza {
+
+namespace {
+
+// The response line once Esc has dropped a learning dialogue: "（学習をやめました）". It joins
+// the core's table of the words faces show once that table is there.
+constexpr char kDialogueDropped[] =
+    "\x81\x69\x8A\x77\x8F\x4B\x82\xF0\x82\xE2\x82\xDF\x82\xDC\x82\xB5\x82\xBD\x81\x6A";
+
+// Sent by FilterKeys to a dialog of ours: wParam is the virtual key, lParam the window it was
+// pressed in. The dialog's result (DWLP_MSGRESULT) is nonzero when it acted on the key.
+constexpr UINT kPreviewKey = WM_APP + 0x40;
+
+// FilterKeys: the thread's message filter. The modal loop of a dialog hands it each message
+// before the dialog manager, which would turn Esc into IDCANCEL, the Cancel button's own
+// command. A key pressed in a dialog of ours goes to that dialog first, and a key it acts on goes
+// no further.
+LRESULT CALLBACK FilterKeys(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == MSGF_DIALOGBOX) {
+    const MSG& msg = *reinterpret_cast<const MSG*>(lParam);
+    HWND root = msg.message == WM_KEYDOWN ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root != nullptr && windowMap.Find(root) != nullptr &&
+        SendMessageW(root, kPreviewKey, msg.wParam, reinterpret_cast<LPARAM>(msg.hwnd)) != 0) {
+      return 1;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+}  // namespace
 
 ChatDialog::ChatDialog() : conversation(*this) {}
 
 // Routing table: one case per message; the notification code is looked at only for the
 // response line, whose clicks (code 0) show the last response in full.
-INT_PTR ChatDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR ChatDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: {
       HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MIMOZA));
       SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+      // Without the filter, Esc closes as it always did.
+      keyFilter = SetWindowsHookExW(WH_MSGFILTER, FilterKeys, nullptr, GetCurrentThreadId());
       conversation.OpenConversation();
       return TRUE;
     }
     case WM_DESTROY:
+      if (keyFilter != nullptr) UnhookWindowsHookEx(keyFilter);
+      keyFilter = nullptr;
       return TRUE;
     case WM_CLOSE:
-      // Cancel, Esc, the close box and Alt+F4 all end here, always with code 0.
+      // Cancel, Esc with no dialogue pending, the close box and Alt+F4 all end here, always with
+      // code 0.
       EndDialog(hwnd, 0);
       return TRUE;
     case WM_COMMAND:
@@ -41,6 +77,11 @@ INT_PTR ChatDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
           break;
       }
       return TRUE;
+    case kPreviewKey:
+      // A dialog answers through DWLP_MSGRESULT; FilterKeys reads it as the SendMessage result.
+      SetWindowLongPtrW(hwnd, DWLP_MSGRESULT,
+                        PreviewKey(hwnd, reinterpret_cast<HWND>(lParam), wParam) ? 1 : 0);
+      return TRUE;
     default:
       return FALSE;
   }
@@ -56,6 +97,21 @@ void ChatDialog::SubmitInput(HWND hwnd) {
   // The box is cleared before the engine runs, so whatever the engine puts there stays.
   SetDlgItemTextW(hwnd, IDC_INPUT, L"");
   conversation.SubmitLine(line);
+}
+
+bool ChatDialog::PreviewKey(HWND hwnd, HWND, WPARAM key) {
+  // While a box of this dialog is open, the dialog is disabled: a key that reaches it then was
+  // not pressed in it.
+  if (!IsWindowEnabled(hwnd)) return false;
+  switch (key) {
+    case VK_ESCAPE:
+      // With no dialogue to drop, Esc goes on to the dialog manager and closes the window.
+      if (!conversation.CancelDialogue()) return false;
+      SetResponseLine(kDialogueDropped);
+      return true;
+    default:
+      return false;
+  }
 }
 
 void ChatDialog::SetTitle(const char* text) {

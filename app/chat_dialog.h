@@ -1,5 +1,6 @@
 // app/chat_dialog.h: the chat window: dialog messages -> the conversation engine, and the
-// engine's host operations -> the dialog's controls.
+// engine's host operations -> the dialog's controls. Esc, which the dialog manager would turn
+// into the Cancel button's command, is seen first, through a message filter.
 // Leaves this file: ChatDialog. Tested by tests/app/chat_dialog_test.cpp against the real
 // template, and end to end by tests/app/program_test.cpp.
 #pragma once
@@ -31,8 +32,12 @@ class ChatDialog : public WindowBase, public ConversationHost {
   // SubmitInput: the OK button's steps: read the input box, ignore an empty line, clear the box,
   // then hand the line to the engine.
   void SubmitInput(HWND hwnd);
+  // PreviewKey: acts on a key pressed in target, a control of the dialog or the dialog itself,
+  // before the dialog manager sees it. Returns whether it did; the dialog manager then does not.
+  bool PreviewKey(HWND hwnd, HWND target, WPARAM key);
 
   Conversation conversation;
+  HHOOK keyFilter = nullptr;  // the thread's message filter, while the window lives
 };
 
 }  // namespace mimoza

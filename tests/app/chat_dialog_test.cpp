@@ -1,8 +1,8 @@
 // tests/app/chat_dialog_test.cpp: the real chat dialog, built from template 101 in this
 // program's resources and run modally on the test thread, worked from a driver thread through
 // window messages as the dialog manager and a user would. Covers the template, the routing
-// table, the submit steps, the host operations and binding/unbinding through the window map;
-// and the manifest linked beside the template.
+// table, the submit steps, Esc caught before the dialog manager, the host operations and
+// binding/unbinding through the window map; and the manifest linked beside the template.
 #include "app/chat_dialog.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +28,7 @@ const std::wstring kOfferLearn = L"覚えていい？";
 const std::wstring kAskAnswer = L"何て言えばいい？";
 const std::wstring kLearned = L"OK 学習した";
 const std::wstring kOfferAdd = L"情報を新たに加える？";
+const std::wstring kDropped = L"（学習をやめました）";
 
 // Messages for the helper window that lives on the dialog's thread.
 constexpr UINT kSetControlKey = WM_APP + 1;  // wParam: 1 = Ctrl down, 0 = up
@@ -107,6 +108,14 @@ class ChatDialogTest : public ::testing::Test {
   }
 
   void SetControlKey(bool down) { SendMessageW(helper, kSetControlKey, down ? 1 : 0, 0); }
+
+  // PressKey: posts a key press to target, as the keyboard does to the control with the focus,
+  // and waits until the dialog has handled it.
+  void PressKey(HWND target, WPARAM key) {
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+    Settle();
+  }
 
   std::wstring Path(const wchar_t* name) const { return directory + name; }
 
@@ -321,7 +330,7 @@ TEST_F(ChatDialogTest, OnlyAClickOnTheResponseLineShowsTheLastResponse) {
   });
 }
 
-TEST_F(ChatDialogTest, EnterSubmitsAndEscapeClosesThroughTheDialogManager) {
+TEST_F(ChatDialogTest, EnterSubmitsAndEscapeDropsADialogueBeforeItCloses) {
   RunDialog([&](HWND dialog) {
     SetText(Input(dialog), L"    ");
     PostMessageW(Input(dialog), WM_KEYDOWN, VK_RETURN, 0x001C0001);
@@ -330,13 +339,19 @@ TEST_F(ChatDialogTest, EnterSubmitsAndEscapeClosesThroughTheDialogManager) {
     EXPECT_EQ(Text(Response(dialog)), kOfferLearn);
     EXPECT_EQ(Text(Input(dialog)), L"");
 
+    // The first Esc drops the pending dialogue, even with the focus on Cancel (the key is caught
+    // before the dialog manager makes it that button's command); the second one closes.
+    PressKey(GetDlgItem(dialog, IDCANCEL), VK_ESCAPE);
+    EXPECT_EQ(Text(Response(dialog)), kDropped);
+    EXPECT_EQ(chat->Engine().State(), Idle);
     PostMessageW(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
   });
 }
 
-TEST_F(ChatDialogTest, CancelEndsTheDialogWithZero) {
+TEST_F(ChatDialogTest, CancelEndsTheDialogWithZeroEvenWithADialoguePending) {
   RunDialog([&](HWND dialog) {
+    Submit(dialog, L"    ");
     SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
   });
