@@ -37,6 +37,14 @@ LRESULT CALLBACK FilterKeys(int code, WPARAM wParam, LPARAM lParam) {
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+// WindowText: the whole text of a window.
+std::wstring WindowText(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
 }  // namespace
 
 ChatDialog::ChatDialog() : conversation(*this) {}
@@ -48,7 +56,7 @@ INT_PTR ChatDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITDIALOG: {
       HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MIMOZA));
       SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-      // Without the filter, Esc closes as it always did.
+      // Without the filter, Up and Down do nothing and Esc closes as it always did.
       keyFilter = SetWindowsHookExW(WH_MSGFILTER, FilterKeys, nullptr, GetCurrentThreadId());
       conversation.OpenConversation();
       return TRUE;
@@ -94,12 +102,14 @@ void ChatDialog::SubmitInput(HWND hwnd) {
   UINT units = GetDlgItemTextW(hwnd, IDC_INPUT, typed, kTextBufferSize + 1);
   char line[kTextBufferSize] = {};
   if (Cp932FromWide(typed, units, line, kMaxLineBytes) == 0) return;
+  // Up gives back the line as it was typed, even where the engine got a "?" or a shorter line.
+  history.Remember(std::wstring(typed, units));
   // The box is cleared before the engine runs, so whatever the engine puts there stays.
   SetDlgItemTextW(hwnd, IDC_INPUT, L"");
   conversation.SubmitLine(line);
 }
 
-bool ChatDialog::PreviewKey(HWND hwnd, HWND, WPARAM key) {
+bool ChatDialog::PreviewKey(HWND hwnd, HWND target, WPARAM key) {
   // While a box of this dialog is open, the dialog is disabled: a key that reaches it then was
   // not pressed in it.
   if (!IsWindowEnabled(hwnd)) return false;
@@ -109,9 +119,22 @@ bool ChatDialog::PreviewKey(HWND hwnd, HWND, WPARAM key) {
       if (!conversation.CancelDialogue()) return false;
       SetResponseLine(kDialogueDropped);
       return true;
+    case VK_UP:
+    case VK_DOWN:
+      if (target != GetDlgItem(hwnd, IDC_INPUT)) return false;
+      RecallLine(target, key == VK_UP);
+      return true;
     default:
       return false;
   }
+}
+
+void ChatDialog::RecallLine(HWND input, bool older) {
+  std::wstring line;
+  if (!(older ? history.Older(WindowText(input), &line) : history.Newer(&line))) return;
+  SetWindowTextW(input, line.c_str());
+  // The caret goes to the end of the line, where a shell leaves it.
+  SendMessageW(input, EM_SETSEL, line.size(), static_cast<LPARAM>(line.size()));
 }
 
 void ChatDialog::SetTitle(const char* text) {

@@ -1,12 +1,13 @@
 // app/chat_dialog.h: the chat window: dialog messages -> the conversation engine, and the
-// engine's host operations -> the dialog's controls. Esc, which the dialog manager would turn
-// into the Cancel button's command, is seen first, through a message filter.
+// engine's host operations -> the dialog's controls. Keys the dialog manager would take (Esc)
+// or leave to a control (Up and Down in the input box) are seen first, through a message filter.
 // Leaves this file: ChatDialog. Tested by tests/app/chat_dialog_test.cpp against the real
 // template, and end to end by tests/app/program_test.cpp.
 #pragma once
 
 #include <windows.h>
 
+#include "app/input_history.h"
 #include "app/window_base.h"
 #include "conversation/conversation.h"
 
@@ -30,13 +31,16 @@ class ChatDialog : public WindowBase, public ConversationHost {
 
  private:
   // SubmitInput: the OK button's steps: read the input box, ignore an empty line, clear the box,
-  // then hand the line to the engine.
+  // then hand the line to the engine. The line joins the history Up walks.
   void SubmitInput(HWND hwnd);
   // PreviewKey: acts on a key pressed in target, a control of the dialog or the dialog itself,
   // before the dialog manager sees it. Returns whether it did; the dialog manager then does not.
   bool PreviewKey(HWND hwnd, HWND target, WPARAM key);
+  // RecallLine: puts the older (or newer) line of the history in the input box.
+  void RecallLine(HWND input, bool older);
 
   Conversation conversation;
+  InputHistory history;       // the lines submitted this run
   HHOOK keyFilter = nullptr;  // the thread's message filter, while the window lives
 };
 

@@ -1,7 +1,7 @@
 // tests/app/chat_dialog_test.cpp: the real chat dialog, built from template 101 in this
 // program's resources and run modally on the test thread, worked from a driver thread through
 // window messages as the dialog manager and a user would. Covers the template, the routing
-// table, the submit steps, Esc caught before the dialog manager, the host operations and
+// table, the submit steps, the keys caught before the dialog manager, the host operations and
 // binding/unbinding through the window map; and the manifest linked beside the template.
 #include "app/chat_dialog.h"
 
@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "app/window_map.h"
 #include "knowledge/knowledge.h"
@@ -354,6 +355,21 @@ TEST_F(ChatDialogTest, CancelEndsTheDialogWithZeroEvenWithADialoguePending) {
     Submit(dialog, L"    ");
     SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  });
+}
+
+TEST_F(ChatDialogTest, UpAndDownWalkTheLinesOfThisRun) {
+  ASSERT_TRUE(WriteBytes(Path(L"Boke.dat"), Cp932(L"ぼけ") + "\r\n"));  // no learning offers
+  RunDialog([&](HWND dialog) {
+    for (const wchar_t* line : {L"一行目", L"二行目", L"二行目"}) Submit(dialog, line);
+    SetText(Input(dialog), L"書きかけ");
+    const std::pair<WPARAM, std::wstring> kWalk[] = {
+        {VK_UP, L"二行目"},   {VK_UP, L"一行目"},     {VK_UP, L"一行目"},  // a repeat is kept once
+        {VK_DOWN, L"二行目"}, {VK_DOWN, L"書きかけ"}, {VK_DOWN, L"書きかけ"}};
+    for (const auto& [key, shown] : kWalk) {
+      PressKey(Input(dialog), key);
+      EXPECT_EQ(Text(Input(dialog)), shown);
+    }
   });
 }
 
