@@ -2,6 +2,7 @@
 // Leaves this file: WideFromCp932, Cp932FromWide. Tested by tests/app/wide_text_test.cpp.
 #include "app/wide_text.h"
 
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -25,6 +26,16 @@ size_t WideFromCp932(const char* text, wchar_t (&out)[kWideTextSize]) {
   if (units <= 0) units = 0;
   out[units] = L'\0';
   return static_cast<size_t>(units);
+}
+
+std::wstring WideFromCp932(std::string_view text) {
+  if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return {};
+  const int length = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(kCodePage, 0, text.data(), length, nullptr, 0);
+  if (units <= 0) return {};
+  std::wstring out(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(kCodePage, 0, text.data(), length, out.data(), units);
+  return out;
 }
 
 size_t Cp932FromWide(const wchar_t* text, size_t length, char* out, size_t limit) {

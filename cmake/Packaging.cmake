@@ -2,7 +2,7 @@
 # On Linux: the terminal program in bin/, its manual page gzipped in share/man/man1/, README,
 # changelog and copyright in share/doc/mimoza/ with the example quips in its examples/, and a
 # .deb whose dependencies dpkg-shlibdeps reads off the program. For Windows (the mingw presets):
-# a zip of one folder holding mimoza.exe, the example quips and a short readme.
+# a zip of one folder holding mimoza.exe, a short readme and the example quips in examples\.
 # Included by the top-level CMakeLists.txt once the program's target exists; checked by
 # scripts/test-package (.deb) and scripts/test-windows (zip).
 
@@ -20,7 +20,9 @@ if(WIN32)
     set(MIMOZA_WINDOWS_BITS 32)
   endif()
   install(TARGETS mimoza RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/examples/Boke.dat DESTINATION .)
+  # The quips wait in examples\: beside the program they would answer every line, and so switch
+  # off the learning offers a new user is promised. The readme says what copying them in does.
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/Boke.dat DESTINATION examples)
   # Windows editors read the readme as UTF-8 by its byte order mark and want CR LF line ends,
   # whatever line ends the checkout has.
   set(readme_template ${PROJECT_SOURCE_DIR}/docs/readme-windows.txt.in)

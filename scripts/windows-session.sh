@@ -2,8 +2,9 @@
 # build this machine can run under Wine, cross-builds it, and opens a throw-away Windows session:
 # a Wine prefix in a temporary directory and an Xvfb display, both removed again on every way the
 # calling script ends.
-# Leaves: windows_choose, windows_build, windows_session_start, and the variables bits, preset,
-# build, wine, session, DISPLAY, WINEPREFIX, WINEARCH, WINELOADER, WINEDEBUG.
+# Leaves: windows_choose, windows_build, windows_session_start, windows_find_window,
+# windows_screenshot, and the variables bits, preset, build, wine, session, DISPLAY, WINEPREFIX,
+# WINEARCH, WINELOADER, WINEDEBUG.
 #
 # The 32-bit build (mingw preset) runs under 32-bit Wine wherever the machine runs 32-bit
 # programs; where it cannot (kernels without IA-32 emulation refuse them with "Exec format
@@ -140,4 +141,26 @@ REG
   local marlett=/usr/share/wine/fonts/marlett.ttf
   [ -f "$marlett" ] && cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
   wineserver -w
+}
+
+# windows_find_window TITLE: prints the X window of the session whose title is exactly TITLE,
+# once it shows (within 20 s). Returns 1 when none does.
+windows_find_window() {
+  local window= _
+  for _ in $(seq 200); do
+    window=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] && echo "$window"
+}
+
+# windows_screenshot TITLE OUT: saves the window titled TITLE, as the screen shows it, as the PNG
+# OUT. Returns 1 when no such window shows.
+windows_screenshot() {
+  local window X Y WIDTH HEIGHT SCREEN WINDOW
+  window=$(windows_find_window "$1") || return 1
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  mkdir -p "$(dirname "$2")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
 }

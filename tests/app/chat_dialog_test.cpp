@@ -1,8 +1,9 @@
 // tests/app/chat_dialog_test.cpp: the real chat dialog, built from template 101 in this
 // program's resources and run modally on the test thread, worked from a driver thread through
 // window messages as the dialog manager and a user would. Covers the template, the routing
-// table, the submit steps, the host operations and binding/unbinding through the window map;
-// and the manifest linked beside the template.
+// table, the submit steps, the keys caught before the dialog manager, the system menu's items,
+// the why window, the host operations and binding/unbinding through the window map; and the
+// manifest linked beside the template.
 #include "app/chat_dialog.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/window_map.h"
 #include "knowledge/knowledge.h"
@@ -28,6 +31,7 @@ const std::wstring kOfferLearn = L"覚えていい？";
 const std::wstring kAskAnswer = L"何て言えばいい？";
 const std::wstring kLearned = L"OK 学習した";
 const std::wstring kOfferAdd = L"情報を新たに加える？";
+const std::wstring kDropped = L"（学習をやめました）";
 
 // Messages for the helper window that lives on the dialog's thread.
 constexpr UINT kSetControlKey = WM_APP + 1;  // wParam: 1 = Ctrl down, 0 = up
@@ -107,6 +111,14 @@ class ChatDialogTest : public ::testing::Test {
   }
 
   void SetControlKey(bool down) { SendMessageW(helper, kSetControlKey, down ? 1 : 0, 0); }
+
+  // PressKey: posts a key press to target, as the keyboard does to the control with the focus,
+  // and waits until the dialog has handled it.
+  void PressKey(HWND target, WPARAM key) {
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+    Settle();
+  }
 
   std::wstring Path(const wchar_t* name) const { return directory + name; }
 
@@ -321,7 +333,7 @@ TEST_F(ChatDialogTest, OnlyAClickOnTheResponseLineShowsTheLastResponse) {
   });
 }
 
-TEST_F(ChatDialogTest, EnterSubmitsAndEscapeClosesThroughTheDialogManager) {
+TEST_F(ChatDialogTest, EnterSubmitsAndEscapeDropsADialogueBeforeItCloses) {
   RunDialog([&](HWND dialog) {
     SetText(Input(dialog), L"    ");
     PostMessageW(Input(dialog), WM_KEYDOWN, VK_RETURN, 0x001C0001);
@@ -330,15 +342,142 @@ TEST_F(ChatDialogTest, EnterSubmitsAndEscapeClosesThroughTheDialogManager) {
     EXPECT_EQ(Text(Response(dialog)), kOfferLearn);
     EXPECT_EQ(Text(Input(dialog)), L"");
 
+    // The first Esc drops the pending dialogue, even with the focus on Cancel (the key is caught
+    // before the dialog manager makes it that button's command); the second one closes.
+    PressKey(GetDlgItem(dialog, IDCANCEL), VK_ESCAPE);
+    EXPECT_EQ(Text(Response(dialog)), kDropped);
+    EXPECT_EQ(chat->Engine().State(), Idle);
     PostMessageW(GetDlgItem(dialog, IDOK), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
   });
 }
 
-TEST_F(ChatDialogTest, CancelEndsTheDialogWithZero) {
+TEST_F(ChatDialogTest, CancelEndsTheDialogWithZeroEvenWithADialoguePending) {
   RunDialog([&](HWND dialog) {
+    Submit(dialog, L"    ");
     SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }));
+  });
+}
+
+TEST_F(ChatDialogTest, UpAndDownWalkTheLinesOfThisRun) {
+  ASSERT_TRUE(WriteBytes(Path(L"Boke.dat"), Cp932(L"ぼけ") + "\r\n"));  // no learning offers
+  RunDialog([&](HWND dialog) {
+    for (const wchar_t* line : {L"一行目", L"二行目", L"二行目"}) Submit(dialog, line);
+    SetText(Input(dialog), L"書きかけ");
+    const std::pair<WPARAM, std::wstring> kWalk[] = {
+        {VK_UP, L"二行目"},   {VK_UP, L"一行目"},     {VK_UP, L"一行目"},  // a repeat is kept once
+        {VK_DOWN, L"二行目"}, {VK_DOWN, L"書きかけ"}, {VK_DOWN, L"書きかけ"}};
+    for (const auto& [key, shown] : kWalk) {
+      PressKey(Input(dialog), key);
+      EXPECT_EQ(Text(Input(dialog)), shown);
+    }
+  });
+}
+
+TEST_F(ChatDialogTest, F3AndTheMenuItemOpenTheWhyWindow) {
+  DWORD thread = GetCurrentThreadId();
+  RunDialog([&](HWND dialog) {
+    HMENU menu = GetSystemMenu(dialog, FALSE);
+    wchar_t item[32] = {};
+    GetMenuStringW(menu, IDM_RESTORE, item, 32, MF_BYCOMMAND);
+    EXPECT_STREQ(item, L"元に戻す");
+
+    Submit(dialog, L"    ");
+    for (bool byMenu : {false, true}) {
+      if (byMenu) {
+        PostMessageW(dialog, WM_SYSCOMMAND, IDM_WHY, 0);
+      } else {
+        PostMessageW(Input(dialog), WM_KEYDOWN, VK_F3, 0x003D0001);
+      }
+      HWND why = WaitForDialog(thread, 0, dialog);
+      ASSERT_NE(why, nullptr);
+      EXPECT_EQ(Text(why), L"なぜ");
+      HWND text = GetDlgItem(why, IDC_WHY_TEXT);
+      EXPECT_NE(Text(text).find(kOfferLearn), std::wstring::npos);
+      // Resizing keeps the text filling the window; Esc in the text closes it, not the chat.
+      SetWindowPos(why, nullptr, 0, 0, 500, 300, SWP_NOMOVE | SWP_NOZORDER);
+      RECT client;
+      RECT shown;
+      GetClientRect(why, &client);
+      GetWindowRect(text, &shown);
+      EXPECT_EQ(shown.right - shown.left, client.right);
+      PostMessageW(text, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+      EXPECT_TRUE(WaitUntil([&] { return !IsWindow(why); }));
+    }
+    EXPECT_TRUE(IsWindow(dialog));
+  });
+}
+
+// Until the core's forget and restore are wired, each box says there is nothing to do.
+TEST_F(ChatDialogTest, F4AndTheMenuItemsOpenTheirBoxes) {
+  DWORD thread = GetCurrentThreadId();
+  RunDialog([&](HWND dialog) {
+    const struct {
+      HWND target;
+      UINT message;
+      WPARAM command;
+      const wchar_t* caption;
+    } kWays[] = {{Input(dialog), WM_KEYDOWN, VK_F4, L"忘れる"},
+                 {dialog, WM_SYSCOMMAND, IDM_FORGET, L"忘れる"},
+                 {dialog, WM_SYSCOMMAND, IDM_RESTORE, L"元に戻す"}};
+    for (const auto& [target, message, command, caption] : kWays) {
+      PostMessageW(target, message, command, 0);
+      HWND box = WaitForDialog(thread, 0, dialog);
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(Text(box), caption);
+      SendMessageW(box, WM_COMMAND, IDOK, 0);
+      EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    }
+  });
+}
+
+// The two checks below wait for the core's why record, forget and restore (app/last_turn.cpp):
+// take away DISABLED_ when those are wired.
+
+TEST_F(ChatDialogTest, DISABLED_WhyWindowNamesTheKeyThatAnswered) {
+  DWORD thread = GetCurrentThreadId();
+  ASSERT_TRUE(WriteBytes(Path(L"Dictionary.txt"), Entry(L"^ねこ", L"にゃー")));
+  RunDialog([&](HWND dialog) {
+    SeedForRoll(0);
+    Submit(dialog, L"ねこが好き");
+    PostMessageW(Input(dialog), WM_KEYDOWN, VK_F3, 0x003D0001);
+    HWND why = WaitForDialog(thread, 0, dialog);
+    ASSERT_NE(why, nullptr);
+    EXPECT_NE(Text(GetDlgItem(why, IDC_WHY_TEXT)).find(L"^ねこ"), std::wstring::npos);
+    PostMessageW(why, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(why); }));
+  });
+}
+
+TEST_F(ChatDialogTest, DISABLED_ForgetTakesBackALearnedPairAndRestorePutsItBack) {
+  DWORD thread = GetCurrentThreadId();
+  // Answer: presses button in the dialog's next box; returns the box's message.
+  auto answer = [&](HWND dialog, int button) {
+    HWND box = WaitForDialog(thread, 0, dialog);
+    std::vector<std::wstring> texts =
+        box != nullptr ? StaticTexts(box) : std::vector<std::wstring>{};
+    SendMessageW(box, WM_COMMAND, button, 0);
+    WaitUntil([&] { return !IsWindow(box); });
+    return texts.empty() ? std::wstring(L"(no box)") : texts.back();
+  };
+  RunDialog([&](HWND dialog) {
+    for (const wchar_t* line : {L"ミモザの花", L"はい", L"黄色い"}) Submit(dialog, line);
+    const std::string learned = ReadBytes(Path(L"Dictionary.txt"));
+    PostMessageW(Input(dialog), WM_KEYDOWN, VK_F4, 0x003E0001);
+    EXPECT_NE(answer(dialog, IDYES).find(L"黄色い"), std::wstring::npos);  // the entry is shown
+    answer(dialog, IDOK);                                                  // what was done
+    EXPECT_EQ(ReadBytes(Path(L"Dictionary.txt")).size() + Entry(L"ミモザの花", L"黄色い").size(),
+              learned.size());
+    WIN32_FIND_DATAW found;
+    HANDLE backup = FindFirstFileW(Path(L"backups\\Dictionary-*.txt").c_str(), &found);
+    EXPECT_NE(backup, INVALID_HANDLE_VALUE);
+    FindClose(backup);
+
+    PostMessageW(dialog, WM_SYSCOMMAND, IDM_RESTORE, 0);
+    EXPECT_NE(answer(dialog, IDYES).find(L"Dictionary-"), std::wstring::npos);  // names it
+    answer(dialog, IDOK);
+    EXPECT_EQ(ReadBytes(Path(L"Dictionary.txt")), learned);
   });
 }
 

@@ -4,7 +4,10 @@
 //   cancel   clicks the Cancel button          esc      presses Esc
 //   close    sends WM_CLOSE (the close box)     altf4    presses Alt+F4
 //   type:T   types the text T into the input   enter    presses Enter
-// Exits 0 once every command is done, 1 when no dialog shows, 2 for an unknown command.
+//   f3       presses F3 and waits for the "なぜ" window
+//   closewhy closes the "なぜ" window and waits until it is gone
+// Exits 0 once every command is done, 1 when no dialog (or no "なぜ" window) shows, 2 for an
+// unknown command.
 #include <windows.h>
 
 #include <cwchar>
@@ -16,6 +19,16 @@ HWND FindChatDialog() {
   for (int attempt = 0; attempt < 3000; ++attempt) {
     HWND dialog = FindWindowW(L"#32770", L"ミモザ");
     if (dialog != nullptr && IsWindowVisible(dialog)) return dialog;
+    Sleep(10);
+  }
+  return nullptr;
+}
+
+// The why window of the chat dialog, once it shows.
+HWND FindWhyWindow(HWND dialog) {
+  for (int attempt = 0; attempt < 3000; ++attempt) {
+    HWND why = FindWindowW(L"#32770", L"なぜ");
+    if (why != nullptr && IsWindowVisible(why) && GetWindow(why, GW_OWNER) == dialog) return why;
     Sleep(10);
   }
   return nullptr;
@@ -55,6 +68,14 @@ int main() {
       }
     } else if (std::wcscmp(command, L"enter") == 0) {
       PressKey(input, WM_KEYDOWN, VK_RETURN, 0x001C0001);
+    } else if (std::wcscmp(command, L"f3") == 0) {
+      PressKey(input, WM_KEYDOWN, VK_F3, 0x003D0001);
+      if (FindWhyWindow(dialog) == nullptr) return 1;
+    } else if (std::wcscmp(command, L"closewhy") == 0) {
+      HWND why = FindWhyWindow(dialog);
+      if (why == nullptr) return 1;
+      PostMessageW(why, WM_CLOSE, 0, 0);
+      for (int attempt = 0; attempt < 3000 && IsWindow(why); ++attempt) Sleep(10);
     } else {
       return 2;
     }

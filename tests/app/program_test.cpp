@@ -104,5 +104,22 @@ TEST_F(ProgramTest, AnUnfinishedDialogueIsDropped) {
   EXPECT_EQ(ReadBytes(home + L"Dictionary.txt").find(Cp932(L"ミモザの葉")), std::string::npos);
 }
 
+TEST_F(ProgramTest, EscDropsAPendingDialogueAndThenCloses) {
+  HWND dialog = Start();
+  ASSERT_NE(dialog, nullptr);
+  HWND input = GetDlgItem(dialog, IDC_INPUT);
+  EXPECT_EQ(Turn(dialog, L"ミモザの実"), L"覚えていい？");
+  EXPECT_EQ(Turn(dialog, L"うん"), L"何て言えばいい？");
+  SetText(input, L"丸い");
+  PostMessageW(input, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  EXPECT_TRUE(
+      WaitUntil([&] { return Text(GetDlgItem(dialog, IDC_RESPONSE)) != L"何て言えばいい？"; }));
+  EXPECT_EQ(Text(GetDlgItem(dialog, IDC_RESPONSE)), L"（学習をやめました）");
+  EXPECT_EQ(Text(input), L"丸い");  // what was typed stays
+  EXPECT_EQ(ReadBytes(home + L"Dictionary.txt").find(Cp932(L"ミモザの実")), std::string::npos);
+  PostMessageW(input, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  EXPECT_EQ(ExitCode(), 0u);
+}
+
 }  // namespace
 }  // namespace mimoza

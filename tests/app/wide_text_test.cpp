@@ -60,6 +60,10 @@ TEST(WideTextTest, FromCp932) {
   std::string longText = "a" + Cp932(std::wstring(3500, L'あ'));
   EXPECT_EQ(WideFromCp932(longText.c_str(), out), 1u + 2999u);
   EXPECT_EQ(std::wstring(out), L"a" + std::wstring(2999, L'あ'));
+
+  // A whole text (the why window's) is not cut.
+  EXPECT_EQ(WideFromCp932(std::string_view(longText)), L"a" + std::wstring(3500, L'あ'));
+  EXPECT_EQ(WideFromCp932(std::string_view()), L"");
 }
 
 }  // namespace
