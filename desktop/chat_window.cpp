@@ -130,7 +130,8 @@ GtkWidget* ChatWindow::BuildHeader() {
   GtkWidget* menuButton = gtk_menu_button_new();
   gtk_menu_button_set_icon_name(GTK_MENU_BUTTON(menuButton), "open-menu-symbolic");
   gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(menuButton), G_MENU_MODEL(menu));
-  gtk_widget_set_tooltip_text(menuButton, "メニュー");
+  gtk_widget_set_tooltip_text(menuButton, "メニュー (F10)");
+  gtk_menu_button_set_primary(GTK_MENU_BUTTON(menuButton), TRUE);
   Label(menuButton, "メニュー");
   g_object_unref(menu);
   gtk_header_bar_pack_end(GTK_HEADER_BAR(header), menuButton);
@@ -216,7 +217,7 @@ GtkWidget* ChatWindow::BuildWhyPanel() {
   whyPanel = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
   gtk_box_append(GTK_BOX(whyPanel), heading);
   gtk_box_append(GTK_BOX(whyPanel), scrolled);
-  gtk_widget_set_size_request(whyPanel, 260, -1);
+  gtk_widget_set_size_request(whyPanel, 320, -1);
   gtk_widget_set_visible(whyPanel, FALSE);
   return whyPanel;
 }
@@ -324,6 +325,11 @@ gboolean ChatWindow::OnKey(GtkEventControllerKey*, guint keyval, guint, GdkModif
       return TRUE;
     case GDK_KEY_F4:
       chat->AskForget();
+      return TRUE;
+    case GDK_KEY_q:
+    case GDK_KEY_w:
+      if (!ctrl) return FALSE;
+      gtk_window_close(chat->window);
       return TRUE;
     default:
       return FALSE;
