@@ -29,6 +29,16 @@ void Label(GtkWidget* widget, const char* name) {
   gtk_accessible_update_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL, name, -1);
 }
 
+// ClosedByEscape: a window of ours that Esc closes, as dialogs are.
+void ClosedByEscape(GtkWidget* window) {
+  GtkEventController* shortcuts = gtk_shortcut_controller_new();
+  gtk_shortcut_controller_add_shortcut(
+      GTK_SHORTCUT_CONTROLLER(shortcuts),
+      gtk_shortcut_new(gtk_shortcut_trigger_parse_string("Escape"),
+                       gtk_named_action_new("window.close")));
+  gtk_widget_add_controller(window, shortcuts);
+}
+
 // Valid: what a text view accepts; our texts are UTF-8 already, but a notice quotes the system.
 std::string Valid(const std::string& text) {
   char* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
@@ -544,6 +554,7 @@ void ChatWindow::ChooseBackup(const std::vector<BackupRow>& backups) {
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
   gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
   gtk_window_set_default_size(GTK_WINDOW(dialog), 520, 360);
+  ClosedByEscape(dialog);
   GtkWidget* list = gtk_list_box_new();
   Label(list, "バックアップ");
   for (const BackupRow& backup : backups) {
@@ -694,6 +705,7 @@ void ChatWindow::ShowDiagnostics(const char* title, const std::vector<Diagnostic
   gtk_window_set_transient_for(GTK_WINDOW(dialog), window);
   gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
   gtk_window_set_default_size(GTK_WINDOW(dialog), 760, 420);
+  ClosedByEscape(dialog);
 
   GtkWidget* list = gtk_list_box_new();
   gtk_list_box_set_selection_mode(GTK_LIST_BOX(list), GTK_SELECTION_NONE);
