@@ -10,9 +10,9 @@ namespace mimoza {
 namespace {
 
 constexpr char kObjectPath[] = "/org/mimoza/Mimoza/Folder";
-constexpr char kInterface[] = "org.mimoza.Mimoza.Folder";
+constexpr char kInterface[] = MIMOZA_APP_ID ".Folder";
 constexpr char kIntrospection[] =
-    "<node><interface name='org.mimoza.Mimoza.Folder'>"
+    "<node><interface name='" MIMOZA_APP_ID ".Folder'>"
     "<method name='Present'><arg type='s' name='startup_id' direction='in'/></method>"
     "</interface></node>";
 // org.freedesktop.DBus.RequestName: fail instead of queueing; the replies we act on.
