@@ -122,6 +122,11 @@ void ChatWindow::Build(GtkApplication* application) {
   gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_BUBBLE);
   g_signal_connect(keys, "key-pressed", G_CALLBACK(OnKey), this);
   gtk_widget_add_controller(GTK_WIDGET(window), keys);
+  // Once the window is gone, completions still queued must not touch its controls.
+  g_signal_connect_swapped(window, "destroy", G_CALLBACK(+[](gpointer self) {
+                             static_cast<ChatWindow*>(self)->worker.DropCompletions();
+                           }),
+                           this);
   gtk_widget_grab_focus(GTK_WIDGET(entry));
 }
 
@@ -373,9 +378,9 @@ void ChatWindow::Send(bool ctrl) {
   const std::string line = gtk_editable_get_text(GTK_EDITABLE(entry));
   if (CutToLine(ToCp932(line)).empty()) return;
   gtk_editable_set_text(GTK_EDITABLE(entry), "");
-  history.Remember(line);
   std::string error;
-  if (!historyPath.empty() && !AppendHistory(historyPath, line, &error) && !historyNoticed) {
+  if (history.Remember(line) && !historyPath.empty() &&
+      !AppendHistory(historyPath, line, &error) && !historyNoticed) {
     historyNoticed = true;
     transcript.AddNotice(HistoryNotice(false, error));
   }

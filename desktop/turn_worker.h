@@ -35,6 +35,8 @@ class TurnWorker {
   void Post(Job job);
   // Busy (window thread): a job was posted whose completion has not run yet.
   bool Busy() const { return pending > 0; }
+  // DropCompletions (window thread): completions not run yet never run (their window is gone).
+  void DropCompletions() { *alive = false; }
   // Running (window thread): the session of the running job, for the one thread-safe request
   // (AbandonTurn); null while none runs.
   ChatSession* Running();

@@ -138,12 +138,13 @@ void TranscriptModel::AddNotice(std::string text) {
   Add(std::move(row));
 }
 
-void HistoryWalk::Remember(std::string line) {
+bool HistoryWalk::Remember(std::string line) {
   at = lines.size();
-  if (line.empty() || (!lines.empty() && lines.back() == line)) return;
+  if (line.empty() || (!lines.empty() && lines.back() == line)) return false;
   lines.push_back(std::move(line));
   if (lines.size() > LineEditor::kMaxHistory) lines.pop_front();
   at = lines.size();
+  return true;
 }
 
 bool HistoryWalk::Older(const std::string& current, std::string* line) {

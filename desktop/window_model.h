@@ -124,9 +124,10 @@ class TranscriptModel {
 // kept while walking and comes back below the newest.
 class HistoryWalk {
  public:
-  // Remember: adds a line sent; an empty one, or one equal to the newest, is not added. The
-  // oldest goes past LineEditor::kMaxHistory lines. Ends the walk.
-  void Remember(std::string line);
+  // Remember: adds a line sent; an empty one, or one equal to the newest, is not added (false),
+  // as the terminal's line editor does, and then not saved either. The oldest goes past
+  // LineEditor::kMaxHistory lines. Ends the walk.
+  bool Remember(std::string line);
   // Older / Newer: the line to show after Up / Down from current (the input's text); false when
   // there is none further that way.
   bool Older(const std::string& current, std::string* line);

@@ -60,7 +60,7 @@ TEST_F(DesktopTest, LearningDialogueThroughTheWorkerBecomesRows) {
   std::string title;
   ConversationState state = Idle;
   std::vector<std::thread::id> threads;
-  auto post = [&](std::function<TurnReport(ChatSession&)> job) {
+  auto post = [&](const std::function<TurnReport(ChatSession&)>& job) {
     harness.worker.Post([&, job](ChatSession& session) {
       threads.push_back(std::this_thread::get_id());
       TurnReport report = job(session);
@@ -157,7 +157,10 @@ TEST(TranscriptModelTest, KeepsTheNewestTurnsWhole) {
 
 TEST(HistoryWalkTest, WalksBackAndReturnsToTheDraft) {
   HistoryWalk history;
-  for (const char* line : {"one", "two", "two", "", "three"}) history.Remember(line);
+  // What is not remembered is not saved to the history file either.
+  std::vector<bool> added;
+  for (const char* line : {"one", "two", "two", "", "three"}) added.push_back(history.Remember(line));
+  EXPECT_EQ(added, (std::vector<bool>{true, true, false, false, true}));
   EXPECT_EQ(history.Size(), 3u);
   std::string line;
   EXPECT_FALSE(history.Newer("draft", &line));
