@@ -120,12 +120,23 @@ class Window:
         xdotool("mousemove", "--window", self.focus(), str(x + width // 2), str(y + height // 2),
                 "click", "1")
 
+    def type_line(self, line):
+        """Types line into the input and makes sure it arrived whole: xdotool types a character
+        the keyboard map lacks by remapping a spare key, and under load the window can read a key
+        with the next character's map. A garbled line is cleared and typed again, slower."""
+        entry = find(self.app(), "text", "入力")
+        for delay in (15, 60, 150):
+            self.click(entry)
+            xdotool("key", "ctrl+a", "BackSpace")
+            xdotool("type", "--delay", str(delay), line)
+            if wait(lambda: self.entry() == line, 2):
+                return
+        raise RuntimeError("could not type %r: the input shows %r" % (line, self.entry()))
+
     def send(self, line, ctrl=False):
-        """Clicks into the input, types line and Enter (Ctrl+Enter), and waits for the turn's
-        response row."""
+        """Types line and Enter (Ctrl+Enter), and waits for the turn's response row."""
         before = self.transcript()
-        self.click(find(self.app(), "text", "入力"))
-        xdotool("type", "--delay", "15", line)
+        self.type_line(line)
         xdotool("key", "ctrl+Return" if ctrl else "Return")
         return wait(lambda: (lambda now: now if now != before and not now.endswith(
             line + ("  (Ctrl)" if ctrl else "") + "\n") else None)(self.transcript()))
