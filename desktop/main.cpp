@@ -41,7 +41,8 @@ constexpr const char* kHelp =
 // What the application needs from the start-up once it runs.
 struct Start {
   mimoza::WindowSetup setup;
-  std::string problem;  // not empty: the dictionary cannot be read; said in a dialog, exit 1
+  std::string problem;  // not empty: no data directory or no readable dictionary; said in a
+                        // dialog, exit 1
   std::unique_ptr<mimoza::ChatWindow> chat;
   int exitCode = 0;
 };
@@ -100,24 +101,26 @@ int main(int argc, char** argv) {
   // killing the process in the middle of a turn.
   std::signal(SIGXFSZ, SIG_IGN);
   const std::string given = options.dir.empty() ? mimoza::DefaultDataDirectory() : options.dir;
-  if (!mimoza::EnterDataDirectory("mimoza-gtk", given, true)) return kExitNoData;
-
   Start start;
-  start.setup.dir = WorkingDirectory();
-  start.setup.history = !options.noHistory;
-  // One process serves one data directory, since the core opens its files in the working
-  // directory: a start on a directory a window already serves hands over to that window.
   mimoza::FolderClaim claim;
-  const mimoza::ClaimResult claimed =
-      claim.Claim(mimoza::FolderBusName(start.setup.dir), [&start](const char* startupId) {
-        if (start.chat != nullptr) start.chat->Present(startupId);
-      });
-  if (claimed == mimoza::ClaimElsewhere) return 0;
-
-  start.setup.access = mimoza::ProbeDictionary();
-  if (start.setup.access.readError != 0) {
-    start.problem = mimoza::UnreadableMessage(start.setup.dir, start.setup.access.readError);
-    std::fprintf(stderr, "mimoza-gtk: %s\n", start.problem.c_str());
+  // A start from the applications menu has no terminal: what stops it is said in a dialog too.
+  if (!mimoza::EnterDataDirectory("mimoza-gtk", given, true)) {
+    start.problem = mimoza::NoDataDirectoryMessage(given);
+  } else {
+    start.setup.dir = WorkingDirectory();
+    start.setup.history = !options.noHistory;
+    // One process serves one data directory, since the core opens its files in the working
+    // directory: a start on a directory a window already serves hands over to that window.
+    const mimoza::ClaimResult claimed =
+        claim.Claim(mimoza::FolderBusName(start.setup.dir), [&start](const char* startupId) {
+          if (start.chat != nullptr) start.chat->Present(startupId);
+        });
+    if (claimed == mimoza::ClaimElsewhere) return 0;
+    start.setup.access = mimoza::ProbeDictionary();
+    if (start.setup.access.readError != 0) {
+      start.problem = mimoza::UnreadableMessage(start.setup.dir, start.setup.access.readError);
+      std::fprintf(stderr, "mimoza-gtk: %s\n", start.problem.c_str());
+    }
   }
   mimoza::srand(options.hasSeed ? options.seed : ClockSeed());
 

@@ -186,6 +186,11 @@ std::string UnreadableMessage(const std::string& dir, int error) {
          ")。";
 }
 
+std::string NoDataDirectoryMessage(const std::string& dir) {
+  return dir.empty() ? "データフォルダがありません: HOME も XDG_DATA_HOME もなく、--dir もありません。"
+                     : "データフォルダ " + dir + " を作ることも、使うこともできません。";
+}
+
 std::string HistoryNotice(bool loading, const std::string& reason) {
   return std::string(loading ? "前に送った行を読めません: " : "送った行を保存できません: ") +
          reason;

@@ -2,8 +2,9 @@
 // operations of one turn -> a report; reports -> transcript rows and notices; the checker's
 // diagnostics -> list rows; the history file's lines -> what Up and Down bring back.
 // Leaves this file: HostEventKind, HostEvent, TurnReport, ChatSession, RowKind, TranscriptRow,
-// TranscriptModel, HistoryWalk, DiagnosticRow, DiagnosticRowFor, and the notices
-// (UnwritableNotice, HistoryNotice). Tested by tests/desktop/window_model_test.cpp.
+// TranscriptModel, HistoryWalk, DiagnosticRow, DiagnosticRowFor, and the window's own words
+// (UnwritableNotice, UnreadableMessage, NoDataDirectoryMessage, HistoryNotice). Tested by
+// tests/desktop/window_model_test.cpp.
 #pragma once
 
 #include <cstddef>
@@ -156,6 +157,9 @@ std::string UnwritableNotice(const std::string& dir, int error);
 // UnreadableMessage: Dictionary.txt of dir is there but cannot be read (EINVAL: not a regular
 // file); the window does not open.
 std::string UnreadableMessage(const std::string& dir, int error);
+// NoDataDirectoryMessage: the data directory dir cannot be made or entered (the reason went to
+// standard error); the window does not open.
+std::string NoDataDirectoryMessage(const std::string& dir);
 // HistoryNotice: the history file could not be read (loading) or written, with the reason.
 std::string HistoryNotice(bool loading, const std::string& reason);
 
