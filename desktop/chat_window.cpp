@@ -32,10 +32,9 @@ void Label(GtkWidget* widget, const char* name) {
 // ClosedByEscape: a window of ours that Esc closes, as dialogs are.
 void ClosedByEscape(GtkWidget* window) {
   GtkEventController* shortcuts = gtk_shortcut_controller_new();
-  gtk_shortcut_controller_add_shortcut(
-      GTK_SHORTCUT_CONTROLLER(shortcuts),
-      gtk_shortcut_new(gtk_shortcut_trigger_parse_string("Escape"),
-                       gtk_named_action_new("window.close")));
+  gtk_shortcut_controller_add_shortcut(GTK_SHORTCUT_CONTROLLER(shortcuts),
+                                       gtk_shortcut_new(gtk_shortcut_trigger_parse_string("Escape"),
+                                                        gtk_named_action_new("window.close")));
   gtk_widget_add_controller(window, shortcuts);
 }
 
@@ -185,14 +184,13 @@ GtkWidget* ChatWindow::BuildTranscript() {
   Label(view, "会話");
   gtk_text_buffer_create_tag(transcriptBuffer, kRowTags[RowUser], "weight", PANGO_WEIGHT_BOLD,
                              nullptr);
-  gtk_text_buffer_create_tag(transcriptBuffer, kRowTags[RowResponse], "left-margin", 36,
-                             nullptr);
+  gtk_text_buffer_create_tag(transcriptBuffer, kRowTags[RowResponse], "left-margin", 36, nullptr);
   gtk_text_buffer_create_tag(transcriptBuffer, kRowTags[RowCleared], "left-margin", 36,
                              "foreground", "gray60", nullptr);
   gtk_text_buffer_create_tag(transcriptBuffer, kRowTags[RowNotice], "style", PANGO_STYLE_ITALIC,
                              "foreground", "#b0401a", nullptr);
-  gtk_text_buffer_create_tag(transcriptBuffer, "ctrl", "weight", PANGO_WEIGHT_NORMAL,
-                             "foreground", "gray50", nullptr);
+  gtk_text_buffer_create_tag(transcriptBuffer, "ctrl", "weight", PANGO_WEIGHT_NORMAL, "foreground",
+                             "gray50", nullptr);
   GtkTextIter end;
   gtk_text_buffer_get_end_iter(transcriptBuffer, &end);
   gtk_text_buffer_create_mark(transcriptBuffer, "newest", &end, FALSE);
@@ -309,7 +307,9 @@ void ChatWindow::OnAction(GSimpleAction* action, GVariant*, gpointer self) {
   }
 }
 
-void ChatWindow::OnActivate(GtkEntry*, gpointer self) { static_cast<ChatWindow*>(self)->Send(false); }
+void ChatWindow::OnActivate(GtkEntry*, gpointer self) {
+  static_cast<ChatWindow*>(self)->Send(false);
+}
 
 void ChatWindow::OnWhyToggled(GtkToggleButton* button, gpointer self) {
   static_cast<ChatWindow*>(self)->ShowWhy(gtk_toggle_button_get_active(button) != FALSE);
@@ -351,8 +351,8 @@ gboolean ChatWindow::OnKey(GtkEventControllerKey*, guint keyval, guint, GdkModif
   }
 }
 
-gboolean ChatWindow::OnEntryKey(GtkEventControllerKey*, guint keyval, guint,
-                                GdkModifierType state, gpointer self) {
+gboolean ChatWindow::OnEntryKey(GtkEventControllerKey*, guint keyval, guint, GdkModifierType state,
+                                gpointer self) {
   auto* chat = static_cast<ChatWindow*>(self);
   if (chat->preediting || (state & (GDK_CONTROL_MASK | GDK_ALT_MASK | GDK_SHIFT_MASK)) != 0) {
     return FALSE;
@@ -379,8 +379,8 @@ void ChatWindow::Send(bool ctrl) {
   if (CutToLine(ToCp932(line)).empty()) return;
   gtk_editable_set_text(GTK_EDITABLE(entry), "");
   std::string error;
-  if (history.Remember(line) && !historyPath.empty() &&
-      !AppendHistory(historyPath, line, &error) && !historyNoticed) {
+  if (history.Remember(line) && !historyPath.empty() && !AppendHistory(historyPath, line, &error) &&
+      !historyNoticed) {
     historyNoticed = true;
     transcript.AddNotice(HistoryNotice(false, error));
   }
@@ -492,48 +492,48 @@ void ChatWindow::EditDictionary() {
 // AskEditDone: waits, in a dialog of the window, for the user to have saved the copy; then
 // applies it (the check's problems, if any, are listed and the dialog comes back) or discards it.
 void ChatWindow::AskEditDone(const EditCopy& copy) {
-  GtkWidget* dialog = gtk_message_dialog_new(
-      window, kDialogFlags, GTK_MESSAGE_QUESTION,
-      GTK_BUTTONS_NONE, "辞書のコピーをエディタで開きました。");
-  gtk_message_dialog_format_secondary_text(
-      GTK_MESSAGE_DIALOG(dialog),
-      "編集して保存したら「適用」を押してください。検査してから Dictionary.txt と置き換えます。\n%s",
-      copy.path.c_str());
+  GtkWidget* dialog =
+      gtk_message_dialog_new(window, kDialogFlags, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
+                             "辞書のコピーをエディタで開きました。");
+  gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog),
+                                           "編集して保存したら「適用」を押してください。"
+                                           "検査してから Dictionary.txt と置き換えます。\n%s",
+                                           copy.path.c_str());
   gtk_dialog_add_button(GTK_DIALOG(dialog), "破棄", GTK_RESPONSE_REJECT);
   gtk_dialog_add_button(GTK_DIALOG(dialog), "適用", GTK_RESPONSE_ACCEPT);
   auto* held = new EditCopy(copy);
   g_object_set_data_full(G_OBJECT(dialog), "copy", held,
                          [](gpointer data) { delete static_cast<EditCopy*>(data); });
-  g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
-                     auto* chat = static_cast<ChatWindow*>(data);
-                     const EditCopy edited =
-                         *static_cast<EditCopy*>(g_object_get_data(G_OBJECT(self), "copy"));
-                     gtk_window_destroy(GTK_WINDOW(self));
-                     if (response != GTK_RESPONSE_ACCEPT) {
-                       chat->worker.Post([chat, edited](ChatSession& session) {
-                         DiscardEditedCopy(session, edited);
-                         return [chat] { chat->SetBusy(); };
-                       });
-                       chat->SetBusy();
-                       return;
-                     }
-                     chat->worker.Post([chat, edited](ChatSession& session) {
-                       EditOutcome outcome = ApplyEditedCopy(session, edited);
-                       return [chat, edited, outcome = std::move(outcome)] {
-                         chat->SetBusy();
-                         if (outcome.status == SeamFailed && !outcome.problems.empty()) {
-                           chat->ShowDiagnostics("編集したコピーの問題", outcome.problems, true);
-                           chat->AskEditDone(edited);
-                         } else if (outcome.status == SeamUnavailable) {
-                           chat->Unavailable("辞書の置き換え");
-                         } else {
-                           chat->Notice(outcome.text);
-                         }
-                       };
-                     });
-                     chat->SetBusy();
-                   }),
-                   this);
+  g_signal_connect(
+      dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
+        auto* chat = static_cast<ChatWindow*>(data);
+        const EditCopy edited = *static_cast<EditCopy*>(g_object_get_data(G_OBJECT(self), "copy"));
+        gtk_window_destroy(GTK_WINDOW(self));
+        if (response != GTK_RESPONSE_ACCEPT) {
+          chat->worker.Post([chat, edited](ChatSession& session) {
+            DiscardEditedCopy(session, edited);
+            return [chat] { chat->SetBusy(); };
+          });
+          chat->SetBusy();
+          return;
+        }
+        chat->worker.Post([chat, edited](ChatSession& session) {
+          EditOutcome outcome = ApplyEditedCopy(session, edited);
+          return [chat, edited, outcome = std::move(outcome)] {
+            chat->SetBusy();
+            if (outcome.status == SeamFailed && !outcome.problems.empty()) {
+              chat->ShowDiagnostics("編集したコピーの問題", outcome.problems, true);
+              chat->AskEditDone(edited);
+            } else if (outcome.status == SeamUnavailable) {
+              chat->Unavailable("辞書の置き換え");
+            } else {
+              chat->Notice(outcome.text);
+            }
+          };
+        });
+        chat->SetBusy();
+      }),
+      this);
   gtk_window_present(GTK_WINDOW(dialog));
 }
 
@@ -603,8 +603,8 @@ void ChatWindow::OpenDataFolder() {
       +[](GObject* source, GAsyncResult* result, gpointer data) {
         GError* error = nullptr;
         if (!gtk_show_uri_full_finish(GTK_WINDOW(source), result, &error)) {
-          static_cast<ChatWindow*>(data)->Notice(
-              std::string("データフォルダを開けません: ") + (error != nullptr ? error->message : ""));
+          static_cast<ChatWindow*>(data)->Notice(std::string("データフォルダを開けません: ") +
+                                                 (error != nullptr ? error->message : ""));
           g_clear_error(&error);
         }
       },
@@ -648,7 +648,7 @@ void ChatWindow::SyncTranscript() {
   shownTo = std::max(shownTo, shownFrom);
   for (; shownTo < transcript.EndRow(); ++shownTo) {
     const TranscriptRow& row = transcript.Row(shownTo);
-    std::string text = row.kind == RowUser     ? "> " + row.text
+    std::string text = row.kind == RowUser      ? "> " + row.text
                        : row.kind == RowCleared ? std::string("·")
                                                 : row.text;
     text = Valid(text);
@@ -771,18 +771,16 @@ void ChatWindow::ShowDiagnostics(const char* title, const std::vector<Diagnostic
 // Confirm: a question with the entry it is about; yes runs only on an explicit yes.
 void ChatWindow::Confirm(const std::string& question, const std::string& detail,
                          std::function<void()> yes) {
-  GtkWidget* dialog = gtk_message_dialog_new(
-      window, kDialogFlags, GTK_MESSAGE_QUESTION,
-      GTK_BUTTONS_YES_NO, "%s", question.c_str());
-  gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
-                                           Valid(detail).c_str());
+  GtkWidget* dialog = gtk_message_dialog_new(window, kDialogFlags, GTK_MESSAGE_QUESTION,
+                                             GTK_BUTTONS_YES_NO, "%s", question.c_str());
+  gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", Valid(detail).c_str());
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_NO);
   auto* held = new std::function<void()>(std::move(yes));
   g_object_set_data_full(G_OBJECT(dialog), "yes", held,
                          [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
   g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer) {
-                     const std::function<void()> then =
-                         *static_cast<std::function<void()>*>(g_object_get_data(G_OBJECT(self), "yes"));
+                     const std::function<void()> then = *static_cast<std::function<void()>*>(
+                         g_object_get_data(G_OBJECT(self), "yes"));
                      gtk_window_destroy(GTK_WINDOW(self));
                      if (response == GTK_RESPONSE_YES) then();
                    }),

@@ -62,12 +62,10 @@ class ChatWindow {
   void Unavailable(const char* what);
   void SetBusy();
   void RefreshWhy();
-  void ShowDiagnostics(const char* title, const std::vector<DiagnosticRow>& rows,
-                       bool complete);
+  void ShowDiagnostics(const char* title, const std::vector<DiagnosticRow>& rows, bool complete);
   void AskEditDone(const EditCopy& copy);
   void ChooseBackup(const std::vector<BackupRow>& backups);
-  void Confirm(const std::string& question, const std::string& detail,
-               std::function<void()> yes);
+  void Confirm(const std::string& question, const std::string& detail, std::function<void()> yes);
 
   // Static thunks: the toolkit's callbacks find the object and call the member.
   static void OnAction(GSimpleAction* action, GVariant* parameter, gpointer self);
@@ -92,14 +90,14 @@ class ChatWindow {
   GtkSpinner* spinner = nullptr;
 
   TranscriptModel transcript;
-  int64_t shownFrom = 0;            // the rows the transcript view shows: [shownFrom, shownTo)
+  int64_t shownFrom = 0;  // the rows the transcript view shows: [shownFrom, shownTo)
   int64_t shownTo = 0;
-  std::deque<int32_t> shownChars;   // characters each shown row takes in the buffer
+  std::deque<int32_t> shownChars;  // characters each shown row takes in the buffer
   HistoryWalk history;
-  std::string historyPath;          // empty: no history file this session
-  bool historyNoticed = false;      // a failed write is told once
-  bool preediting = false;          // an input method is composing: Up, Down and Esc are its
-  ConversationState state = Idle;   // the dialogue's, as the last job left it
+  std::string historyPath;         // empty: no history file this session
+  bool historyNoticed = false;     // a failed write is told once
+  bool preediting = false;         // an input method is composing: Up, Down and Esc are its
+  ConversationState state = Idle;  // the dialogue's, as the last job left it
 
   TurnWorker worker;  // last: its thread may deliver as soon as it starts
 };

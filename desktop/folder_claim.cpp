@@ -12,7 +12,8 @@ namespace {
 constexpr char kObjectPath[] = "/org/mimoza/Mimoza/Folder";
 constexpr char kInterface[] = MIMOZA_APP_ID ".Folder";
 constexpr char kIntrospection[] =
-    "<node><interface name='" MIMOZA_APP_ID ".Folder'>"
+    "<node><interface name='" MIMOZA_APP_ID
+    ".Folder'>"
     "<method name='Present'><arg type='s' name='startup_id' direction='in'/></method>"
     "</interface></node>";
 // org.freedesktop.DBus.RequestName: fail instead of queueing; the replies we act on.
@@ -66,12 +67,12 @@ ClaimResult FolderClaim::Claim(const std::string& busName,
   // The object is there before the name, so a start that finds the name can always call it.
   info = g_dbus_node_info_new_for_xml(kIntrospection, nullptr);
   static const GDBusInterfaceVTable kVtable = {HandleMethod, nullptr, nullptr, {}};
-  registration = g_dbus_connection_register_object(bus, kObjectPath, info->interfaces[0],
-                                                   &kVtable, this, nullptr, nullptr);
+  registration = g_dbus_connection_register_object(bus, kObjectPath, info->interfaces[0], &kVtable,
+                                                   this, nullptr, nullptr);
   for (int tries = 0; tries < kClaimTries; ++tries) {
     GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "RequestName", g_variant_new("(su)", busName.c_str(), kDoNotQueue), G_VARIANT_TYPE("(u)"),
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
+        g_variant_new("(su)", busName.c_str(), kDoNotQueue), G_VARIANT_TYPE("(u)"),
         G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr);
     if (reply == nullptr) return ClaimNoBus;
     guint32 result = 0;

@@ -45,7 +45,7 @@ class TurnWorker {
   void Loop();
 
   Deliver deliver;
-  int64_t pending = 0;  // window thread only
+  int64_t pending = 0;                                         // window thread only
   std::shared_ptr<bool> alive = std::make_shared<bool>(true);  // completions check it
   std::mutex mutex;
   std::condition_variable wake;

@@ -56,7 +56,8 @@ std::vector<DiagnosticRow> ChatSession::Check(bool* complete) const {
   *complete = CheckDataFiles(CheckOptions{}, &diagnostics);
   std::vector<DiagnosticRow> rows;
   rows.reserve(diagnostics.size());
-  for (const CheckDiagnostic& diagnostic : diagnostics) rows.push_back(DiagnosticRowFor(diagnostic));
+  for (const CheckDiagnostic& diagnostic : diagnostics)
+    rows.push_back(DiagnosticRowFor(diagnostic));
   return rows;
 }
 
@@ -187,8 +188,9 @@ std::string UnreadableMessage(const std::string& dir, int error) {
 }
 
 std::string NoDataDirectoryMessage(const std::string& dir) {
-  return dir.empty() ? "データフォルダがありません: HOME も XDG_DATA_HOME もなく、--dir もありません。"
-                     : "データフォルダ " + dir + " を作ることも、使うこともできません。";
+  return dir.empty()
+             ? "データフォルダがありません: HOME も XDG_DATA_HOME もなく、--dir もありません。"
+             : "データフォルダ " + dir + " を作ることも、使うこともできません。";
 }
 
 std::string HistoryNotice(bool loading, const std::string& reason) {

@@ -74,9 +74,9 @@ class ChatSession final : private ConversationHost {
   void Record(HostEventKind kind, const char* text, const char* caption = nullptr);
 
   Conversation conversation;
-  TurnRecorder lastTurn;      // how the last turn ran, for the why panel
+  TurnRecorder lastTurn;         // how the last turn ran, for the why panel
   TurnReport* report = nullptr;  // the running job's, while it runs
-  bool controlDown = false;   // the Ctrl flag of the line being submitted
+  bool controlDown = false;      // the Ctrl flag of the line being submitted
 };
 
 // Each kind has its own look in the transcript.
@@ -112,7 +112,9 @@ class TranscriptModel {
 
   int64_t FirstRow() const { return first; }
   int64_t EndRow() const { return first + static_cast<int64_t>(rows.size()); }
-  const TranscriptRow& Row(int64_t number) const { return rows[static_cast<size_t>(number - first)]; }
+  const TranscriptRow& Row(int64_t number) const {
+    return rows[static_cast<size_t>(number - first)];
+  }
 
  private:
   void Add(TranscriptRow row);
@@ -137,8 +139,8 @@ class HistoryWalk {
 
  private:
   std::deque<std::string> lines;
-  size_t at = 0;       // lines.size() while not walking
-  std::string draft;   // what was typed before the walk began
+  size_t at = 0;      // lines.size() while not walking
+  std::string draft;  // what was typed before the walk began
 };
 
 // One diagnostic of the checker as the check window lists it.

@@ -1,6 +1,8 @@
 // tests/desktop/window_model_test.cpp: the desktop window's logic without a display: a learning
 // dialogue run through the worker as the window runs it, its rows as the transcript shows them,
 // the transcript's bound, the history walk, the check's rows and the command line.
+#include "desktop/window_model.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -10,7 +12,6 @@
 #include "desktop/core_seams.h"
 #include "desktop/desktop_options.h"
 #include "desktop/turn_worker.h"
-#include "desktop/window_model.h"
 #include "tests/knowledge/test_support.h"
 
 namespace mimoza {
@@ -159,7 +160,8 @@ TEST(HistoryWalkTest, WalksBackAndReturnsToTheDraft) {
   HistoryWalk history;
   // What is not remembered is not saved to the history file either.
   std::vector<bool> added;
-  for (const char* line : {"one", "two", "two", "", "three"}) added.push_back(history.Remember(line));
+  for (const char* line : {"one", "two", "two", "", "three"})
+    added.push_back(history.Remember(line));
   EXPECT_EQ(added, (std::vector<bool>{true, true, false, false, true}));
   EXPECT_EQ(history.Size(), 3u);
   std::string line;
