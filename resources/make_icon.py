@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
-# resources/make_icon.py: drawing below -> resources/mimoza.ico (icon group 105).
-# One 32 x 32 image, 4 bits per pixel with the 16-colour palette: a sprig of round yellow flower
-# heads on a green stem with feathery leaves. Run it after changing the drawing and commit the
-# .ico; the build only reads the .ico, so it needs no Python.
+# resources/make_icon.py: drawing below -> resources/mimoza.ico (icon group 105), and the same
+# drawing as the desktop window's icon: desktop/icons/mimoza.svg and, rendered from it with
+# rsvg-convert (librsvg2-bin), desktop/icons/mimoza-SIZE.png.
+# The Windows icon is one 32 x 32 image, 4 bits per pixel with the 16-colour palette: a sprig of
+# round yellow flower heads on a green stem with feathery leaves; the desktop's draws the same
+# sprig on the same 32-unit grid, smooth. Run it after changing the drawing and commit its files;
+# the build only reads them, so it needs neither Python nor librsvg.
 import pathlib
 import struct
+import subprocess
 
 # The classic 16 colours as red, green, blue; the file stores them blue, green, red, 0.
 PALETTE = [
@@ -15,6 +19,16 @@ PALETTE = [
 TRANSPARENT, DARK_GREEN, OLIVE, GREEN, YELLOW, WHITE = -1, 2, 3, 10, 11, 15
 
 SIZE = 32
+# The drawing, on the 32-unit grid: the stem's x at row y, the two side stems of leaves (start,
+# direction) and the flower heads (centre, radius).
+def StemX(y):
+    return 6 + (30 - y) * 2 // 3
+STEM_ROWS = (12, 31)
+LEAF_STEMS = ((9, 26, -1), (13, 20, 1))
+LEAF_STEPS = 7
+HEADS = ((16, 9, 5), (24, 6, 4), (25, 15, 4), (9, 5, 3), (18, 18, 3))
+# The desktop icon's sizes besides the scalable one, as the hicolor theme's folders name them.
+PNG_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 
 def Draw():
@@ -25,19 +39,19 @@ def Draw():
             pixels[y][x] = colour
 
     # The stem curves from the bottom left corner up to the middle.
-    for y in range(12, 31):
-        x = 6 + (30 - y) * 2 // 3
+    for y in range(*STEM_ROWS):
+        x = StemX(y)
         Plot(x, y, DARK_GREEN)
         Plot(x + 1, y, DARK_GREEN)
     # Feathery leaves: short paired strokes along two side stems.
-    for base_x, base_y, direction in ((9, 26, -1), (13, 20, 1)):
-        for step in range(7):
+    for base_x, base_y, direction in LEAF_STEMS:
+        for step in range(LEAF_STEPS):
             x, y = base_x + direction * step, base_y - step // 2
             Plot(x, y, GREEN)
             Plot(x, y - 1, DARK_GREEN)
             Plot(x, y + 1, GREEN)
     # Round flower heads: a yellow disc with an olive rim and a white highlight.
-    for cx, cy, r in ((16, 9, 5), (24, 6, 4), (25, 15, 4), (9, 5, 3), (18, 18, 3)):
+    for cx, cy, r in HEADS:
         for y in range(cy - r, cy + r + 1):
             for x in range(cx - r, cx + r + 1):
                 d = (x - cx) ** 2 + (y - cy) ** 2
@@ -68,6 +82,43 @@ def IconBytes(pixels):
     return directory + entry + image
 
 
+def Svg():
+    """The sprig as a scalable drawing: pixel centres become coordinates (+0.5)."""
+    top, bottom = STEM_ROWS[0], STEM_ROWS[1] - 1
+    stem = "M%.1f %.1f Q%.1f %.1f %.1f %.1f" % (
+        StemX(bottom) + 1, bottom + 0.5, StemX((top + bottom) // 2) + 1.5, (top + bottom) / 2,
+        StemX(top) + 1, top + 0.5)
+    parts = ['<path d="%s" fill="none" stroke="#2e6b1f" stroke-width="2" '
+             'stroke-linecap="round"/>' % stem]
+    for base_x, base_y, direction in LEAF_STEMS:
+        end_x = base_x + direction * (LEAF_STEPS - 1) + 0.5
+        end_y = base_y - (LEAF_STEPS - 1) // 2 + 0.5
+        # A band of leaflets with a darker midrib above its middle, as the pixels have it.
+        for width, colour, lift in ((3.0, "#3cc43c", 0), (0.9, "#2e6b1f", -0.8)):
+            parts.append('<path d="M%.1f %.1f L%.1f %.1f" stroke="%s" stroke-width="%.1f" '
+                         'stroke-linecap="round"/>' % (base_x + 0.5, base_y + 0.5 + lift, end_x,
+                                                       end_y + lift, colour, width))
+    for cx, cy, r in HEADS:
+        parts.append('<circle cx="%.1f" cy="%.1f" r="%.1f" fill="url(#head)" stroke="#9a8a00" '
+                     'stroke-width="0.8"/>' % (cx + 0.5, cy + 0.5, r + 0.3))
+        parts.append('<circle cx="%.1f" cy="%.1f" r="%.2f" fill="#ffffff" opacity="0.85"/>' % (
+            cx - r // 2 + 0.5, cy - r // 2 + 0.5, max(0.6, r / 5)))
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" '
+            'viewBox="0 0 32 32">\n'
+            '<defs><radialGradient id="head" cx="0.4" cy="0.35" r="0.7">'
+            '<stop offset="0" stop-color="#fff36b"/><stop offset="0.7" stop-color="#ffd600"/>'
+            '<stop offset="1" stop-color="#e0a800"/></radialGradient></defs>\n'
+            + "\n".join(parts) + "\n</svg>\n")
+
+
 if __name__ == "__main__":
     out = pathlib.Path(__file__).with_name("mimoza.ico")
     out.write_bytes(IconBytes(Draw()))
+    icons = pathlib.Path(__file__).parent.parent / "desktop" / "icons"
+    icons.mkdir(exist_ok=True)
+    svg = icons / "mimoza.svg"
+    svg.write_text(Svg())
+    for size in PNG_SIZES:
+        subprocess.run(["rsvg-convert", "-w", str(size), "-h", str(size), "-o",
+                        str(icons / ("mimoza-%d.png" % size)), str(svg)], check=True)

@@ -3,8 +3,8 @@
 # a Wine prefix in a temporary directory and an Xvfb display, both removed again on every way the
 # calling script ends.
 # Leaves: windows_choose, windows_build, windows_session_start, windows_find_window,
-# windows_screenshot, and the variables bits, preset, build, wine, session, DISPLAY, WINEPREFIX,
-# WINEARCH, WINELOADER, WINEDEBUG.
+# windows_screenshot, and the variables bits, preset, build, wine, session, DISPLAY (from
+# scripts/xvfb.sh), WINEPREFIX, WINEARCH, WINELOADER, WINEDEBUG.
 #
 # The 32-bit build (mingw preset) runs under 32-bit Wine wherever the machine runs 32-bit
 # programs; where it cannot (kernels without IA-32 emulation refuse them with "Exec format
@@ -65,7 +65,7 @@ windows_build() {
   done
 }
 
-xvfb_pid=
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 session=
 
 windows_session_end() {
@@ -73,12 +73,8 @@ windows_session_end() {
     WINEPREFIX="$session/prefix" wineserver -k 2>/dev/null || true
     WINEPREFIX="$session/prefix" wineserver -w 2>/dev/null || true
   fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  xvfb_stop
   [ -n "$session" ] && rm -rf "$session"
-  xvfb_pid=
   session=
 }
 
@@ -88,26 +84,7 @@ windows_session_start() {
   trap 'exit 143' TERM
   session=$(mktemp -d "${TMPDIR:-/tmp}/mimoza-windows.XXXXXX")
 
-  # Xvfb picks a free display itself and writes its number to the descriptor given. The file is
-  # made first: the background job opens it only when it gets to run, which on a busy machine can
-  # be after the first read below.
-  : >"$session/display"
-  Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$session/display" \
-    >"$session/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  local number=
-  for _ in $(seq 100); do
-    number=$(tr -dc 0-9 <"$session/display")
-    [ -n "$number" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  if [ -z "$number" ]; then
-    echo "Xvfb did not start" >&2
-    cat "$session/xvfb.log" >&2
-    return 1
-  fi
-  export DISPLAY=":$number"
+  xvfb_start "$session" || return 1
 
   export WINEARCH=win$bits WINEPREFIX="$session/prefix" WINEDEBUG=-all WINELOADER=$wine
   # No network here: the runtime installers wineboot would offer are switched off.

@@ -1,6 +1,6 @@
 // terminal/main.cpp: the table of mimoza's commands -> the program; without a command, the chat:
 // command line -> data directory, seed and one of the three faces.
-// Leaves this file: main. kCommands, RunChat, ParseSeed and CheckDictionary are private. Tested
+// Leaves this file: main. kCommands, RunChat and CheckDictionary are private. Tested
 // by tests/terminal/program_test.cpp.
 #include <unistd.h>
 
@@ -60,31 +60,10 @@ constexpr char kChatHelp[] =
     "it should answer, and stores the pair in Dictionary.txt. Submitting a line with\n"
     "Ctrl held offers to add an answer to a line that already got one.\n";
 
-// ParseSeed: a decimal number from 0 to 2^32 - 1, nothing else; leading zeros are allowed and
-// mean what they always do.
-bool ParseSeed(std::string_view text, uint32_t& seed) {
-  if (text.empty()) return false;
-  while (text.size() > 1 && text.front() == '0') text.remove_prefix(1);
-  if (text.size() > 10) return false;
-  uint64_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (value > UINT32_MAX) return false;
-  seed = static_cast<uint32_t>(value);
-  return true;
-}
-
-bool IsSeed(std::string_view text) {
-  uint32_t seed = 0;
-  return ParseSeed(text, seed);
-}
-
 constexpr CommandOption kChatOptions[] = {
     mimoza::kHelpOption,
     mimoza::kDirOption,
-    {"--seed", 0, true, IsSeed, "a number from 0 to 4294967295"},
+    mimoza::kSeedOption,
     {"--jsonl"},
     {"--no-history"},
     {"--version"},
@@ -107,12 +86,6 @@ bool CheckDictionary(const std::string& dir) {
   return true;
 }
 
-// ClockSeed: milliseconds of a monotonic clock, so two runs a moment apart still differ.
-uint32_t ClockSeed() {
-  const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
-
 // RunChat: `mimoza` without a command: a conversation on the face that suits standard input and
 // output.
 int RunChat(const SubcommandCall& call) {
@@ -126,8 +99,7 @@ int RunChat(const SubcommandCall& call) {
   const std::string dir = mimoza::DataDirectoryOr(call.Value("--dir"));
   if (!mimoza::EnterDataDirectory("mimoza", dir, true)) return mimoza::ExitFailure;
   if (!CheckDictionary(dir)) return mimoza::ExitFailure;
-  uint32_t seed = 0;
-  mimoza::srand(ParseSeed(call.Value("--seed"), seed) ? seed : ClockSeed());
+  mimoza::srand(mimoza::SeedOrClock(call.Value("--seed")));
   if (call.Has("--jsonl")) return mimoza::RunJsonLines(stdin, stdout);
   // The screen face needs a terminal at both ends; otherwise lines go in and out as text.
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) return mimoza::RunPiped(stdin, stdout);

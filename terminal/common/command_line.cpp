@@ -1,12 +1,13 @@
 // terminal/common/command_line.cpp: argv -> the command it names, its options and words, and the
 // usage and help texts of the command table.
-// Leaves this file: IsNotEmpty, SubcommandCall's members, ReadCommandLine, FindSubcommand,
-// UsageText, HelpText, UsageError, RunCommandLine. FindLong, FindShort, Fail, Record and
-// ReadShortOptions are private.
+// Leaves this file: IsNotEmpty, ParseSeed, IsSeed, SeedOrClock, SubcommandCall's members,
+// ReadCommandLine, FindSubcommand, UsageText, HelpText, UsageError, RunCommandLine. FindLong,
+// FindShort, Fail, Record and ReadShortOptions are private.
 // Tested by tests/terminal/command_line_test.cpp and tests/terminal/program_test.cpp.
 #include "terminal/common/command_line.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -77,6 +78,32 @@ bool ReadShortOptions(const Subcommand& command, std::span<char* const> args, si
 
 bool IsNotEmpty(std::string_view value) { return !value.empty(); }
 
+bool ParseSeed(std::string_view text, uint32_t* seed) {
+  if (text.empty()) return false;
+  while (text.size() > 1 && text.front() == '0') text.remove_prefix(1);
+  if (text.size() > 10) return false;
+  uint64_t value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > UINT32_MAX) return false;
+  *seed = static_cast<uint32_t>(value);
+  return true;
+}
+
+bool IsSeed(std::string_view value) {
+  uint32_t seed = 0;
+  return ParseSeed(value, &seed);
+}
+
+uint32_t SeedOrClock(std::string_view given) {
+  uint32_t seed = 0;
+  if (ParseSeed(given, &seed)) return seed;
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
 bool SubcommandCall::Has(std::string_view name) const {
   return std::any_of(options.begin(), options.end(),
                      [name](const GivenOption& given) { return given.name == name; });
@@ -89,9 +116,14 @@ std::string_view SubcommandCall::Value(std::string_view name) const {
   return {};
 }
 
+// The program's name is the first word of the command's usage line ("mimoza", "mimoza-gtk").
 std::string SubcommandCall::Program() const {
-  if (command == nullptr || command->name[0] == '\0') return "mimoza";
-  return std::string("mimoza ") + command->name;
+  if (command == nullptr) return "mimoza";
+  const std::string_view usage = command->usage;
+  std::string program(usage.substr(0, usage.find(' ')));
+  if (program.empty()) program = "mimoza";
+  if (command->name[0] != '\0') program += std::string(" ") + command->name;
+  return program;
 }
 
 bool ReadCommandLine(const Subcommand& command, std::span<char* const> args, SubcommandCall* call) {

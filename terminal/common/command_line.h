@@ -13,6 +13,7 @@
 // command line (exit code 2) before the entry point runs.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,8 +34,19 @@ struct CommandOption {
 // IsNotEmpty: a value that says something.
 bool IsNotEmpty(std::string_view value);
 
+// ParseSeed: a decimal number from 0 to 2^32 - 1, nothing else; leading zeros are allowed and
+// mean what they always do. False, leaving *seed alone, for anything else.
+bool ParseSeed(std::string_view text, uint32_t* seed);
+// IsSeed: a value ParseSeed takes.
+bool IsSeed(std::string_view value);
+// SeedOrClock: the seed given (a value IsSeed accepts), or with none milliseconds of a monotonic
+// clock, so that two runs a moment apart still differ.
+uint32_t SeedOrClock(std::string_view given);
+
 inline constexpr CommandOption kHelpOption = {"--help", 'h'};
 inline constexpr CommandOption kDirOption = {"--dir", 0, true, IsNotEmpty, "a directory"};
+inline constexpr CommandOption kSeedOption = {"--seed", 0, true, IsSeed,
+                                              "a number from 0 to 4294967295"};
 
 // One option as given: its long name (also when it was given in its short form) and its value.
 struct GivenOption {
@@ -55,7 +67,7 @@ struct SubcommandCall {
   bool Has(std::string_view name) const;
   // Value: the value the option was given last; empty when it was not given.
   std::string_view Value(std::string_view name) const;
-  // Program: what the command's messages start with: "mimoza", "mimoza check".
+  // Program: what the command's messages start with: "mimoza", "mimoza check", "mimoza-gtk".
   std::string Program() const;
 };
 

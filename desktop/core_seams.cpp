@@ -1,0 +1,58 @@
+// desktop/core_seams.cpp: the desktop window's seams -> today's core and terminal code, or
+// SeamUnavailable where the core has no such operation yet.
+// Leaves this file: the functions of core_seams.h. Tested as core_seams.h says.
+#include "desktop/core_seams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "terminal/common/encoding.h"
+#include "terminal/faces/stream_faces.h"
+
+namespace mimoza {
+
+// Not wired: the engine has no cancel yet.
+SeamOutcome CancelDialogue(ChatSession& /*session*/) { return {}; }
+
+// Not wired: a running turn cannot be stopped yet.
+bool AbandonTurn(ChatSession& /*session*/) { return false; }
+
+// Not wired: forget is not in the core yet.
+ForgetProposal ProposeForget(ChatSession& /*session*/) { return {}; }
+
+SeamOutcome Forget(ChatSession& /*session*/, const ForgetProposal& /*proposal*/) { return {}; }
+
+// Not wired: backups are not in the core yet.
+SeamStatus ListBackups(ChatSession& /*session*/, std::vector<BackupRow>* backups) {
+  backups->clear();
+  return SeamUnavailable;
+}
+
+SeamOutcome RestoreBackup(ChatSession& /*session*/, const std::string& /*name*/) { return {}; }
+
+// Not wired: the safe replace is not in the core yet, and a copy that could not be applied
+// would only lose the user's work.
+EditCopy MakeEditableCopy(ChatSession& /*session*/) { return {}; }
+
+EditOutcome ApplyEditedCopy(ChatSession& /*session*/, const EditCopy& /*copy*/) { return {}; }
+
+void DiscardEditedCopy(ChatSession& /*session*/, const EditCopy& copy) {
+  if (!copy.path.empty()) unlink(copy.path.c_str());
+}
+
+// Today: the terminal's record, in its words.
+std::string WhyText(const TurnRecorder& turn) { return turn.Describe(); }
+
+// Today: the terminal's words.
+std::string StoreFailureText(int error) { return StoreFailureMessage(error); }
+
+// Today: the checker's own message, in English.
+std::string DiagnosticMessage(const CheckDiagnostic& diagnostic) {
+  return ToUtf8(diagnostic.message);
+}
+
+
+}  // namespace mimoza

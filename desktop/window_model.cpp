@@ -1,0 +1,201 @@
+// desktop/window_model.cpp: engine host operations -> turn reports -> transcript rows; history
+// lines -> Up and Down; checker diagnostics -> list rows; the window's own notices.
+// Leaves this file: the operations of window_model.h. Tested by
+// tests/desktop/window_model_test.cpp.
+#include "desktop/window_model.h"
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "desktop/core_seams.h"
+#include "terminal/common/encoding.h"
+#include "terminal/common/history.h"
+
+namespace mimoza {
+namespace {
+
+// Responses are one row each: a quip keeps its final line end in the engine, but a row is a line
+// of the view already.
+std::string WithoutFinalLineEnd(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+ChatSession::ChatSession() : conversation(*this) { conversation.SetTurnObserver(&lastTurn); }
+
+TurnReport ChatSession::Open() {
+  TurnReport opened;
+  report = &opened;
+  conversation.OpenConversation();
+  report = nullptr;
+  opened.state = conversation.State();
+  return opened;
+}
+
+TurnReport ChatSession::Submit(std::string_view utf8, bool ctrl) {
+  TurnReport turn;
+  const std::string line = CutToLine(ToCp932(utf8));
+  if (!line.empty()) {
+    report = &turn;
+    controlDown = ctrl;
+    conversation.SubmitLine(line.c_str());
+    controlDown = false;
+    report = nullptr;
+  }
+  turn.state = conversation.State();
+  return turn;
+}
+
+std::string ChatSession::Why() const { return lastTurn.started ? WhyText(lastTurn) : ""; }
+
+std::vector<DiagnosticRow> ChatSession::Check(bool* complete) const {
+  std::vector<CheckDiagnostic> diagnostics;
+  *complete = CheckDataFiles(CheckOptions{}, &diagnostics);
+  std::vector<DiagnosticRow> rows;
+  rows.reserve(diagnostics.size());
+  for (const CheckDiagnostic& diagnostic : diagnostics)
+    rows.push_back(DiagnosticRowFor(diagnostic));
+  return rows;
+}
+
+void ChatSession::Record(HostEventKind kind, const char* text, const char* caption) {
+  // The engine calls its host only inside the operations above; anything else has no report.
+  if (report == nullptr) return;
+  HostEvent event;
+  event.kind = kind;
+  event.text = ToUtf8(text != nullptr ? text : "");
+  if (caption != nullptr) event.caption = ToUtf8(caption);
+  report->events.push_back(std::move(event));
+}
+
+void ChatSession::SetTitle(const char* text) { Record(EventTitle, text); }
+void ChatSession::SetResponseLine(const char* text) { Record(EventResponse, text); }
+void ChatSession::SetInputText(const char* text) { Record(EventInput, text); }
+void ChatSession::ShowInfoBox(const char* caption, const char* text) {
+  Record(EventInfoBox, text, caption);
+}
+void ChatSession::StoreFailed(int error) {
+  if (report == nullptr) return;
+  HostEvent event;
+  event.kind = EventStoreFailed;
+  event.text = StoreFailureText(error);
+  report->events.push_back(std::move(event));
+}
+
+void TranscriptModel::Add(TranscriptRow row) {
+  row.turn = turns;
+  rows.push_back(std::move(row));
+}
+
+void TranscriptModel::AddUserLine(std::string text, bool ctrl) {
+  ++turns;
+  TranscriptRow row;
+  row.kind = RowUser;
+  row.ctrl = ctrl;
+  row.text = std::move(text);
+  Add(std::move(row));
+  // The oldest turn leaves whole, notices told before it with it.
+  while (turns - rows.front().turn >= kMaxTurns) {
+    const int64_t oldest = rows.front().turn;
+    while (!rows.empty() && rows.front().turn == oldest) {
+      rows.pop_front();
+      ++first;
+    }
+  }
+}
+
+std::string TranscriptModel::AddReport(const TurnReport& report) {
+  std::string title;
+  for (const HostEvent& event : report.events) {
+    TranscriptRow row;
+    switch (event.kind) {
+      case EventTitle:
+        title = event.text;
+        continue;
+      case EventResponse:
+        row.text = WithoutFinalLineEnd(event.text);
+        row.kind = row.text.empty() ? RowCleared : RowResponse;
+        break;
+      case EventStoreFailed:
+        row.kind = RowNotice;
+        row.text = event.text;
+        break;
+      case EventInput:    // the window cleared the input as it sent the line
+      case EventInfoBox:  // the transcript shows every response whole already
+        continue;
+    }
+    Add(std::move(row));
+  }
+  return title;
+}
+
+void TranscriptModel::AddNotice(std::string text) {
+  TranscriptRow row;
+  row.kind = RowNotice;
+  row.text = std::move(text);
+  Add(std::move(row));
+}
+
+bool HistoryWalk::Remember(std::string line) {
+  at = lines.size();
+  if (line.empty() || (!lines.empty() && lines.back() == line)) return false;
+  lines.push_back(std::move(line));
+  if (lines.size() > kMaxHistoryLines) lines.pop_front();
+  at = lines.size();
+  return true;
+}
+
+bool HistoryWalk::Older(const std::string& current, std::string* line) {
+  if (at == 0) return false;
+  if (at == lines.size()) draft = current;
+  *line = lines[--at];
+  return true;
+}
+
+bool HistoryWalk::Newer(const std::string& /*current*/, std::string* line) {
+  if (at >= lines.size()) return false;
+  ++at;
+  *line = at == lines.size() ? draft : lines[at];
+  return true;
+}
+
+DiagnosticRow DiagnosticRowFor(const CheckDiagnostic& diagnostic) {
+  // Severities are also indexes into this table: keep it in CheckSeverity's order.
+  static constexpr const char* kSeverityTexts[] = {"エラー", "警告", "注記"};
+  DiagnosticRow row;
+  row.severity = diagnostic.severity;
+  row.severityText = kSeverityTexts[diagnostic.severity];
+  row.place = diagnostic.file == CheckedQuips ? "Boke.dat" : "Dictionary.txt";
+  if (diagnostic.line > 0) {
+    row.place += ":" + std::to_string(diagnostic.line) + ":" + std::to_string(diagnostic.column);
+  }
+  row.message = DiagnosticMessage(diagnostic);
+  return row;
+}
+
+std::string UnwritableNotice(const std::string& dir, int error) {
+  return dir + "/Dictionary.txt に書き込めません (" + std::strerror(error) +
+         ")。答えますが、覚えることはできません。";
+}
+
+std::string UnreadableMessage(const std::string& dir, int error) {
+  return dir + "/Dictionary.txt を読めません (" +
+         (error == EINVAL ? std::string("普通のファイルではありません") : std::strerror(error)) +
+         ")。";
+}
+
+std::string NoDataDirectoryMessage(const std::string& dir) {
+  return dir.empty()
+             ? "データフォルダがありません: HOME も XDG_DATA_HOME もなく、--dir もありません。"
+             : "データフォルダ " + dir + " を作ることも、使うこともできません。";
+}
+
+std::string HistoryNotice(bool loading, const std::string& reason) {
+  return std::string(loading ? "前に送った行を読めません: " : "送った行を保存できません: ") +
+         reason;
+}
+
+}  // namespace mimoza
