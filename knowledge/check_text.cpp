@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/cp932.h"
 #include "knowledge/check_internal.h"
 #include "knowledge/knowledge_internal.h"
 #include "knowledge/text_file.h"
-#include "pattern/pattern.h"
 
 namespace mimoza {
 namespace {
@@ -29,8 +29,7 @@ std::string Excerpt(const char* text, size_t length) {
       break;
     }
     const unsigned char c = t[at];
-    if (IsLeadByte(c) && at + 1 < length && t[at + 1] >= 0x40 && t[at + 1] <= 0xFC &&
-        t[at + 1] != 0x7F) {
+    if (ValidCharacterLength(text, at, length) == 2) {
       out.append(text + at, 2);
       at += 2;
       continue;
@@ -109,12 +108,7 @@ void CheckReporter::Finish(const StoredText* texts[2], std::vector<CheckDiagnost
         cursor = text->LineStart(line);
         column = 1;
       }
-      while (cursor < at) {
-        const bool pair = IsLeadByte(static_cast<unsigned char>(raw[cursor])) &&
-                          cursor + 1 < raw.size() && raw[cursor + 1] != '\n';
-        cursor += pair ? 2 : 1;
-        ++column;
-      }
+      for (; cursor < at; ++column) cursor += StepCharacter(raw.data(), cursor, raw.size());
       d.line = line;
       d.column = column;
     }
@@ -136,8 +130,7 @@ void CheckBytes(const StoredText& text, CheckedFile file, CheckReporter& reporte
       continue;
     }
     if (IsLeadByte(c)) {
-      const bool paired = at + 1 < n && t[at + 1] >= 0x40 && t[at + 1] <= 0xFC && t[at + 1] != 0x7F;
-      if (paired) {
+      if (ValidCharacterLength(raw.data(), at, n) == 2) {
         at += 2;
         continue;
       }

@@ -27,8 +27,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/cp932.h"
 #include "knowledge/dictionary_check.h"
-#include "pattern/pattern.h"
 #include "terminal/check_command.h"
 #include "terminal/command_line.h"
 #include "terminal/encoding.h"
@@ -137,7 +137,7 @@ struct EditableCopy {
 size_t Cp932Columns(std::string_view text) {
   size_t columns = 0;
   for (size_t at = 0; at < text.size(); ++columns) {
-    at += IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+    at += StepCharacter(text.data(), at, text.size());
   }
   return columns;
 }

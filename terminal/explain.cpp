@@ -15,7 +15,7 @@
 #include <map>
 #include <numeric>
 
-#include "pattern/pattern.h"
+#include "base/cp932.h"
 #include "terminal/command_line.h"
 #include "terminal/encoding.h"
 #include "terminal/json_command.h"
