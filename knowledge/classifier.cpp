@@ -24,7 +24,7 @@ void DropTrailingBar(char* list) {
   const size_t length = std::strlen(list);
   size_t last = 0;  // start of the last character
   for (size_t i = 0; i < length; i += StepCharacter(list, i, length)) last = i;
-  if (length > 0 && last == length - 1 && list[last] == '|') list[last] = '\0';
+  if (length > 0 && last == length - 1 && list[last] == AlternationByte()) list[last] = '\0';
 }
 
 ReplyKind ClassifyReply(Dictionary& dictionary, const char* text) {

@@ -18,6 +18,10 @@ namespace mimoza {
 // text (outside a two-byte character, whose second byte is always literal).
 bool IsMetacharacter(unsigned char c);
 
+// AlternationByte: the byte that separates the alternatives of a pattern ("|"), for callers that
+// read a list of alternatives as text.
+char AlternationByte();
+
 struct Pattern;  // a compiled automaton; private to the pattern library
 
 // One group slot of a successful search: [start, end) inside the subject, or null where the
