@@ -19,11 +19,8 @@ namespace mimoza {
 
 // No offset: a diagnostic on the file as a whole, or a tag that is not there.
 inline constexpr size_t kNoOffset = SIZE_MAX;
-// A rule reports this many places in a file; a file broken everywhere (a binary file, a file
-// saved as UTF-8) would otherwise bury the first, most useful ones.
-inline constexpr uint32_t kMaxPerRule = 100;
 
-// Excerpt: text[0, length) quoted for a message: whole characters up to 40 bytes, every byte
+// Excerpt: text[0, length) quoted for a message: whole characters up to kExcerptBytes, every byte
 // that is no printable character written as \xHH, "..." when cut. Always code page 932, and
 // never a control byte, so a message cannot reach a terminal raw.
 std::string Excerpt(const char* text, size_t length);

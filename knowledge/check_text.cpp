@@ -13,12 +13,6 @@
 #include "knowledge/text_file.h"
 
 namespace mimoza {
-namespace {
-
-// Texts are quoted in messages up to this many bytes.
-constexpr size_t kExcerptBytes = 40;
-
-}  // namespace
 
 std::string Excerpt(const char* text, size_t length) {
   std::string out = "\"";

@@ -31,8 +31,6 @@
 namespace mimoza {
 namespace {
 
-constexpr char kDictionaryFile[] = "Dictionary.txt";
-
 // Tag names are short ASCII words ("KEY"); a longer name finds no element.
 constexpr size_t kMaxTagNameLength = 16;
 

@@ -585,8 +585,8 @@ bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
 }
 
 bool CheckDataFiles(const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics) {
-  const StoredFile dictionary = ReadStoredFile("Dictionary.txt");
-  const StoredFile quips = ReadStoredFile("Boke.dat");
+  const StoredFile dictionary = ReadStoredFile(kDictionaryFile);
+  const StoredFile quips = ReadStoredFile(kQuipFile);
   return CheckDataTexts(dictionary, quips, options, diagnostics);
 }
 

@@ -13,15 +13,6 @@
 
 namespace mimoza {
 
-// Capacities of one lookup and one pick. Further answers and lines are ignored.
-constexpr int32_t kMaxAnswers = 65536;    // far beyond any hand-kept dictionary's pool for a line
-constexpr int32_t kMaxQuipLines = 60000;  // a quip file is a hand-edited list of one-liners
-constexpr uint32_t kMaxKeyBytes = kLineBufferBytes;  // keys are learned from input lines
-
-// The yes/no lists are fetched with this limit: one pattern of "|"-separated alternatives, and
-// 2999 bytes hold far more words than anyone types into such a list.
-constexpr uint32_t kMaxListBytes = 2999;
-
 // DropTrailingBar: removes one "|" that ends a yes/no list as a character of its own (the second
 // byte of a double-byte character, 0x83 0x7C for one, is left alone), as the lists are read.
 void DropTrailingBar(char* list);

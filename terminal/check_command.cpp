@@ -27,7 +27,7 @@ constexpr const char* kCheckHelp =
     "error, 0 otherwise, 2 for a bad command line.\n";
 
 constexpr const char* kSeverityNames[] = {"error", "warning", "note"};
-constexpr const char* kFileNames[] = {"Dictionary.txt", "Boke.dat"};
+constexpr const char* kFileNames[] = {kDictionaryFile, kQuipFile};
 
 struct CheckCommandOptions {
   std::string dir;

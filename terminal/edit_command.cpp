@@ -48,7 +48,7 @@ constexpr const char* kEditHelp =
     "an error, you choose to edit again, discard your changes or keep the copy. What a running\n"
     "Mimoza learns meanwhile is kept. Needs a terminal.\n";
 
-constexpr const char* kDictionary = "Dictionary.txt";
+constexpr const char* kDictionary = kDictionaryFile;
 // Beside the dictionary while it is being edited; held with flock, so a crashed edit leaves a
 // file that locks nothing.
 constexpr const char* kLockFile = "Dictionary.txt.lock";
@@ -567,7 +567,7 @@ int RunEdit(int argc, char** argv) {
       StoredFile edition;
       edition.bytes = bytes;
       edition.present = true;
-      if (!CheckDataTexts(edition, ReadStoredFile("Boke.dat"), CheckOptions{}, &diagnostics)) {
+      if (!CheckDataTexts(edition, ReadStoredFile(kQuipFile), CheckOptions{}, &diagnostics)) {
         std::fputs("mimoza edit: out of memory while checking the copy\n", stderr);
       }
     }

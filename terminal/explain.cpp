@@ -115,7 +115,7 @@ namespace {
 // ---- Formatting --------------------------------------------------------------------------------
 
 // Long pools and key lists are cut in the text reports; the JSON event lists everything kept.
-constexpr size_t kMaxListed = 200;
+constexpr size_t kMaxListed = kMaxExplainListed;
 
 // Display: code page 932 text as one line of UTF-8 that cannot send commands to a terminal.
 std::string Display(std::string_view cp932) {
@@ -334,8 +334,8 @@ std::string Report(Dictionary& dictionary, const std::string& line) {
 // finds nothing in it); empty otherwise.
 std::string DictionaryNote() {
   struct stat st {};
-  if (stat("Dictionary.txt", &st) != 0) return {};
-  std::FILE* f = S_ISREG(st.st_mode) ? std::fopen("Dictionary.txt", "rb") : nullptr;
+  if (stat(kDictionaryFile, &st) != 0) return {};
+  std::FILE* f = S_ISREG(st.st_mode) ? std::fopen(kDictionaryFile, "rb") : nullptr;
   if (f != nullptr) {
     std::fclose(f);
     return {};

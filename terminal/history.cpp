@@ -21,10 +21,8 @@
 namespace mimoza {
 namespace {
 
-// A history file is read from its end, at most this much: room for every kept line at its
-// longest, so a file grown huge by hand costs no more than a full one.
-constexpr off_t kMaxReadBytes =
-    static_cast<off_t>(LineEditor::kMaxHistory * (LineEditor::kMaxTextBytes + 1));
+// A history file is read from its end, at most this much (knowledge/limits.h says why).
+constexpr off_t kMaxReadBytes = static_cast<off_t>(kMaxHistoryFileBytes);
 // Another session may replace the file (a trim) between our open and our lock; a few tries are
 // enough, since trims happen only as a session starts.
 constexpr int kOpenTries = 5;

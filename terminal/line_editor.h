@@ -47,13 +47,9 @@ struct EditorAction {
 
 class LineEditor {
  public:
-  // A line reaches the engine as at most kMaxLineBytes code page 932 bytes, each made from at most
-  // three UTF-8 bytes (a half-width katakana takes one byte there and three here), so this always
-  // holds a whole line and bounds what a long paste can grow.
-  static constexpr size_t kMaxTextBytes = 3 * kLineBufferBytes;
-  // Submitted lines kept for Up/Down, and in the history file; older ones are forgotten. A
-  // thousand lines reach back weeks of chatting and load in well under a millisecond.
-  static constexpr size_t kMaxHistory = 1000;
+  // The limits, and why, are in knowledge/limits.h.
+  static constexpr size_t kMaxTextBytes = kMaxEditedLineBytes;
+  static constexpr size_t kMaxHistory = kMaxHistoryLines;
 
   // Feed: one byte from the terminal; returns what the key it completes asks for.
   EditorAction Feed(unsigned char byte);

@@ -144,8 +144,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
 // be written still answers but cannot learn. A missing one is made on first use.
 bool CheckDictionary(const std::string& dir) {
   struct stat st {};
-  if (stat("Dictionary.txt", &st) != 0) return true;
-  const int fd = open("Dictionary.txt", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (stat(mimoza::kDictionaryFile, &st) != 0) return true;
+  const int fd = open(mimoza::kDictionaryFile, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   const int readError = fd < 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
   if (fd >= 0) close(fd);
   if (readError != 0) {
@@ -153,7 +153,7 @@ bool CheckDictionary(const std::string& dir) {
                  readError == EINVAL ? "not a regular file" : std::strerror(readError));
     return false;
   }
-  if (access("Dictionary.txt", W_OK) != 0) {
+  if (access(mimoza::kDictionaryFile, W_OK) != 0) {
     std::fprintf(stderr,
                  "mimoza: cannot write %s/Dictionary.txt (%s): Mimoza answers but cannot learn\n",
                  dir.c_str(), std::strerror(errno));
