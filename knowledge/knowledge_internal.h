@@ -17,14 +17,6 @@ namespace mimoza {
 // byte of a double-byte character, 0x83 0x7C for one, is left alone), as the lists are read.
 void DropTrailingBar(char* list);
 
-// The tags of Dictionary.txt. A key element opens with "<KEY" and any bytes up to the first ">"
-// (the system writes "<KEY>"); only an exact "<KEY>" ends the answers of the key before it.
-inline constexpr std::string_view kKeyOpenTag = "<KEY";
-inline constexpr std::string_view kExactKeyTag = "<KEY>";
-inline constexpr std::string_view kKeyCloseTag = "</KEY>";
-inline constexpr std::string_view kAnswerOpenTag = "<ANS>";
-inline constexpr std::string_view kAnswerCloseTag = "</ANS>";
-
 // FindBytes: the first position p at or after from with needle[0, needleLen) at p and
 // p + needleLen not past end; null when from is null or there is none.
 const char* FindBytes(const char* from, const char* needle, size_t needleLen, const char* end);
