@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "knowledge/dictionary_format.h"
@@ -22,7 +23,6 @@
 #include "knowledge/knowledge.h"
 #include "knowledge/knowledge_internal.h"
 #include "knowledge/text_file.h"
-#include "pattern/pattern.h"
 
 namespace mimoza {
 namespace {

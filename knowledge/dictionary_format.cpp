@@ -33,8 +33,6 @@ static_assert(kLongestTag >= kKeyOpenPrefix.size() + 1);
 // text byte, and the text is cut to kMaxKeyBytes.
 constexpr size_t kKeyStoredBytes = 2 * kMaxKeyBytes + 1;
 
-constexpr uint64_t kNone = UINT64_MAX;
-
 bool StartsWith(const char* at, size_t available, std::string_view tag) {
   return available >= tag.size() && std::memcmp(at, tag.data(), tag.size()) == 0;
 }
@@ -120,14 +118,14 @@ bool DictionaryReader::Scan(const char* bytes, uint64_t start, size_t count, boo
   const uint64_t frontier = start + count;
   // Keys waiting for their ">" all get the first one in the new bytes.
   bool waiting = false;
-  for (const Pending& key : pending) waiting = waiting || key.gt == kNone;
+  for (const Pending& key : pending) waiting = waiting || key.gt == kNoTag;
   if (waiting) {
     const char* gt = static_cast<const char*>(
         std::memchr(bytes + (gtSearched - start), '>', static_cast<size_t>(frontier - gtSearched)));
     if (gt != nullptr) {
       const uint64_t at = start + static_cast<uint64_t>(gt - bytes);
       for (Pending& key : pending) {
-        if (key.gt != kNone) continue;
+        if (key.gt != kNoTag) continue;
         key.gt = at;
         if (!texts) {
           if (!sink.KeyText(key.key, at + 1, nullptr, 0)) return false;
@@ -150,13 +148,13 @@ bool DictionaryReader::Scan(const char* bytes, uint64_t start, size_t count, boo
       next = at;
       break;
     }
-    if (!ReadTag(bytes, start, count, at, atEnd)) return false;
+    if (!ReadTag(bytes, start, count, at)) return false;
     next = at + 1;
   }
   // Texts that have all the stored bytes that can matter.
   *keep = next;
   for (Pending& key : pending) {
-    if (key.textDone || key.gt == kNone) continue;
+    if (key.textDone || key.gt == kNoTag) continue;
     const uint64_t end = key.gt + 1 + kKeyStoredBytes;
     if (frontier >= end) {
       if (!TellText(key, bytes, start, end)) return false;
@@ -170,14 +168,12 @@ bool DictionaryReader::Scan(const char* bytes, uint64_t start, size_t count, boo
 }
 
 // ReadTag: the "<" at offset at, with every byte of its tag in bytes (or the text ending).
-bool DictionaryReader::ReadTag(const char* bytes, uint64_t start, size_t count, uint64_t at,
-                               bool atEnd) {
-  static_cast<void>(atEnd);
+bool DictionaryReader::ReadTag(const char* bytes, uint64_t start, size_t count, uint64_t at) {
   const char* p = bytes + (at - start);
   const auto available = static_cast<size_t>(start + count - at);
   if (StartsWith(p, available, kKeyOpenPrefix)) {
     if (!sink.Tag(TagKeyOpen, at, StartsWith(p, available, TagText(TagKeyOpen)))) return false;
-    Pending key{keys++, kNone, false};
+    Pending key{keys++, kNoTag, false};
     const char* gt = static_cast<const char*>(
         std::memchr(p + kKeyOpenPrefix.size(), '>', available - kKeyOpenPrefix.size()));
     if (gt != nullptr) {
@@ -199,7 +195,7 @@ bool DictionaryReader::ReadTag(const char* bytes, uint64_t start, size_t count, 
     // It closes every open key whose ">" stands before it.
     size_t kept = 0;
     for (Pending& key : pending) {
-      if (key.gt != kNone && key.gt + 1 <= at) {
+      if (key.gt != kNoTag && key.gt + 1 <= at) {
         if (!key.textDone && !TellText(key, bytes, start, at)) return false;
         sink.KeyClosed(key.key, at);
       } else {

@@ -55,6 +55,9 @@ inline constexpr size_t kLongestTagBytes = 6;
 static_assert(kLongestTagBytes == std::max({kTagTexts[0].size(), kTagTexts[1].size(),
                                             kTagTexts[2].size(), kTagTexts[3].size()}));
 
+// No tag: where a search for a tag finds none (offsets of a file as uint64_t).
+inline constexpr uint64_t kNoTag = UINT64_MAX;
+
 // ---- The reader -----------------------------------------------------------------------------
 // ElementSink: told what a DictionaryReader finds, in file order. Offsets are those of the bytes
 // fed (a file as stored, or a text as read); keys are numbered from 0 in the order of their
@@ -99,12 +102,12 @@ class DictionaryReader {
  private:
   struct Pending {
     uint64_t key;   // its number
-    uint64_t gt;    // its ">", or kNoOffset while none has been read
+    uint64_t gt;    // its ">", or kNoTag while none has been read
     bool textDone;  // its text was told; only its "</KEY>" is awaited
   };
 
   bool Scan(const char* bytes, uint64_t start, size_t count, bool atEnd, uint64_t* keep);
-  bool ReadTag(const char* bytes, uint64_t start, size_t count, uint64_t at, bool atEnd);
+  bool ReadTag(const char* bytes, uint64_t start, size_t count, uint64_t at);
   bool TellText(Pending& pending, const char* bytes, uint64_t start, uint64_t end);
 
   ElementSink& sink;
@@ -205,9 +208,7 @@ class DictionaryElements final : public ElementSink {
   // What WalkEntries asks of its tables.
   size_t KeyCount() const { return keys.size(); }
   uint64_t KeyOpen(size_t k) const { return keys[k].open; }
-  uint64_t KeyClose(size_t k) const {
-    return keys[k].close == kNoOffset ? UINT64_MAX : keys[k].close;
-  }
+  uint64_t KeyClose(size_t k) const { return keys[k].close == kNoOffset ? kNoTag : keys[k].close; }
   bool KeyExact(size_t k) const { return keys[k].exact; }
   size_t FirstKeyAtOrAfter(uint64_t offset) const;
   uint64_t AnswerOpenAtOrAfter(uint64_t offset) const;
@@ -240,10 +241,8 @@ class DictionaryElements final : public ElementSink {
 //   size_t KeyCount(); uint64_t KeyOpen(k), KeyClose(k); bool KeyExact(k);
 //   size_t FirstKeyAtOrAfter(offset); uint64_t AnswerOpenAtOrAfter(offset),
 //   AnswerCloseAtOrAfter(offset).
-inline constexpr uint64_t kNoTag = UINT64_MAX;
-
 // StepAfterAnswer: what the walk does after the answer whose text starts at start; *close gets
-// its "</ANS>" (kNoTag: none) and *nextOpen the "<ANS>" it goes on to or the one after close.
+// its "</ANS>" (kNoTag: none).
 template <typename Tables>
 AnswerStep StepAfterAnswer(const Tables& tables, uint64_t start, uint64_t* close) {
   *close = tables.AnswerCloseAtOrAfter(start);

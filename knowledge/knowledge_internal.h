@@ -1,13 +1,13 @@
 // knowledge/knowledge_internal.h: the knowledge files' operations below the public interface.
-// The tag scan helpers of the dictionary store, and the lookup and the quip pick over a text that
-// is already in memory: the file operations run exactly these after reading their file, so the
-// tests, the fuzz targets and the benchmarks reach the same code paths without disk I/O.
+// The byte searches and hashes, the dictionary's tag helper (knowledge/dictionary_format.cpp),
+// and the lookup and the quip pick over a text that is already in memory: the file operations
+// run exactly these after reading their file, so the tests, the fuzz targets and the benchmarks
+// reach the same code paths without disk I/O.
 // Private to mimoza_knowledge and its tests, fuzz targets and benchmarks.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 #include "knowledge/knowledge.h"
 
