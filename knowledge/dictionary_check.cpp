@@ -64,7 +64,7 @@ class DictionaryChecker {
 
   // Run: false when memory ran out.
   bool Run() {
-    if (!elements.Read(t, n)) return false;
+    if (!elements.Read(t, n) || !elements.Walk()) return false;
     CheckKeyElements();
     CheckAnswerElements();
     CheckBetween();

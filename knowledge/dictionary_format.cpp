@@ -72,12 +72,6 @@ bool FindElement(const char* from, const char* name, const char* end, ElementVie
   return true;
 }
 
-// FirstAtOrAfter: the index of the first position at or after at in a sorted table.
-size_t FirstAtOrAfter(const std::vector<size_t>& positions, size_t at) {
-  return static_cast<size_t>(std::lower_bound(positions.begin(), positions.end(), at) -
-                             positions.begin());
-}
-
 }  // namespace
 
 // ---- The reader -------------------------------------------------------------------------------
@@ -252,28 +246,14 @@ const char* ExtractTagText(const char* from, const char* tagName, const char* en
 // ---- The elements of a whole text ---------------------------------------------------------------
 
 bool DictionaryElements::Read(const char* text, size_t length) {
+  *this = DictionaryElements();
   t = text;
   n = length;
-  keys.clear();
-  keyCloses.clear();
-  answers.clear();
-  answerCloses.clear();
-  chain.clear();
-  walks.clear();
-  steps.clear();
-  collected.clear();
-  neverRead = kNoOffset;
   if (!DictionaryReader::ReadWhole(text, length, *this, false)) return false;
   // Each answer closes at the first "</ANS>" after its text.
-  size_t c = 0;
   for (AnswerElement& answer : answers) {
-    while (c < answerCloses.size() && answerCloses[c] < answer.text) ++c;
-    answer.close = c < answerCloses.size() ? answerCloses[c] : kNoOffset;
-  }
-  try {
-    Walk();
-  } catch (const std::bad_alloc&) {
-    return false;
+    const uint64_t close = AnswerCloseAtOrAfter(answer.text);
+    if (close != kNoTag) answer.close = static_cast<size_t>(close);
   }
   return true;
 }
@@ -281,21 +261,10 @@ bool DictionaryElements::Read(const char* text, size_t length) {
 bool DictionaryElements::Tag(DictionaryTag tag, uint64_t offset, bool exact) {
   const auto at = static_cast<size_t>(offset);
   try {
-    switch (tag) {
-      case TagKeyOpen:
-        keys.push_back(KeyElement{at, kNoOffset, kNoOffset, exact});
-        break;
-      case TagKeyClose:
-        keyCloses.push_back(at);
-        break;
-      case TagAnswerOpen:
-        answers.push_back(AnswerElement{at, at + TagText(TagAnswerOpen).size(), kNoOffset});
-        break;
-      case TagAnswerClose:
-        answerCloses.push_back(at);
-        break;
-      case TagCount:
-        break;
+    tags[tag].push_back(at);
+    if (tag == TagKeyOpen) keys.push_back(KeyElement{at, kNoOffset, kNoOffset, exact});
+    if (tag == TagAnswerOpen) {
+      answers.push_back(AnswerElement{at, at + TagText(TagAnswerOpen).size(), kNoOffset});
     }
   } catch (const std::bad_alloc&) {
     return false;
@@ -330,52 +299,29 @@ size_t DictionaryElements::ElementEnd(const AnswerElement& answer) const {
   return answer.close == kNoOffset ? n : answer.close + TagText(TagAnswerClose).size();
 }
 
-size_t DictionaryElements::FirstKeyAtOrAfter(uint64_t offset) const {
-  return static_cast<size_t>(
-      std::lower_bound(keys.begin(), keys.end(), offset,
-                       [](const KeyElement& key, uint64_t at) { return key.open < at; }) -
-      keys.begin());
-}
-
-uint64_t DictionaryElements::AnswerOpenAtOrAfter(uint64_t offset) const {
-  const auto found =
-      std::lower_bound(answers.begin(), answers.end(), offset,
-                       [](const AnswerElement& answer, uint64_t at) { return answer.open < at; });
-  return found == answers.end() ? kNoTag : found->open;
-}
-
-uint64_t DictionaryElements::AnswerCloseAtOrAfter(uint64_t offset) const {
-  const auto found = std::lower_bound(answerCloses.begin(), answerCloses.end(), offset);
-  return found == answerCloses.end() ? kNoTag : *found;
+size_t DictionaryElements::FirstAtOrAfter(DictionaryTag tag, uint64_t offset) const {
+  const std::vector<size_t>& positions = tags[tag];
+  return static_cast<size_t>(std::lower_bound(positions.begin(), positions.end(), offset) -
+                             positions.begin());
 }
 
 size_t DictionaryElements::TagAtOrAfter(DictionaryTag tag, size_t offset) const {
-  switch (tag) {
-    case TagKeyOpen: {
-      const size_t k = FirstKeyAtOrAfter(offset);
-      return k < keys.size() ? keys[k].open : kNoOffset;
-    }
-    case TagKeyClose: {
-      const size_t i = FirstAtOrAfter(keyCloses, offset);
-      return i < keyCloses.size() ? keyCloses[i] : kNoOffset;
-    }
-    case TagAnswerOpen: {
-      const uint64_t at = AnswerOpenAtOrAfter(offset);
-      return at == kNoTag ? kNoOffset : static_cast<size_t>(at);
-    }
-    case TagAnswerClose: {
-      const size_t i = FirstAtOrAfter(answerCloses, offset);
-      return i < answerCloses.size() ? answerCloses[i] : kNoOffset;
-    }
-    case TagCount:
-      break;
-  }
-  return kNoOffset;
+  const size_t i = FirstAtOrAfter(tag, offset);
+  return i < tags[tag].size() ? tags[tag][i] : kNoOffset;
 }
 
-// Walk: the chain of keys a lookup finds when none matches, what its answer walk does after
+bool DictionaryElements::Walk() {
+  try {
+    WalkChain();
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+// WalkChain: the chain of keys a lookup finds when none matches, what its answer walk does after
 // each answer, and the answers each key of the chain collects when it matches.
-void DictionaryElements::Walk() {
+void DictionaryElements::WalkChain() {
   for (size_t scan = 0, k = 0;;) {
     k = FirstKeyFrom(*this, k, scan);
     if (k == keys.size()) break;
@@ -402,10 +348,7 @@ void DictionaryElements::Walk() {
     walk.begin = walk.end = walk.ownEnd = count;
     const size_t after = ElementEnd(keys[chain[w]]);
     if (after >= n) continue;
-    walk.begin = static_cast<size_t>(
-        std::lower_bound(answers.begin(), answers.end(), after,
-                         [](const AnswerElement& answer, size_t at) { return answer.open < at; }) -
-        answers.begin());
+    walk.begin = FirstAtOrAfter(TagAnswerOpen, after);
     if (walk.begin == count) continue;
     walk.end = stopAt[walk.begin] + 1;
     const size_t nextKey = w + 1 < chain.size() ? keys[chain[w + 1]].open : n;

@@ -169,14 +169,16 @@ struct EntryWalk {
 // back with StoredText).
 class DictionaryElements final : public ElementSink {
  public:
-  // Read: reads text[0, length) (kept by the caller while this is used). False when memory ran
-  // out.
+  // Read: the tables of text[0, length) (kept by the caller while this is used). False when
+  // memory ran out.
   bool Read(const char* text, size_t length);
+  // Walk: after Read, the chain and the walks below. False when memory ran out.
+  bool Walk();
 
   const std::vector<KeyElement>& Keys() const { return keys; }           // every "<KEY", in order
   const std::vector<AnswerElement>& Answers() const { return answers; }  // every "<ANS>"
-  const std::vector<size_t>& KeyCloses() const { return keyCloses; }     // every "</KEY>"
-  const std::vector<size_t>& AnswerCloses() const { return answerCloses; }
+  // TagAtOrAfter: the offset of the first tag of a kind at or after offset, or kNoOffset.
+  size_t TagAtOrAfter(DictionaryTag tag, size_t offset) const;
   // KeyText: the key text as a lookup reads it (see KeyTextLength).
   std::string_view KeyText(const KeyElement& key) const;
   // AnswerText: the answer text as a draw copies it before its limit.
@@ -196,23 +198,21 @@ class DictionaryElements final : public ElementSink {
   AnswerStep StepAfter(size_t i) const { return steps[i]; }
   // Collected: whether some key's walk collects answer i.
   bool Collected(size_t i) const { return collected[i]; }
-  // OwnerOf: the walk (index in Walks()) whose own answers hold answer i, the entry it belongs
-  // to; kNoOffset when no key of the chain stands before it.
+  // OwnerOf: the walk (index in Walks()) of the entry answer i stands in: the last key of the
+  // chain whose element ends before its "<ANS>"; kNoOffset when there is none.
   size_t OwnerOf(size_t answer) const;
-  // PoolingWalks: the walks (indexes in Walks()) that collect answer i: its owner, and before it
-  // any key without answers of its own whose walk runs on into this entry.
+  // PoolingWalks: the walks (indexes in Walks()) that collect answer i: its owner's, and before
+  // it those of keys without answers of their own whose walks run on into this entry.
   std::vector<size_t> PoolingWalks(size_t answer) const;
-  // TagAtOrAfter: the offset of the first tag of a kind at or after offset, or kNoOffset.
-  size_t TagAtOrAfter(DictionaryTag tag, size_t offset) const;
 
   // What WalkEntries asks of its tables.
   size_t KeyCount() const { return keys.size(); }
   uint64_t KeyOpen(size_t k) const { return keys[k].open; }
   uint64_t KeyClose(size_t k) const { return keys[k].close == kNoOffset ? kNoTag : keys[k].close; }
   bool KeyExact(size_t k) const { return keys[k].exact; }
-  size_t FirstKeyAtOrAfter(uint64_t offset) const;
-  uint64_t AnswerOpenAtOrAfter(uint64_t offset) const;
-  uint64_t AnswerCloseAtOrAfter(uint64_t offset) const;
+  size_t FirstKeyAtOrAfter(uint64_t offset) const { return FirstAtOrAfter(TagKeyOpen, offset); }
+  uint64_t AnswerOpenAtOrAfter(uint64_t offset) const { return Position(TagAnswerOpen, offset); }
+  uint64_t AnswerCloseAtOrAfter(uint64_t offset) const { return Position(TagAnswerClose, offset); }
 
   // ElementSink: what the reader tells.
   bool Tag(DictionaryTag tag, uint64_t offset, bool exact) override;
@@ -220,14 +220,18 @@ class DictionaryElements final : public ElementSink {
   void KeyClosed(uint64_t key, uint64_t close) override;
 
  private:
-  void Walk();
+  size_t FirstAtOrAfter(DictionaryTag tag, uint64_t offset) const;
+  uint64_t Position(DictionaryTag tag, uint64_t offset) const {
+    const size_t at = TagAtOrAfter(tag, static_cast<size_t>(offset));
+    return at == kNoOffset ? kNoTag : at;
+  }
+  void WalkChain();
 
   const char* t = nullptr;
   size_t n = 0;
-  std::vector<KeyElement> keys;
-  std::vector<size_t> keyCloses;
-  std::vector<AnswerElement> answers;
-  std::vector<size_t> answerCloses;
+  std::vector<size_t> tags[TagCount];  // every tag's offset, by kind
+  std::vector<KeyElement> keys;        // one per key tag
+  std::vector<AnswerElement> answers;  // one per answer tag
   std::vector<size_t> chain;
   size_t neverRead = kNoOffset;
   std::vector<EntryWalk> walks;

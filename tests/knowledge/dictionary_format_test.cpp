@@ -25,7 +25,7 @@ std::string Offset(size_t at) { return at == kNoOffset ? "-" : std::to_string(at
 std::string Dump(const std::string& stored) {
   const StoredText text(stored);
   DictionaryElements elements;
-  EXPECT_TRUE(elements.Read(text.Text(), text.Length()));
+  EXPECT_TRUE(elements.Read(text.Text(), text.Length()) && elements.Walk());
   std::string dump;
   for (const KeyElement& key : elements.Keys()) {
     dump += "K" + Offset(key.open) + "," + Offset(key.text) + "," + Offset(key.close) +
