@@ -124,29 +124,6 @@ class LookupReport {
   char answer[kLineBufferBytes + 1] = {};
 };
 
-// Collector: what WalkEntries asks of a lookup, over the key test and the report the lookup
-// gives it: matches(k) tests key k, matched(k) hears of it when it matched.
-template <typename Matches, typename Matched>
-class Collector {
- public:
-  Collector(AnswerTable& theAnswers, Matches theMatches, Matched theMatched)
-      : answers(theAnswers), matches(theMatches), matched(theMatched) {}
-  bool Full() const { return answers.Full(); }
-  bool KeyMatches(size_t k) { return matches(k); }
-  void KeyMatched(size_t k) { matched(k); }
-  bool Add(uint64_t start) { return answers.Add(start); }
-
- private:
-  AnswerTable& answers;
-  Matches matches;
-  Matched matched;
-};
-
-template <typename Matches, typename Matched>
-Collector<Matches, Matched> MakeCollector(AnswerTable& answers, Matches matches, Matched matched) {
-  return Collector<Matches, Matched>(answers, matches, matched);
-}
-
 // KeyOf: the key element k of a text's elements as a lookup reads its text.
 const char* KeyOf(const DictionaryElements& elements, const char* text, size_t k, size_t* length) {
   const KeyElement& key = elements.Keys()[k];
@@ -194,15 +171,14 @@ bool Dictionary::State::LookupIndexed(RawFile& file, KeyMatcher& matcher, Lookup
   const auto answerText = [&](uint64_t start, char* text, uint32_t textLen) {
     if (!ReadAnswer(file, index, start, text, textLen)) text[0] = '\0';
   };
-  auto collector = MakeCollector(
-      answers, [&](size_t k) { return KeyMatches(matcher, index.Key(k)); },
+  WalkEntries(
+      index, index.Length(), answers, [&](size_t k) { return KeyMatches(matcher, index.Key(k)); },
       [&](size_t k) {
         if (report == nullptr) return;
         const IndexedKey& key = index.Key(k);
         report->Key(lines.LineAt(key.open), index.KeyText(key), key.length, matcher, answers,
                     answerText);
       });
-  WalkEntries(index, index.Length(), collector);
   if (report != nullptr) report->Answers(answers, answerText);
   if (!answers.Found()) return false;
   drawn->poolSize = answers.count;
@@ -224,8 +200,8 @@ bool Dictionary::State::LookupWholeText(KeyMatcher& matcher, LookupReport* repor
   const auto answerText = [&](uint64_t start, char* copy, uint32_t copyLen) {
     CopyAnswer(text.bytes, text.length, start, copy, copyLen);
   };
-  auto collector = MakeCollector(
-      answers,
+  WalkEntries(
+      elements, text.length, answers,
       [&](size_t k) {
         size_t length = 0;
         const char* key = KeyOf(elements, text.bytes, k, &length);
@@ -238,7 +214,6 @@ bool Dictionary::State::LookupWholeText(KeyMatcher& matcher, LookupReport* repor
         report->Key(lines.LineAt(elements.Keys()[k].open), key, length, matcher, answers,
                     answerText);
       });
-  WalkEntries(elements, text.length, collector);
   if (report != nullptr) report->Answers(answers, answerText);
   if (!answers.Found()) return false;
   drawn->poolSize = answers.count;
@@ -319,15 +294,14 @@ bool LookupAnswerInText(const char* text, size_t length, const char* subject, Ma
   // The reference: every pattern key compiled and searched, nothing taken from facts.
   KeyMatcher matcher(subject, mode, nullptr);
   AnswerTable answers;
-  auto collector = MakeCollector(
-      answers,
+  WalkEntries(
+      elements, length, answers,
       [&](size_t k) {
         size_t keyLength = 0;
         const char* key = KeyOf(elements, text, k, &keyLength);
         return matcher.Matches(key, keyLength, KeyCompiled);
       },
       [](size_t) {});
-  WalkEntries(elements, length, collector);
   if (!answers.Found()) return false;
   const int32_t chosen = RandomInt(0, answers.count - 1);
   CopyAnswer(text, length, answers.starts[chosen], out, outLen);

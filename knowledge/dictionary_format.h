@@ -1,7 +1,8 @@
 // knowledge/dictionary_format.h: Dictionary.txt's bytes -> its elements with their offsets (the
 // one reader), the walk every lookup makes over them, and the places of offsets in the file.
 // The writer, AppendEntry, is declared in knowledge/knowledge.h and lives beside the reader.
-// Leaves this file: DictionaryTag, TagText, ElementSink, DictionaryReader, KeyTextLength,
+// Leaves this file: DictionaryTag, kTagTexts, TagText, kLongestTagBytes, kNoTag, ElementSink,
+// DictionaryReader, KeyTextLength,
 // AnswerTextLength, kNoOffset, KeyElement, AnswerElement, DictionaryElements, EntryWalk,
 // AnswerStep, StepAfterAnswer, FirstKeyFrom, WalkEntries, StoredText, TextPlace, StoredExtent,
 // LineCounter. Private to mimoza_knowledge (and its tests, fuzz targets and benchmarks).
@@ -271,21 +272,22 @@ size_t FirstKeyFrom(const Tables& tables, size_t k, uint64_t scan) {
 }
 
 // WalkEntries: the key scan and answer walk of a lookup over the tables of a text of length
-// bytes. lookup answers: bool Full() (no more answers are taken: the scan stops), bool
-// KeyMatches(k), void KeyMatched(k) (before its answers), bool Add(start) (an answer whose text
+// bytes: keyMatches(k) tests key k, matched(k) hears of it before its answers; answers takes
+// them: bool Full() (no more are taken: the scan stops), bool Add(start) (an answer whose text
 // starts at start; false: the table is full, and the walk ends).
-template <typename Tables, typename Lookup>
-void WalkEntries(const Tables& tables, uint64_t length, Lookup& lookup) {
+template <typename Tables, typename Answers, typename KeyMatches, typename Matched>
+void WalkEntries(const Tables& tables, uint64_t length, Answers& answers, KeyMatches keyMatches,
+                 Matched matched) {
   const uint64_t keyCloseBytes = TagText(TagKeyClose).size();
   const uint64_t answerOpenBytes = TagText(TagAnswerOpen).size();
   size_t k = 0;  // the scan position only moves forward, and so does the key it finds
   uint64_t scan = 0;
-  while (scan < length && !lookup.Full()) {
+  while (scan < length && !answers.Full()) {
     k = FirstKeyFrom(tables, k, scan);
     if (k == tables.KeyCount() || tables.KeyClose(k) == kNoTag) return;
     scan = tables.KeyClose(k) + keyCloseBytes;
-    if (!lookup.KeyMatches(k)) continue;
-    lookup.KeyMatched(k);
+    if (!keyMatches(k)) continue;
+    matched(k);
     if (scan >= length) return;
     for (uint64_t walk = scan;;) {
       const uint64_t open = tables.AnswerOpenAtOrAfter(walk);
@@ -293,7 +295,7 @@ void WalkEntries(const Tables& tables, uint64_t length, Lookup& lookup) {
       const uint64_t start = open + answerOpenBytes;
       uint64_t close = kNoTag;
       const AnswerStep step = StepAfterAnswer(tables, start, &close);
-      if (!lookup.Add(start) || step == StepEnd) return;
+      if (!answers.Add(start) || step == StepEnd) return;
       if (step == StepNextKey) {
         scan = close;
         break;
