@@ -2,10 +2,9 @@
 // one reader), the walk every lookup makes over them, and the places of offsets in the file.
 // The writer, AppendEntry, is declared in knowledge/knowledge.h and lives beside the reader.
 // Leaves this file: DictionaryTag, kTagTexts, TagText, kLongestTagBytes, kNoTag, ElementSink,
-// DictionaryReader, KeyTextLength,
-// AnswerTextLength, kNoOffset, KeyElement, AnswerElement, DictionaryElements, EntryWalk,
-// AnswerStep, StepAfterAnswer, FirstKeyFrom, WalkEntries, StoredText, TextPlace, StoredExtent,
-// LineCounter. Private to mimoza_knowledge (and its tests, fuzz targets and benchmarks).
+// DictionaryReader, KeyTextLength, AnswerTextLength, kNoOffset, KeyElement, AnswerElement,
+// DictionaryElements, EntryWalk, AnswerStep, StepAfterAnswer, FirstKeyFrom, WalkEntries,
+// StoredText, TextPlace, StoredExtent, LineCounter. Private to mimoza_knowledge (and its tests, fuzz targets and benchmarks).
 // Tested by tests/knowledge/dictionary_format_test.cpp (the elements of the format's odd cases),
 // tests/knowledge/dictionary_test.cpp (every lookup, the index against the reference) and
 // tests/knowledge/dictionary_check_test.cpp.
