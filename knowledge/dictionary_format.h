@@ -4,10 +4,10 @@
 // Leaves this file: DictionaryTag, kTagTexts, TagText, kLongestTagBytes, kNoTag, ElementSink,
 // DictionaryReader, KeyTextLength, AnswerTextLength, kNoOffset, KeyElement, AnswerElement,
 // DictionaryElements, EntryWalk, AnswerStep, StepAfterAnswer, FirstKeyFrom, WalkEntries,
-// StoredText, TextPlace, StoredExtent, LineCounter. Private to mimoza_knowledge (and its tests, fuzz targets and benchmarks).
-// Tested by tests/knowledge/dictionary_format_test.cpp (the elements of the format's odd cases),
-// tests/knowledge/dictionary_test.cpp (every lookup, the index against the reference) and
-// tests/knowledge/dictionary_check_test.cpp.
+// StoredText, TextPlace, StoredExtent, LineCounter. Private to mimoza_knowledge (and its tests,
+// fuzz targets and benchmarks). Tested by tests/knowledge/dictionary_format_test.cpp (the elements
+// of the format's odd cases), tests/knowledge/dictionary_test.cpp (every lookup, the index against
+// the reference) and tests/knowledge/dictionary_check_test.cpp.
 //
 // The format: a key element is "<KEY", any bytes up to the first ">" after them, the key text,
 // and the first "</KEY>" after that ">"; an answer element is "<ANS>", its text, and the first
@@ -23,6 +23,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -229,9 +230,9 @@ class DictionaryElements final : public ElementSink {
 
   const char* t = nullptr;
   size_t n = 0;
-  std::vector<size_t> tags[TagCount];  // every tag's offset, by kind
-  std::vector<KeyElement> keys;        // one per key tag
-  std::vector<AnswerElement> answers;  // one per answer tag
+  std::array<std::vector<size_t>, TagCount> tags;  // every tag's offset, by kind
+  std::vector<KeyElement> keys;                    // one per key tag
+  std::vector<AnswerElement> answers;              // one per answer tag
   std::vector<size_t> chain;
   size_t neverRead = kNoOffset;
   std::vector<EntryWalk> walks;

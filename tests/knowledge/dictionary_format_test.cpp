@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "tests/knowledge/test_support.h"
@@ -126,7 +125,7 @@ TEST(DictionaryFormat, BlocksTellWhatTheWholeTextTells) {
         const size_t count = std::min(block, text.size() - at);
         char* room = reader.Room(count);
         ASSERT_NE(room, nullptr);
-        std::memcpy(room, text.data() + at, count);
+        std::copy_n(text.data() + at, count, room);
         ASSERT_TRUE(reader.Feed(count, at + count == text.size()));
       }
       EXPECT_EQ(fed.dump, whole.dump) << text << " in blocks of " << block;
