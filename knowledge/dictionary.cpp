@@ -157,10 +157,7 @@ struct Dictionary::State {
 };
 
 bool Dictionary::State::KeyMatches(KeyMatcher& matcher, const IndexedKey& key) {
-  const KeyForm form = key.kind == KeyTextPlain    ? KeyPlain
-                       : key.kind == KeyTextCached ? KeyFacts
-                                                   : KeyCompiled;
-  return matcher.Matches(index.KeyText(key), key.length, form, key.text);
+  return matcher.Matches(index.KeyText(key), key.length, key.kind, key.text);
 }
 
 // LookupIndexed: the walk over the index's tables, then the drawn answer read from the file.

@@ -28,7 +28,7 @@ bool DictionaryIndex::Tag(DictionaryTag tag, uint64_t offset, bool exact) {
   switch (tag) {
     case TagKeyOpen:
       return keys.PushBack(
-          IndexedKey{position, kNoPosition, TextPool::kNone, 0, KeyTextUncached, exact});
+          IndexedKey{position, kNoPosition, TextPool::kNone, 0, KeyCompiled, exact});
     case TagAnswerOpen:
       return answerOpens.PushBack(position);
     case TagAnswerClose:
@@ -45,15 +45,15 @@ bool DictionaryIndex::Tag(DictionaryTag tag, uint64_t offset, bool exact) {
 bool DictionaryIndex::KeyText(uint64_t key, uint64_t, const char* text, size_t textLength) {
   IndexedKey& indexed = keys[firstScanned + static_cast<size_t>(key)];
   indexed.length = static_cast<uint16_t>(textLength);
-  indexed.kind = IsPlainPattern(text, textLength) ? KeyTextPlain : KeyTextUncached;
-  if (indexed.kind != KeyTextPlain) {
+  indexed.kind = IsPlainPattern(text, textLength) ? KeyPlain : KeyCompiled;
+  if (indexed.kind != KeyPlain) {
     const uint32_t entry = cache.Acquire(text, textLength);
     if (entry != FactsCache::kNone) {
-      indexed.kind = KeyTextCached;
+      indexed.kind = KeyFacts;
       indexed.text = entry;
     }
   }
-  if (indexed.kind != KeyTextCached) {
+  if (indexed.kind != KeyFacts) {
     if (pool.Bytes() + textLength > PoolLimit()) return false;
     indexed.text = pool.Add(text, textLength);
     if (indexed.text == TextPool::kNone) return false;
@@ -199,7 +199,7 @@ size_t DictionaryIndex::PoolLimit() const {
 }
 
 const char* DictionaryIndex::KeyText(const IndexedKey& key) const {
-  if (key.kind == KeyTextCached) return cache.Facts(key.text).Source().bytes;
+  if (key.kind == KeyFacts) return cache.Facts(key.text).Source().bytes;
   return pool.At(key.text);
 }
 
@@ -217,7 +217,7 @@ void DictionaryIndex::TruncateFrom(uint64_t offset) {
   uint32_t poolCut = TextPool::kNone;
   for (size_t k = firstKey; k < keys.Size(); ++k) {
     const IndexedKey& key = keys[k];
-    if (key.kind == KeyTextCached) {
+    if (key.kind == KeyFacts) {
       cache.Release(key.text);
     } else if (poolCut == TextPool::kNone) {
       poolCut = key.text;  // kNone still when the text was never taken

@@ -20,29 +20,24 @@
 #include "knowledge/chunked_array.h"
 #include "knowledge/dictionary_format.h"
 #include "knowledge/facts_cache.h"
+#include "knowledge/key_matcher.h"
 #include "knowledge/text_file.h"
 
 namespace mimoza {
 
 inline constexpr uint32_t kNoPosition = UINT32_MAX;
 
-// How a key's text is kept and tested.
-enum KeyTextKind : uint8_t {
-  KeyTextPlain,     // in the pool; plain text: the key matches where its bytes occur
-  KeyTextCached,    // a pattern: text is its facts cache entry, whose facts hold the text
-  KeyTextUncached,  // a pattern whose facts could not be had: in the pool, compiled each time
-};
-
 // One key tag in the file, and the element it opens (see knowledge/dictionary_format.h). Kept
 // small: a dictionary has many.
 struct IndexedKey {
   uint32_t open;    // offset of its opening tag
   uint32_t close;   // offset of its closing tag; kNoPosition: the element never completes
-  uint32_t text;    // its cache entry (KeyTextCached), else its pool offset or, while the
+  uint32_t text;    // its cache entry (KeyFacts), else its pool offset (KeyPlain, KeyCompiled:
+                    // compiled each time, its facts could not be had) or, while the
                     // text has not been taken, TextPool::kNone
   uint16_t length;  // the key text's length: folded, cut to a line's bytes and at a NUL
-  KeyTextKind kind;
-  bool exact;  // the opening tag is exact: only such a tag ends a key's answers
+  KeyForm kind;     // how it is tested
+  bool exact;       // the opening tag is exact: only such a tag ends a key's answers
 };
 
 class DictionaryIndex final : public ElementSink {

@@ -30,27 +30,8 @@ KeyMatcher::KeyMatcher(const char* theSubject, MatchMode theMode, FactsCache* th
   if (subject != nullptr && mode == PatternKey) IndexSubject(subject, &index);
 }
 
-bool KeyMatcher::Matches(const char* key, size_t keyLength, KeyForm form, uint32_t entry) {
-  if (mode == ExactKey) {
-    return keyLength == length && std::memcmp(key, subject, keyLength) == 0;
-  }
-  if (mode != PatternKey) return false;
-  switch (form) {
-    case KeyPlain:
-      return SubjectContains(index, key, keyLength);
-    case KeyFacts:
-      switch (JudgeFacts(index, cache->Facts(entry))) {
-        case KeyMatch:
-          return true;
-        case KeyNoMatch:
-          return false;
-        case KeySearch:
-          break;
-      }
-      return PatternFound(cache->Compiled(entry), subject);
-    case KeyCompiled:
-      break;
-  }
+// MatchesCompiled: the key compiled and searched.
+bool KeyMatcher::MatchesCompiled(const char* key, size_t keyLength) {
   char text[kMaxKeyBytes + 1];
   return KeyPattern(key, keyLength, text) && MatchesPattern(text, subject);
 }

@@ -11,10 +11,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "knowledge/facts_cache.h"
 #include "knowledge/knowledge.h"
 #include "knowledge/subject_search.h"
+#include "pattern/pattern.h"
 
 namespace mimoza {
 
@@ -41,7 +43,31 @@ class KeyMatcher {
   // as a whole text with ExactKey; with PatternKey, by its bytes (KeyPlain), by the facts of
   // cache entry entry (KeyFacts) or compiled and searched (KeyCompiled). Any other mode matches
   // no key.
-  bool Matches(const char* key, size_t keyLength, KeyForm form, uint32_t entry = FactsCache::kNone);
+  // (Inline: a lookup asks it of every key of the file.)
+  bool Matches(const char* key, size_t keyLength, KeyForm form,
+               uint32_t entry = FactsCache::kNone) {
+    if (mode == ExactKey) {
+      return keyLength == length && std::memcmp(key, subject, keyLength) == 0;
+    }
+    if (mode != PatternKey) return false;
+    switch (form) {
+      case KeyPlain:
+        return SubjectContains(index, key, keyLength);
+      case KeyFacts:
+        switch (JudgeFacts(index, cache->Facts(entry))) {
+          case KeyMatch:
+            return true;
+          case KeyNoMatch:
+            return false;
+          case KeySearch:
+            break;
+        }
+        return PatternFound(cache->Compiled(entry), subject);
+      case KeyCompiled:
+        break;
+    }
+    return MatchesCompiled(key, keyLength);
+  }
   // MatchesText: Matches for a key known by its text alone: its facts are taken from the cache
   // (or it is compiled when they cannot be had).
   bool MatchesText(const char* key, size_t keyLength);
@@ -53,6 +79,7 @@ class KeyMatcher {
   bool Span(const char* key, size_t keyLength, size_t* start, size_t* end);
 
  private:
+  bool MatchesCompiled(const char* key, size_t keyLength);
   size_t SearchFrom(const char* key, size_t keyLength);
 
   const char* subject;
