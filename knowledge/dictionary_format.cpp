@@ -251,9 +251,11 @@ bool DictionaryElements::Read(const char* text, size_t length) {
   n = length;
   if (!DictionaryReader::ReadWhole(text, length, *this, false)) return false;
   // Each answer closes at the first "</ANS>" after its text.
+  const std::vector<size_t>& closes = tags[TagAnswerClose];
+  size_t c = 0;
   for (AnswerElement& answer : answers) {
-    const uint64_t close = AnswerCloseAtOrAfter(answer.text);
-    if (close != kNoTag) answer.close = static_cast<size_t>(close);
+    while (c < closes.size() && closes[c] < answer.text) ++c;
+    if (c < closes.size()) answer.close = closes[c];
   }
   return true;
 }
@@ -299,15 +301,12 @@ size_t DictionaryElements::ElementEnd(const AnswerElement& answer) const {
   return answer.close == kNoOffset ? n : answer.close + TagText(TagAnswerClose).size();
 }
 
-size_t DictionaryElements::FirstAtOrAfter(DictionaryTag tag, uint64_t offset) const {
-  const std::vector<size_t>& positions = tags[tag];
-  return static_cast<size_t>(std::lower_bound(positions.begin(), positions.end(), offset) -
-                             positions.begin());
-}
-
-size_t DictionaryElements::TagAtOrAfter(DictionaryTag tag, size_t offset) const {
-  const size_t i = FirstAtOrAfter(tag, offset);
-  return i < tags[tag].size() ? tags[tag][i] : kNoOffset;
+// ExactKeyBetween: the text is here, so its bytes answer (the gap between two answers is
+// short, while the key table is as long as the file).
+bool DictionaryElements::ExactKeyBetween(uint64_t from, uint64_t to) const {
+  const std::string_view exact = TagText(TagKeyOpen);
+  return FindBytes(t + static_cast<size_t>(from), exact.data(), exact.size(),
+                   t + static_cast<size_t>(to)) != nullptr;
 }
 
 bool DictionaryElements::Walk() {
@@ -336,8 +335,7 @@ void DictionaryElements::WalkChain() {
   steps.resize(count);
   std::vector<size_t> stopAt(count + 1, count);  // the first answer at or after i a walk ends at
   for (size_t i = count; i-- > 0;) {
-    uint64_t close = kNoTag;
-    steps[i] = StepAfterAnswer(*this, answers[i].text, &close);
+    steps[i] = StepAfterClose(*this, answers[i].close == kNoOffset ? kNoTag : answers[i].close);
     stopAt[i] = steps[i] != StepNextAnswer ? i : stopAt[i + 1];
   }
   std::vector<int32_t> walked(count + 1, 0);  // +1 where a walk begins, -1 after it ends

@@ -3,7 +3,7 @@
 // The writer, AppendEntry, is declared in knowledge/knowledge.h and lives beside the reader.
 // Leaves this file: DictionaryTag, kTagTexts, TagText, kLongestTagBytes, kNoTag, ElementSink,
 // DictionaryReader, KeyTextLength, AnswerTextLength, kNoOffset, KeyElement, AnswerElement,
-// DictionaryElements, EntryWalk, AnswerStep, StepAfterAnswer, FirstKeyFrom, WalkEntries,
+// DictionaryElements, EntryWalk, AnswerStep, StepAfterClose, FirstKeyFrom, WalkEntries,
 // StoredText, TextPlace, StoredExtent, LineCounter. Private to mimoza_knowledge (and its tests,
 // fuzz targets and benchmarks). Tested by tests/knowledge/dictionary_format_test.cpp (the elements
 // of the format's odd cases), tests/knowledge/dictionary_test.cpp (every lookup, the index against
@@ -179,7 +179,10 @@ class DictionaryElements final : public ElementSink {
   const std::vector<KeyElement>& Keys() const { return keys; }           // every "<KEY", in order
   const std::vector<AnswerElement>& Answers() const { return answers; }  // every "<ANS>"
   // TagAtOrAfter: the offset of the first tag of a kind at or after offset, or kNoOffset.
-  size_t TagAtOrAfter(DictionaryTag tag, size_t offset) const;
+  size_t TagAtOrAfter(DictionaryTag tag, size_t offset) const {
+    const size_t i = FirstAtOrAfter(tag, offset);
+    return i < tags[tag].size() ? tags[tag][i] : kNoOffset;
+  }
   // KeyText: the key text as a lookup reads it (see KeyTextLength).
   std::string_view KeyText(const KeyElement& key) const;
   // AnswerText: the answer text as a draw copies it before its limit.
@@ -210,8 +213,8 @@ class DictionaryElements final : public ElementSink {
   size_t KeyCount() const { return keys.size(); }
   uint64_t KeyOpen(size_t k) const { return keys[k].open; }
   uint64_t KeyClose(size_t k) const { return keys[k].close == kNoOffset ? kNoTag : keys[k].close; }
-  bool KeyExact(size_t k) const { return keys[k].exact; }
   size_t FirstKeyAtOrAfter(uint64_t offset) const { return FirstAtOrAfter(TagKeyOpen, offset); }
+  bool ExactKeyBetween(uint64_t from, uint64_t to) const;
   uint64_t AnswerOpenAtOrAfter(uint64_t offset) const { return Position(TagAnswerOpen, offset); }
   uint64_t AnswerCloseAtOrAfter(uint64_t offset) const { return Position(TagAnswerClose, offset); }
 
@@ -221,7 +224,11 @@ class DictionaryElements final : public ElementSink {
   void KeyClosed(uint64_t key, uint64_t close) override;
 
  private:
-  size_t FirstAtOrAfter(DictionaryTag tag, uint64_t offset) const;
+  size_t FirstAtOrAfter(DictionaryTag tag, uint64_t offset) const {
+    const std::vector<size_t>& positions = tags[tag];
+    return static_cast<size_t>(std::lower_bound(positions.begin(), positions.end(), offset) -
+                               positions.begin());
+  }
   uint64_t Position(DictionaryTag tag, uint64_t offset) const {
     const size_t at = TagAtOrAfter(tag, static_cast<size_t>(offset));
     return at == kNoOffset ? kNoTag : at;
@@ -241,26 +248,19 @@ class DictionaryElements final : public ElementSink {
 };
 
 // ---- The walk every lookup makes ------------------------------------------------------------
-// WalkEntries and StepAfterAnswer take any tables that answer these (the index's, or a
-// DictionaryElements'), offsets as uint64_t and UINT64_MAX for none:
-//   size_t KeyCount(); uint64_t KeyOpen(k), KeyClose(k); bool KeyExact(k);
-//   size_t FirstKeyAtOrAfter(offset); uint64_t AnswerOpenAtOrAfter(offset),
-//   AnswerCloseAtOrAfter(offset).
-// StepAfterAnswer: what the walk does after the answer whose text starts at start; *close gets
-// its "</ANS>" (kNoTag: none).
+// WalkEntries and StepAfterClose take any tables that answer these (the index's, or a
+// DictionaryElements'), offsets as uint64_t and kNoTag for none:
+//   size_t KeyCount(); uint64_t KeyOpen(k), KeyClose(k); uint64_t AnswerOpenAtOrAfter(offset),
+//   AnswerCloseAtOrAfter(offset); bool ExactKeyBetween(from, to): an exact "<KEY>" opens in
+//   [from, to), where to is an "<ANS>" (so the "<KEY>" also ends before it: it holds no "<"
+//   after its first byte).
+// StepAfterClose: what the walk does after an answer whose "</ANS>" is at close (kNoTag: none).
 template <typename Tables>
-AnswerStep StepAfterAnswer(const Tables& tables, uint64_t start, uint64_t* close) {
-  *close = tables.AnswerCloseAtOrAfter(start);
-  if (*close == kNoTag) return StepEnd;
-  const uint64_t nextOpen = tables.AnswerOpenAtOrAfter(*close);
+AnswerStep StepAfterClose(const Tables& tables, uint64_t close) {
+  if (close == kNoTag) return StepEnd;
+  const uint64_t nextOpen = tables.AnswerOpenAtOrAfter(close);
   if (nextOpen == kNoTag) return StepEnd;
-  // An exact "<KEY>" that opens before nextOpen also ends before it ("<KEY>" holds no "<" after
-  // its first byte), so the keys that open in [close, nextOpen) are the ones to ask.
-  for (size_t k = tables.FirstKeyAtOrAfter(*close);
-       k < tables.KeyCount() && tables.KeyOpen(k) < nextOpen; ++k) {
-    if (tables.KeyExact(k)) return StepNextKey;
-  }
-  return StepNextAnswer;
+  return tables.ExactKeyBetween(close, nextOpen) ? StepNextKey : StepNextAnswer;
 }
 
 // FirstKeyFrom: the key element a scan from offset scan finds, looking from key k on (keys
@@ -293,8 +293,8 @@ void WalkEntries(const Tables& tables, uint64_t length, Answers& answers, KeyMat
       const uint64_t open = tables.AnswerOpenAtOrAfter(walk);
       if (open == kNoTag) return;
       const uint64_t start = open + answerOpenBytes;
-      uint64_t close = kNoTag;
-      const AnswerStep step = StepAfterAnswer(tables, start, &close);
+      const uint64_t close = tables.AnswerCloseAtOrAfter(start);
+      const AnswerStep step = StepAfterClose(tables, close);
       if (!answers.Add(start) || step == StepEnd) return;
       if (step == StepNextKey) {
         scan = close;

@@ -70,6 +70,13 @@ size_t DictionaryIndex::FirstKeyAtOrAfter(uint64_t offset) const {
                             [](const IndexedKey& key, uint64_t at) { return key.open < at; });
 }
 
+bool DictionaryIndex::ExactKeyBetween(uint64_t from, uint64_t to) const {
+  for (size_t k = FirstKeyAtOrAfter(from); k < keys.Size() && keys[k].open < to; ++k) {
+    if (keys[k].exact) return true;
+  }
+  return false;
+}
+
 uint64_t DictionaryIndex::AtOrAfter(const ChunkedArray<uint32_t>& positions, uint64_t offset) {
   const size_t at = positions.FirstNotBelow(offset, [](uint32_t p, uint64_t o) { return p < o; });
   return at == positions.Size() ? kNoTag : uint64_t{positions[at]};

@@ -76,8 +76,8 @@ class DictionaryIndex final : public ElementSink {
   uint64_t KeyClose(size_t k) const {
     return keys[k].close == kNoPosition ? kNoTag : uint64_t{keys[k].close};
   }
-  bool KeyExact(size_t k) const { return keys[k].exact; }
   size_t FirstKeyAtOrAfter(uint64_t offset) const;
+  bool ExactKeyBetween(uint64_t from, uint64_t to) const;
   uint64_t AnswerOpenAtOrAfter(uint64_t offset) const { return AtOrAfter(answerOpens, offset); }
   uint64_t AnswerCloseAtOrAfter(uint64_t offset) const { return AtOrAfter(answerCloses, offset); }
 
