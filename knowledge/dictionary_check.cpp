@@ -53,7 +53,12 @@ bool Covers(const Extents& merged, size_t at) {
 }
 
 // Quoted: a tag as a message quotes it.
-std::string Quoted(DictionaryTag tag) { return "\"" + std::string(TagText(tag)) + "\""; }
+std::string Quoted(DictionaryTag tag) {
+  std::string quoted(1, '"');
+  quoted.append(TagText(tag));
+  quoted += '"';
+  return quoted;
+}
 
 // DictionaryChecker: all state of one check of one Dictionary.txt: its elements and walks as the
 // reader finds them, and what is reported of them.
