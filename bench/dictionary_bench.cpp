@@ -10,8 +10,8 @@
 // - Explain: what `mimoza explain` does for a line on a kept Dictionary: the lookup told to an
 //   observer that keeps every matched key and answer (line numbers, spans, answer texts), drawing
 //   nothing. Compared also with the lookup of the same dictionary and line.
-// - Baseline: another revision's lookup, when the build was configured with
-//   MIMOZA_BENCH_BASELINE=<its checkout> (see bench/CMakeLists.txt).
+// - Baseline, BaselineFirstResponse: another revision's lookup and first response, when the
+//   build was configured with MIMOZA_BENCH_BASELINE=<its checkout> (see bench/CMakeLists.txt).
 // At the end every figure is printed as a ratio to the floor of its dictionary.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -30,8 +30,10 @@
 #include "knowledge/knowledge.h"
 
 #ifdef MIMOZA_BENCH_HAS_BASELINE
-// The baseline revision's LookupAnswer, built in a namespace of its own (bench/baseline.cpp).
+// The baseline revision's LookupAnswer and first response, built in a namespace of their own
+// (bench/baseline.cpp).
 extern "C" bool BaselineLookup(const char* subject, char* out, uint32_t outLen);
+extern "C" bool BaselineFirstResponse(const char* line, char* out, uint32_t outLen);
 #endif
 
 namespace mimoza {
@@ -159,6 +161,14 @@ void BM_Baseline(benchmark::State& state) {
   state.counters["found"] = static_cast<double>(found) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_Baseline)->ArgsProduct({{10000, 100000}, {40, 5999}})->Unit(benchmark::kMicrosecond);
+
+void BM_BaselineFirstResponse(benchmark::State& state) {
+  UseDictionary(static_cast<int>(state.range(0)));
+  const std::string line = LineOf(40);
+  static char out[kLineBufferBytes + 1];
+  for (auto _ : state) BaselineFirstResponse(line.c_str(), out, kLineBufferBytes);
+}
+BENCHMARK(BM_BaselineFirstResponse)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 #endif
 
 BENCHMARK(BM_Floor)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
@@ -184,15 +194,28 @@ class RatioReporter : public bench::FastestReporter {
       std::printf("%-28s %9.3f ms = %5.2fx %s\n", name.c_str(), seconds * 1e3,
                   seconds / (floor * (twice ? 2 : 1)), twice ? "two floors" : "the floor");
     }
-    // Explaining and the other revision's lookup, against this one's lookup of the same line.
+    // Explaining, against this revision's lookup of the same line.
     std::printf("\nagainst the lookup of the same dictionary and line:\n");
     for (const auto& [name, seconds] : Times()) {
       const size_t slash = name.find('/');
-      if (name.rfind("BM_Explain", 0) != 0 && name.rfind("BM_Baseline", 0) != 0) continue;
+      if (name.rfind("BM_Explain", 0) != 0) continue;
       const double lookup = Seconds("BM_Lookup" + name.substr(slash));
       if (lookup == 0) continue;
       std::printf("%-28s %9.3f ms = %5.2fx the lookup\n", name.c_str(), seconds * 1e3,
                   seconds / lookup);
+    }
+    // This revision against the other one, same dictionary and line (below 1: faster).
+    std::printf("\nthis revision against the baseline's:\n");
+    const std::string kBaseline = "BM_Baseline";
+    for (const auto& [name, baseline] : Times()) {
+      if (name.rfind(kBaseline, 0) != 0) continue;
+      // BM_Baseline/... stands beside BM_Lookup/..., BM_BaselineX/... beside BM_X/...
+      const std::string rest = name.substr(kBaseline.size());
+      const std::string mine = "BM_" + (rest[0] == '/' ? "Lookup" + rest : rest);
+      const double own = Seconds(mine);
+      if (own == 0) continue;
+      std::printf("%-28s %9.3f ms = %5.3fx the baseline's %9.3f ms\n", mine.c_str(), own * 1e3,
+                  own / baseline, baseline * 1e3);
     }
   }
 };

@@ -16,8 +16,6 @@ namespace mimoza {
 // Text buffers of the conversation hold a whole line and a NUL.
 inline constexpr size_t kTextBufferSize = kLineBufferBytes;
 
-// The quip file, in the working directory beside Dictionary.txt.
-inline constexpr const char* kQuipFile = "Boke.dat";
 // A line this long (two double-byte characters) is worth offering for learning; anything
 // shorter that finds nothing is cleared instead.
 inline constexpr size_t kMinLearnBytes = 4;

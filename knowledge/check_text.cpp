@@ -1,24 +1,18 @@
-// knowledge/check_text.cpp: a data file's stored bytes -> its text as every read sees it, with
-// the way back to stored lines and columns; the diagnostics found -> CheckDiagnostic records in
-// order; and the rules on bytes (code page 932, 0x1A, control characters) and on Boke.dat.
-// Leaves this file: Excerpt, HexByte, StoredText, CheckReporter::Finish, CheckBytes,
+// knowledge/check_text.cpp: the diagnostics found -> CheckDiagnostic records in order, their
+// places from StoredText (knowledge/dictionary_format.h); and the rules on bytes (code page 932,
+// 0x1A, control characters) and on Boke.dat.
+// Leaves this file: Excerpt, HexByte, CheckReporter::Finish, CheckBytes,
 // FirstControl, ControlMessage, CheckQuips. Tested by tests/knowledge/dictionary_check_test.cpp;
 // fuzzed by fuzz/dictionary_check_fuzz.cpp.
 #include <algorithm>
 #include <cstring>
 
+#include "base/cp932.h"
 #include "knowledge/check_internal.h"
 #include "knowledge/knowledge_internal.h"
 #include "knowledge/text_file.h"
-#include "pattern/pattern.h"
 
 namespace mimoza {
-namespace {
-
-// Texts are quoted in messages up to this many bytes.
-constexpr size_t kExcerptBytes = 40;
-
-}  // namespace
 
 std::string Excerpt(const char* text, size_t length) {
   std::string out = "\"";
@@ -29,8 +23,7 @@ std::string Excerpt(const char* text, size_t length) {
       break;
     }
     const unsigned char c = t[at];
-    if (IsLeadByte(c) && at + 1 < length && t[at + 1] >= 0x40 && t[at + 1] <= 0xFC &&
-        t[at + 1] != 0x7F) {
+    if (ValidCharacterLength(text, at, length) == 2) {
       out.append(text + at, 2);
       at += 2;
       continue;
@@ -55,20 +48,6 @@ std::string HexByte(unsigned char c) {
   return std::string("0x") + kHex[c >> 4] + kHex[c & 15];
 }
 
-StoredText::StoredText(const std::string& stored) : raw(stored), folded(stored) {
-  folded.resize(FoldTextLineEnds(folded.data(), folded.size()));
-  // Folding only drops bytes (0x1A, and a CR before an LF), so each folded byte is the next
-  // stored byte equal to it: a dropped byte never equals the folded byte it stands before.
-  size_t j = 0;
-  for (size_t i = 0; i < folded.size(); ++i, ++j) {
-    for (; j < raw.size() && raw[j] != folded[i]; ++j) dropped.push_back(i);
-  }
-  for (; j < raw.size(); ++j) dropped.push_back(folded.size());
-  for (size_t at = raw.find('\n'); at != std::string::npos; at = raw.find('\n', at + 1)) {
-    lineFeeds.push_back(at);
-  }
-}
-
 void CheckReporter::Finish(const StoredText* texts[2], std::vector<CheckDiagnostic>* out) {
   for (int32_t file = 0; file < 2; ++file) {
     for (int32_t rule = 0; rule < RuleCount; ++rule) {
@@ -84,11 +63,7 @@ void CheckReporter::Finish(const StoredText* texts[2], std::vector<CheckDiagnost
         if (a.file != b.file) return a.file < b.file;
         return a.stored < b.stored;  // what concerns the whole file (kNoOffset) comes last
       });
-  // The columns of one file in one sweep: positions only grow.
-  uint32_t line = 0;
-  size_t cursor = 0;
-  uint32_t column = 1;
-  CheckedFile current = CheckedDictionary;
+  // Each file's places in one sweep: positions only grow.
   for (PendingDiagnostic& f : found) {
     CheckDiagnostic d;
     d.file = f.file;
@@ -96,27 +71,10 @@ void CheckReporter::Finish(const StoredText* texts[2], std::vector<CheckDiagnost
     d.rule = f.rule;
     d.message = std::move(f.message);
     const StoredText* text = texts[f.file];
-    if (f.file != current) {
-      current = f.file;
-      line = 0;
-    }
     if (f.stored != kNoOffset && text != nullptr) {
-      const std::string& raw = text->Raw();
-      const size_t at = std::min(f.stored, raw.size());
-      const uint32_t atLine = text->LineOf(at);
-      if (atLine != line || at < cursor) {
-        line = atLine;
-        cursor = text->LineStart(line);
-        column = 1;
-      }
-      while (cursor < at) {
-        const bool pair = IsLeadByte(static_cast<unsigned char>(raw[cursor])) &&
-                          cursor + 1 < raw.size() && raw[cursor + 1] != '\n';
-        cursor += pair ? 2 : 1;
-        ++column;
-      }
-      d.line = line;
-      d.column = column;
+      const TextPlace place = text->Place(f.stored);
+      d.line = place.line;
+      d.column = place.column;
     }
     out->push_back(std::move(d));
   }
@@ -136,8 +94,7 @@ void CheckBytes(const StoredText& text, CheckedFile file, CheckReporter& reporte
       continue;
     }
     if (IsLeadByte(c)) {
-      const bool paired = at + 1 < n && t[at + 1] >= 0x40 && t[at + 1] <= 0xFC && t[at + 1] != 0x7F;
-      if (paired) {
+      if (ValidCharacterLength(raw.data(), at, n) == 2) {
         at += 2;
         continue;
       }

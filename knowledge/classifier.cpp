@@ -3,6 +3,7 @@
 // Tested by tests/knowledge/classifier_test.cpp.
 #include <cstring>
 
+#include "base/cp932.h"
 #include "knowledge/knowledge.h"
 #include "knowledge/knowledge_internal.h"
 #include "pattern/pattern.h"
@@ -22,11 +23,8 @@ bool FetchList(Dictionary& dictionary, const ReservedKey& reserved, char* list) 
 void DropTrailingBar(char* list) {
   const size_t length = std::strlen(list);
   size_t last = 0;  // start of the last character
-  for (size_t i = 0; i < length; ++i) {
-    last = i;
-    if (IsLeadByte(static_cast<unsigned char>(list[i])) && i + 1 < length) ++i;
-  }
-  if (length > 0 && last == length - 1 && list[last] == '|') list[last] = '\0';
+  for (size_t i = 0; i < length; i += StepCharacter(list, i, length)) last = i;
+  if (length > 0 && last == length - 1 && list[last] == AlternationByte()) list[last] = '\0';
 }
 
 ReplyKind ClassifyReply(Dictionary& dictionary, const char* text) {

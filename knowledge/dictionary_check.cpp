@@ -6,11 +6,10 @@
 // measured by bench/check_bench.cpp.
 //
 // The dictionary is read the way every lookup reads it: folded (0x1A dropped, CR LF -> LF), its
-// key elements found one after the other from the end of the last ("<KEY", the first ">", the
-// first "</KEY>"), and each key's answers walked as a lookup walks them when the key matches:
-// from the first "<ANS>" after the key, each "<ANS>" in turn, until an exact "<KEY>" stands
-// between an answer's "</ANS>" and the next "<ANS>". Whatever that reading does not take as the
-// file looks meant (a key or an answer running on over tags, tags and text it never reads) is a
+// elements, the chain of keys a lookup finds and the answers each key's walk collects when it
+// matches given by the one reader of the format (knowledge/dictionary_format.h), which also
+// spells the tags the messages quote. Whatever that reading does not take as the file looks
+// meant (a key or an answer running on over tags, tags and text it never reads) is a
 // structure diagnostic. Every key is then judged by the matcher itself (pattern/examine.cpp): the
 // key text as a lookup cuts it, compiled, examined and searched.
 #include "knowledge/dictionary_check.h"
@@ -29,30 +28,6 @@
 
 namespace mimoza {
 namespace {
-
-struct KeyElement {
-  size_t open;   // "<KEY"
-  size_t text;   // just after the first ">" after it
-  size_t close;  // its "</KEY>"
-  size_t after;  // just after the "</KEY>"
-};
-
-struct AnswerElement {
-  size_t open;   // "<ANS>"
-  size_t close;  // the first "</ANS>" after its text, or kNoOffset
-  bool stop;     // a lookup's answer walk ends with this answer
-};
-
-// FirstAtOrAfter: the index of the first position at or after at in a sorted table.
-size_t FirstAtOrAfter(const std::vector<size_t>& positions, size_t at) {
-  return static_cast<size_t>(std::lower_bound(positions.begin(), positions.end(), at) -
-                             positions.begin());
-}
-
-size_t PositionAtOrAfter(const std::vector<size_t>& positions, size_t at) {
-  const size_t i = FirstAtOrAfter(positions, at);
-  return i < positions.size() ? positions[i] : kNoOffset;
-}
 
 // Extents: [begin, end) stretches of the folded text.
 using Extents = std::vector<std::pair<size_t, size_t>>;
@@ -77,69 +52,51 @@ bool Covers(const Extents& merged, size_t at) {
   return after != merged.begin() && (after - 1)->second > at;
 }
 
-// DictionaryChecker: all state of one check of one Dictionary.txt: its tags, its key elements as
-// a lookup finds them, each key's answer walk, and what is reported of them.
+// Quoted: a tag as a message quotes it.
+std::string Quoted(DictionaryTag tag) {
+  std::string quoted(1, '"');
+  quoted.append(TagText(tag));
+  quoted += '"';
+  return quoted;
+}
+
+// DictionaryChecker: all state of one check of one Dictionary.txt: its elements and walks as the
+// reader finds them, and what is reported of them.
 class DictionaryChecker {
  public:
   DictionaryChecker(const StoredText& stored, const CheckOptions& checkOptions, CheckReporter& out)
       : text(stored), t(stored.Text()), n(stored.Length()), options(checkOptions), reporter(out) {}
 
-  void Run() {
-    FindTags();
-    FindKeys();
-    FindAnswers();
-    WalkAnswers();
+  // Run: false when memory ran out.
+  bool Run() {
+    if (!elements.Read(t, n) || !elements.Walk()) return false;
     CheckKeyElements();
     CheckAnswerElements();
     CheckBetween();
     CheckKeys();
     CheckPrompts();
+    return true;
   }
 
  private:
-  struct Walk {
-    size_t begin;   // the first answer a lookup collects for the key
-    size_t end;     // one past the last
-    size_t ownEnd;  // one past the last that stands before the next key
-  };
-
   void Report(size_t at, CheckSeverity severity, CheckRule rule, const std::string& message) {
     reporter.Add(CheckedDictionary, at == kNoOffset ? kNoOffset : text.Stored(at), severity, rule,
                  [&] { return message; });
   }
   std::string LineOf(size_t at) const { return std::to_string(text.FoldedLine(at)); }
-  bool StartsWith(size_t at, std::string_view tag) const {
-    return n - at >= tag.size() && std::memcmp(t + at, tag.data(), tag.size()) == 0;
-  }
-  // KeyText: the key as a lookup reads it: cut to kMaxKeyBytes and at a NUL.
-  std::string_view KeyText(const KeyElement& key) const {
-    std::string_view read = text.Folded(key.text, key.close);
-    if (read.size() > kMaxKeyBytes) read = read.substr(0, kMaxKeyBytes);
-    const size_t nul = read.find('\0');
-    return nul == std::string_view::npos ? read : read.substr(0, nul);
-  }
+  const KeyElement& KeyOf(const EntryWalk& walk) const { return elements.Keys()[walk.key]; }
+  const AnswerElement& Answer(size_t i) const { return elements.Answers()[i]; }
   size_t AnswerEnd(const AnswerElement& answer) const {
     return answer.close == kNoOffset ? n : answer.close;
-  }
-  std::string_view AnswerText(const AnswerElement& answer) const {
-    return text.Folded(answer.open + kAnswerOpenTag.size(), AnswerEnd(answer));
-  }
-  size_t AnswerExtentEnd(const AnswerElement& answer) const {
-    return answer.close == kNoOffset ? n : answer.close + kAnswerCloseTag.size();
   }
   // FirstTagIn: the first tag in [begin, end) and its text, or kNoOffset.
   size_t FirstTagIn(size_t begin, size_t end, std::string_view* tag) const {
     size_t first = kNoOffset;
-    const std::pair<const std::vector<size_t>*, std::string_view> kinds[] = {
-        {&keyOpens, kKeyOpenTag},
-        {&keyCloses, kKeyCloseTag},
-        {&answerOpens, kAnswerOpenTag},
-        {&answerCloses, kAnswerCloseTag}};
-    for (const auto& [positions, name] : kinds) {
-      const size_t at = PositionAtOrAfter(*positions, begin);
+    for (const DictionaryTag kind : {TagKeyOpen, TagKeyClose, TagAnswerOpen, TagAnswerClose}) {
+      const size_t at = elements.TagAtOrAfter(kind, begin);
       if (at < end && at < first) {
         first = at;
-        *tag = name == kKeyOpenTag ? kExactKeyTag : name;
+        *tag = TagText(kind);
       }
     }
     return first;
@@ -148,106 +105,27 @@ class DictionaryChecker {
     return std::memchr(t + begin, '\n', end - begin) != nullptr;
   }
 
-  // FindTags: every tag of the folded text, in order.
-  void FindTags() {
-    for (const char* at = t;
-         (at = static_cast<const char*>(std::memchr(at, '<', static_cast<size_t>(t + n - at)))) !=
-         nullptr;
-         ++at) {
-      const auto offset = static_cast<size_t>(at - t);
-      if (StartsWith(offset, kKeyOpenTag)) {
-        keyOpens.push_back(offset);
-      } else if (StartsWith(offset, kKeyCloseTag)) {
-        keyCloses.push_back(offset);
-      } else if (StartsWith(offset, kAnswerOpenTag)) {
-        answerOpens.push_back(offset);
-      } else if (StartsWith(offset, kAnswerCloseTag)) {
-        answerCloses.push_back(offset);
-      }
-    }
-  }
-
-  // FindKeys: the key elements as a lookup finds them when no key matches, each from the end of
-  // the one before; the first "<KEY" that completes no element ends what is ever read.
-  void FindKeys() {
-    size_t scan = 0;
-    for (;;) {
-      const size_t open = PositionAtOrAfter(keyOpens, scan);
-      if (open == kNoOffset) return;
-      const char* gt = FindByte(t + open + kKeyOpenTag.size(), '>', t + n);
-      const size_t close =
-          gt == nullptr ? kNoOffset : PositionAtOrAfter(keyCloses, static_cast<size_t>(gt - t) + 1);
-      if (close == kNoOffset) {
-        neverRead = open;
-        return;
-      }
-      keys.push_back({open, static_cast<size_t>(gt - t) + 1, close, close + kKeyCloseTag.size()});
-      scan = close + kKeyCloseTag.size();
-    }
-  }
-
-  // FindAnswers: every "<ANS>" with its close and whether an answer walk stops at it.
-  void FindAnswers() {
-    answers.reserve(answerOpens.size());
-    for (const size_t open : answerOpens) {
-      const size_t close = PositionAtOrAfter(answerCloses, open + kAnswerOpenTag.size());
-      bool stop = close == kNoOffset;
-      if (!stop) {
-        const size_t nextOpen = PositionAtOrAfter(answerOpens, close);
-        stop = nextOpen == kNoOffset || FindBytes(t + close, kExactKeyTag.data(),
-                                                  kExactKeyTag.size(), t + nextOpen) != nullptr;
-      }
-      answers.push_back({open, close, stop});
-    }
-  }
-
-  // WalkAnswers: for each key, the run of answers a lookup collects when it matches, and those
-  // of them that stand before the next key (its own); and which answers some walk collects.
-  void WalkAnswers() {
-    const size_t count = answers.size();
-    std::vector<size_t> stopAt(count + 1, count);  // the first stopping answer at or after i
-    for (size_t i = count; i-- > 0;) stopAt[i] = answers[i].stop ? i : stopAt[i + 1];
-    std::vector<int32_t> walked(count + 1, 0);  // +1 where a walk begins, -1 after it ends
-    walks.resize(keys.size());
-    for (size_t k = 0; k < keys.size(); ++k) {
-      Walk& walk = walks[k];
-      walk.begin = walk.end = walk.ownEnd = count;
-      if (keys[k].after >= n) continue;
-      walk.begin = FirstAtOrAfter(answerOpens, keys[k].after);
-      if (walk.begin == count) continue;
-      walk.end = stopAt[walk.begin] + 1;
-      const size_t nextKey = k + 1 < keys.size() ? keys[k + 1].open : n;
-      walk.ownEnd = std::min(walk.end, FirstAtOrAfter(answerOpens, nextKey));
-      ++walked[walk.begin];
-      --walked[walk.end];
-    }
-    collected.assign(count, false);
-    int32_t depth = 0;
-    for (size_t i = 0; i < count; ++i) {
-      depth += walked[i];
-      collected[i] = depth > 0;
-    }
-  }
-
   // CheckKeyElements: keys that run on over tags, tags inside keys, inexact key tags, keys with
   // no answer, keys cut short, and the key that is never closed.
   void CheckKeyElements() {
-    for (size_t k = 0; k < keys.size(); ++k) {
-      const KeyElement& key = keys[k];
-      if (key.text > key.open + kKeyOpenTag.size() + 1) {
+    for (const EntryWalk& walk : elements.Walks()) {
+      const KeyElement& key = KeyOf(walk);
+      if (key.text > key.open + TagText(TagKeyOpen).size()) {
         Report(key.open, CheckError, RuleKeyTag,
-               Excerpt(text.Folded(key.open, key.text)) +
-                   " opens a key but is not \"<KEY>\": a lookup does not end the answers of the "
-                   "entry before it there, so that entry takes this entry's answers too");
+               Excerpt(text.Folded(key.open, key.text)) + " opens a key but is not " +
+                   Quoted(TagKeyOpen) +
+                   ": a lookup does not end the answers of the entry before it there, so that "
+                   "entry takes this entry's answers too");
       }
       std::string_view tag;
       const size_t inside = FirstTagIn(key.text, key.close, &tag);
       if (inside != kNoOffset && LineEndIn(key.text, inside)) {
         const size_t hidden =
-            FirstAtOrAfter(keyOpens, key.close) - FirstAtOrAfter(keyOpens, key.text);
-        std::string message = "\"<KEY>\" is not closed before the \"" + std::string(tag) +
-                              "\" on line " + LineOf(inside) +
-                              ": the key runs on to the \"</KEY>\" on line " + LineOf(key.close);
+            elements.FirstKeyAtOrAfter(key.close) - elements.FirstKeyAtOrAfter(key.text);
+        std::string message = Quoted(TagKeyOpen) + " is not closed before the \"" +
+                              std::string(tag) + "\" on line " + LineOf(inside) +
+                              ": the key runs on to the " + Quoted(TagKeyClose) + " on line " +
+                              LineOf(key.close);
         if (hidden == 1) {
           message += ", and the entry in between is never read";
         } else if (hidden > 1) {
@@ -262,15 +140,15 @@ class DictionaryChecker {
             "the key holds the tag \"" + std::string(tag) +
                 "\": a dictionary text cannot hold a tag, and this one shifts what a lookup reads");
       }
-      const Walk& walk = walks[k];
       if (walk.ownEnd == walk.begin) {
+        const std::string keyText = Excerpt(elements.KeyText(key));
         Report(key.text, CheckWarning, RuleNoAnswer,
                walk.begin == walk.end
-                   ? "the key " + Excerpt(KeyText(key)) + " has no answer: it never answers"
-                   : "the key " + Excerpt(KeyText(key)) +
+                   ? "the key " + keyText + " has no answer: it never answers"
+                   : "the key " + keyText +
                          " has no answer of its own: when it matches, it answers with the "
                          "answers on line " +
-                         LineOf(answers[walk.begin].open) + ", which follow the next key");
+                         LineOf(Answer(walk.begin).open) + ", which follow the next key");
       }
       const size_t length = key.close - key.text;
       if (length > kMaxKeyBytes) {
@@ -283,12 +161,13 @@ class DictionaryChecker {
                "the key holds a NUL byte: it is read only up to it");
       }
     }
+    const size_t neverRead = elements.NeverRead();
     if (neverRead != kNoOffset) {
       // A line feed belongs to the line it ends: the last line is the last byte's.
       const uint32_t lines = text.LineOf(text.Raw().size() - 1) - text.FoldedLine(neverRead) + 1;
       Report(neverRead, CheckError, RuleUnclosedKey,
-             "\"<KEY>\" is never closed: nothing from here on is read (" + std::to_string(lines) +
-                 (lines == 1 ? " line)" : " lines)"));
+             Quoted(TagKeyOpen) + " is never closed: nothing from here on is read (" +
+                 std::to_string(lines) + (lines == 1 ? " line)" : " lines)"));
     }
   }
 
@@ -296,20 +175,20 @@ class DictionaryChecker {
   // the text of every answer a lookup can draw.
   void CheckAnswerElements() {
     bool reportedEnd = false;
-    for (size_t i = 0; i < answers.size(); ++i) {
-      if (!collected[i]) continue;
-      const AnswerElement& answer = answers[i];
-      const size_t start = answer.open + kAnswerOpenTag.size();
+    for (size_t i = 0; i < elements.Answers().size(); ++i) {
+      if (!elements.Collected(i)) continue;
+      const AnswerElement& answer = Answer(i);
       std::string_view tag;
-      const size_t inside = FirstTagIn(start, AnswerEnd(answer), &tag);
-      const std::string runsTo =
-          answer.close == kNoOffset
-              ? "the answer runs to the end of the file"
-              : "the answer runs on to the \"</ANS>\" on line " + LineOf(answer.close);
-      if (inside != kNoOffset && LineEndIn(start, inside)) {
+      const size_t inside = FirstTagIn(answer.text, AnswerEnd(answer), &tag);
+      const std::string runsTo = answer.close == kNoOffset
+                                     ? "the answer runs to the end of the file"
+                                     : "the answer runs on to the " + Quoted(TagAnswerClose) +
+                                           " on line " + LineOf(answer.close);
+      if (inside != kNoOffset && LineEndIn(answer.text, inside)) {
         Report(answer.open, CheckError, RuleUnclosedAnswer,
-               "\"<ANS>\" is not closed before the \"" + std::string(tag) + "\" on line " +
-                   LineOf(inside) + ": " + runsTo + ", taking everything in between as its text");
+               Quoted(TagAnswerOpen) + " is not closed before the \"" + std::string(tag) +
+                   "\" on line " + LineOf(inside) + ": " + runsTo +
+                   ", taking everything in between as its text");
         reportedEnd = reportedEnd || answer.close == kNoOffset;
       } else if (inside != kNoOffset) {
         Report(inside, CheckError, RuleTagInText,
@@ -317,17 +196,18 @@ class DictionaryChecker {
                    "\": a dictionary text cannot hold a tag, and this one shifts what a lookup "
                    "reads");
       } else if (answer.close == kNoOffset && !reportedEnd) {
-        Report(answer.open, CheckError, RuleUnclosedAnswer, "\"<ANS>\" is never closed: " + runsTo);
+        Report(answer.open, CheckError, RuleUnclosedAnswer,
+               Quoted(TagAnswerOpen) + " is never closed: " + runsTo);
         reportedEnd = true;
       }
-      const std::string_view shown = AnswerText(answer);
+      const std::string_view shown = elements.AnswerText(answer);
       const size_t control = FirstControl(shown);
       if (control != kNoOffset) {
-        Report(start + control, CheckWarning, RuleControlCharacter,
+        Report(answer.text + control, CheckWarning, RuleControlCharacter,
                ControlMessage("the answer", static_cast<unsigned char>(shown[control])));
       }
       if (shown.size() > kLineBufferBytes) {
-        Report(start, CheckWarning, RuleLongText,
+        Report(answer.text, CheckWarning, RuleLongText,
                "the answer is " + std::to_string(shown.size()) + " bytes long: only its first " +
                    std::to_string(kLineBufferBytes) + " are shown");
       }
@@ -337,12 +217,16 @@ class DictionaryChecker {
   // CheckBetween: what no element takes: answers no key collects, closing tags that close
   // nothing, and other text between the entries.
   void CheckBetween() {
-    const size_t readEnd = neverRead == kNoOffset ? n : neverRead;
+    const size_t readEnd = elements.NeverRead() == kNoOffset ? n : elements.NeverRead();
+    const std::vector<AnswerElement>& answers = elements.Answers();
     Extents taken;
-    taken.reserve(keys.size() + answers.size());
-    for (const KeyElement& key : keys) taken.emplace_back(key.open, key.after);
+    taken.reserve(elements.Walks().size() + answers.size());
+    for (const EntryWalk& walk : elements.Walks()) {
+      taken.emplace_back(KeyOf(walk).open, elements.ElementEnd(KeyOf(walk)));
+    }
     for (size_t i = 0; i < answers.size(); ++i) {
-      if (collected[i]) taken.emplace_back(answers[i].open, AnswerExtentEnd(answers[i]));
+      if (elements.Collected(i))
+        taken.emplace_back(answers[i].open, elements.ElementEnd(answers[i]));
     }
     taken = Merged(std::move(taken));
     // Answers that no key collects, outside everything else: each is reported, and taken, once.
@@ -350,13 +234,14 @@ class DictionaryChecker {
     size_t orphanEnd = 0;
     for (size_t i = 0; i < answers.size(); ++i) {
       const AnswerElement& answer = answers[i];
-      if (collected[i] || answer.open >= readEnd || answer.open < orphanEnd ||
+      if (elements.Collected(i) || answer.open >= readEnd || answer.open < orphanEnd ||
           Covers(taken, answer.open)) {
         continue;
       }
       Report(answer.open, CheckError, RuleAnswerWithoutKey,
-             "an answer with no key before it is never drawn: " + Excerpt(AnswerText(answer)));
-      orphanEnd = AnswerExtentEnd(answer);
+             "an answer with no key before it is never drawn: " +
+                 Excerpt(elements.AnswerText(answer)));
+      orphanEnd = elements.ElementEnd(answer);
       orphans.emplace_back(answer.open, orphanEnd);
     }
     taken.insert(taken.end(), orphans.begin(), orphans.end());
@@ -380,18 +265,20 @@ class DictionaryChecker {
         continue;
       }
       bool closing = false;
-      for (const std::string_view tag : {kKeyCloseTag, kAnswerCloseTag}) {
-        if (closing || at + tag.size() > end || !StartsWith(at, tag)) continue;
+      for (const DictionaryTag tag : {TagKeyClose, TagAnswerClose}) {
+        if (closing || at + TagText(tag).size() > end || elements.TagAtOrAfter(tag, at) != at) {
+          continue;
+        }
         Report(at, CheckError, RuleStrayClose,
-               "\"" + std::string(tag) + "\" closes nothing: no element is open here");
-        at += tag.size();
+               Quoted(tag) + " closes nothing: no element is open here");
+        at += TagText(tag).size();
         closing = true;
       }
       if (closing) continue;
       const char* lf = FindByte(t + at, '\n', t + end);
-      size_t textEnd =
-          std::min({lf == nullptr ? end : static_cast<size_t>(lf - t),
-                    PositionAtOrAfter(keyCloses, at), PositionAtOrAfter(answerCloses, at)});
+      size_t textEnd = std::min({lf == nullptr ? end : static_cast<size_t>(lf - t),
+                                 elements.TagAtOrAfter(TagKeyClose, at),
+                                 elements.TagAtOrAfter(TagAnswerClose, at)});
       if (textEnd <= at) textEnd = at + 1;  // a tag cut by the gap's end: never, but move on
       std::string_view stray = text.Folded(at, textEnd);
       while (!stray.empty() && (stray.back() == '\r' || stray.back() == ' ')) {
@@ -407,8 +294,8 @@ class DictionaryChecker {
   // CheckKeys: each key text judged once, its findings reported at every key that holds it.
   void CheckKeys() {
     std::unordered_map<std::string, std::vector<PatternFinding>> judged;
-    for (const KeyElement& key : keys) {
-      const std::string keyText(KeyText(key));
+    for (const EntryWalk& walk : elements.Walks()) {
+      const std::string keyText(elements.KeyText(KeyOf(walk)));
       const ReservedKey* own = nullptr;
       for (const PromptEntry& prompt : kPrompts) {
         if (keyText == prompt.key->key) own = prompt.key;
@@ -421,7 +308,7 @@ class DictionaryChecker {
                     .first;
       }
       for (const PatternFinding& finding : found->second) {
-        Report(key.text, finding.severity, finding.rule, finding.message);
+        Report(KeyOf(walk).text, finding.severity, finding.rule, finding.message);
       }
     }
     CheckDuplicates();
@@ -429,20 +316,22 @@ class DictionaryChecker {
 
   // CheckDuplicates: the same answer twice to the same key text, among each key's own answers.
   void CheckDuplicates() {
-    std::unordered_multimap<uint64_t, std::pair<size_t, size_t>> seen;  // hash -> (key, answer)
-    for (size_t k = 0; k < keys.size(); ++k) {
-      const std::string_view key = KeyText(keys[k]);
+    const std::vector<EntryWalk>& walks = elements.Walks();
+    std::unordered_multimap<uint64_t, std::pair<size_t, size_t>> seen;  // hash -> (walk, answer)
+    for (size_t k = 0; k < walks.size(); ++k) {
+      const std::string_view key = elements.KeyText(KeyOf(walks[k]));
       const uint64_t keyHash = HashBytes(key.data(), key.size(), 0x6B6579);
       for (size_t a = walks[k].begin; a < walks[k].ownEnd; ++a) {
-        const std::string_view answer = AnswerText(answers[a]);
+        const std::string_view answer = elements.AnswerText(Answer(a));
         const uint64_t hash = HashBytes(answer.data(), answer.size(), keyHash);
         bool twice = false;
         for (auto [it, end] = seen.equal_range(hash); it != end && !twice; ++it) {
           const auto [otherKey, otherAnswer] = it->second;
-          if (KeyText(keys[otherKey]) == key && AnswerText(answers[otherAnswer]) == answer) {
-            Report(answers[a].open, CheckNote, RuleDuplicate,
+          if (elements.KeyText(KeyOf(walks[otherKey])) == key &&
+              elements.AnswerText(Answer(otherAnswer)) == answer) {
+            Report(Answer(a).open, CheckNote, RuleDuplicate,
                    "the same answer to the same key as on line " +
-                       LineOf(answers[otherAnswer].open) + ": it is drawn twice as often");
+                       LineOf(Answer(otherAnswer).open) + ": it is drawn twice as often");
             twice = true;
           }
         }
@@ -454,11 +343,12 @@ class DictionaryChecker {
   // CheckPrompts: every prompt's entry there, with one answer; the yes/no lists judged as the
   // patterns they are.
   void CheckPrompts() {
+    const std::vector<EntryWalk>& walks = elements.Walks();
     for (const PromptEntry& prompt : kPrompts) {
       size_t pooled = 0;
       size_t first = kNoOffset;
-      for (size_t k = 0; k < keys.size(); ++k) {
-        if (KeyText(keys[k]) != prompt.key->key) continue;
+      for (size_t k = 0; k < walks.size(); ++k) {
+        if (elements.KeyText(KeyOf(walks[k])) != prompt.key->key) continue;
         if (first == kNoOffset) first = k;
         pooled += walks[k].end - walks[k].begin;
         if (prompt.key == &kYesListKey || prompt.key == &kNoListKey) CheckList(prompt, walks[k]);
@@ -470,7 +360,7 @@ class DictionaryChecker {
                    Excerpt(prompt.key->defaultText, std::strlen(prompt.key->defaultText)) +
                    " is written when it is first needed");
       } else if (pooled > 1) {
-        Report(keys[first].text, CheckNote, RulePromptAnswers,
+        Report(KeyOf(walks[first]).text, CheckNote, RulePromptAnswers,
                std::string("\"") + prompt.key->key + "\" (" + prompt.role + ") has " +
                    std::to_string(pooled) + " answers: one is drawn at random each time");
       }
@@ -478,10 +368,10 @@ class DictionaryChecker {
   }
 
   // CheckList: the answers of a yes/no list entry, read as the classifier reads them.
-  void CheckList(const PromptEntry& prompt, const Walk& walk) {
+  void CheckList(const PromptEntry& prompt, const EntryWalk& walk) {
     for (size_t a = walk.begin; a < walk.end; ++a) {
-      const std::string_view stored = AnswerText(answers[a]);
-      const size_t start = answers[a].open + kAnswerOpenTag.size();
+      const std::string_view stored = elements.AnswerText(Answer(a));
+      const size_t start = Answer(a).text;
       if (stored.size() > kMaxListBytes) {
         Report(start, CheckWarning, RuleLongText,
                std::string(prompt.role) + " is " + std::to_string(stored.size()) +
@@ -503,15 +393,7 @@ class DictionaryChecker {
   size_t n;
   const CheckOptions& options;
   CheckReporter& reporter;
-  std::vector<size_t> keyOpens;  // "<KEY", every one
-  std::vector<size_t> keyCloses;
-  std::vector<size_t> answerOpens;
-  std::vector<size_t> answerCloses;
-  std::vector<KeyElement> keys;  // as a lookup finds them
-  size_t neverRead = kNoOffset;  // the "<KEY" that completes no element: nothing after is read
-  std::vector<AnswerElement> answers;  // one per "<ANS>"
-  std::vector<Walk> walks;             // one per key
-  std::vector<bool> collected;         // per answer: some key's walk collects it
+  DictionaryElements elements;  // every tag, element and walk, as the reader finds them
 };
 
 void CheckUnreadable(const StoredFile& file, CheckedFile which, CheckReporter& reporter) {
@@ -567,7 +449,7 @@ bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
       dictionaryText = std::make_unique<StoredText>(dictionary.bytes);
       texts[CheckedDictionary] = dictionaryText.get();
       CheckBytes(*dictionaryText, CheckedDictionary, reporter);
-      DictionaryChecker(*dictionaryText, options, reporter).Run();
+      if (!DictionaryChecker(*dictionaryText, options, reporter).Run()) return false;
     }
     if (quips.present && quips.error != 0) {
       CheckUnreadable(quips, CheckedQuips, reporter);
@@ -585,8 +467,8 @@ bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
 }
 
 bool CheckDataFiles(const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics) {
-  const StoredFile dictionary = ReadStoredFile("Dictionary.txt");
-  const StoredFile quips = ReadStoredFile("Boke.dat");
+  const StoredFile dictionary = ReadStoredFile(kDictionaryFile);
+  const StoredFile quips = ReadStoredFile(kQuipFile);
   return CheckDataTexts(dictionary, quips, options, diagnostics);
 }
 

@@ -3,7 +3,7 @@
 // Dictionary.txt and Boke.dat are read as stored and read again the way every lookup and pick
 // reads them; each diagnostic names a place in the file as stored, a severity, a rule and a
 // message. Nothing is written. Leaves this file: CheckSeverity, CheckedFile, CheckRule,
-// kCheckRuleNames, CheckDiagnostic, StoredFile, CheckOptions, kSlowKeySteps, ReadStoredFile,
+// kCheckRuleNames, CheckDiagnostic, StoredFile, CheckOptions, ReadStoredFile,
 // CheckDataTexts, CheckDataFiles. Tested by tests/knowledge/dictionary_check_test.cpp; fuzzed by
 // fuzz/dictionary_check_fuzz.cpp; measured by bench/check_bench.cpp.
 #pragma once
@@ -110,11 +110,6 @@ struct StoredFile {
   bool present = false;  // false: there is no such file
   int error = 0;         // the system's error number when it is there but cannot be read
 };
-
-// A key whose search of a hard line of kMaxLineBytes bytes takes more steps than this is
-// reported slow. The keys people write take a few hundred; this many take a few milliseconds,
-// for one key, on every turn whose line is that long.
-inline constexpr int64_t kSlowKeySteps = 250000;
 
 struct CheckOptions {
   // The length of the hard lines each key is searched in (tests and fuzzing use shorter ones).

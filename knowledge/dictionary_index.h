@@ -6,7 +6,9 @@
 // edit (everything from the first changed block on is scanned again). Positions are byte
 // offsets in the file as stored; tags never contain CR or LF, so they stand in the same order,
 // and next to the same bytes, as in the text with its line ends folded.
-// Leaves this file: KeyElement, DictionaryIndex. Private to mimoza_knowledge.
+// The tags come from the one reader of the file (knowledge/dictionary_format.h); the index is
+// the ElementSink that keeps them, and the tables the lookups' walk (WalkEntries) runs over.
+// Leaves this file: IndexedKey, DictionaryIndex. Private to mimoza_knowledge.
 // Tested by tests/knowledge/dictionary_test.cpp (against the reference lookup over the whole
 // text) and fuzz/dictionary_fuzz.cpp.
 #pragma once
@@ -16,33 +18,29 @@
 #include <vector>
 
 #include "knowledge/chunked_array.h"
+#include "knowledge/dictionary_format.h"
 #include "knowledge/facts_cache.h"
+#include "knowledge/key_matcher.h"
 #include "knowledge/text_file.h"
 
 namespace mimoza {
 
 inline constexpr uint32_t kNoPosition = UINT32_MAX;
 
-// How a key's text is kept and tested.
-enum KeyTextKind : uint8_t {
-  KeyTextPlain,     // in the pool; plain text: the key matches where its bytes occur
-  KeyTextCached,    // a pattern: text is its facts cache entry, whose facts hold the text
-  KeyTextUncached,  // a pattern whose facts could not be had: in the pool, compiled each time
-};
-
-// One "<KEY" in the file, and the element it opens: "<KEY", any bytes up to the first ">", the
-// key text, and the first "</KEY>" after that ">". Kept small: a dictionary has many.
-struct KeyElement {
-  uint32_t open;    // offset of "<KEY"
-  uint32_t close;   // offset of its "</KEY>"; kNoPosition: the element never completes
-  uint32_t text;    // its cache entry (KeyTextCached), else its pool offset or, while the
+// One key tag in the file, and the element it opens (see knowledge/dictionary_format.h). Kept
+// small: a dictionary has many.
+struct IndexedKey {
+  uint32_t open;    // offset of its opening tag
+  uint32_t close;   // offset of its closing tag; kNoPosition: the element never completes
+  uint32_t text;    // its cache entry (KeyFacts), else its pool offset (KeyPlain, KeyCompiled:
+                    // compiled each time, its facts could not be had) or, while the
                     // text has not been taken, TextPool::kNone
   uint16_t length;  // the key text's length: folded, cut to a line's bytes and at a NUL
-  KeyTextKind kind;
-  bool exact;  // the tag is exactly "<KEY>": only such a tag ends a key's answers
+  KeyForm kind;     // how it is tested
+  bool exact;       // the opening tag is exact: only such a tag ends a key's answers
 };
 
-class DictionaryIndex {
+class DictionaryIndex final : public ElementSink {
  public:
   // Files are read and hashed in blocks of this size: large enough that reading costs little
   // beyond copying, small enough to stay in the processor's cache while it is scanned.
@@ -66,16 +64,30 @@ class DictionaryIndex {
   void Clear();
 
   uint64_t Length() const { return length; }
-  const ChunkedArray<KeyElement>& Keys() const { return keys; }                // in file order
-  const ChunkedArray<uint32_t>& AnswerOpens() const { return answerOpens; }    // "<ANS>"
-  const ChunkedArray<uint32_t>& AnswerCloses() const { return answerCloses; }  // "</ANS>"
+  const IndexedKey& Key(size_t k) const { return keys[k]; }  // in file order
   // KeyText: the key's text (not NUL-terminated).
-  const char* KeyText(const KeyElement& key) const;
+  const char* KeyText(const IndexedKey& key) const;
   // MemoryBytes: what the index holds, its pool and position tables.
   size_t MemoryBytes() const;
 
+  // What WalkEntries asks of its tables.
+  size_t KeyCount() const { return keys.Size(); }
+  uint64_t KeyOpen(size_t k) const { return keys[k].open; }
+  uint64_t KeyClose(size_t k) const {
+    return keys[k].close == kNoPosition ? kNoTag : uint64_t{keys[k].close};
+  }
+  size_t FirstKeyAtOrAfter(uint64_t offset) const;
+  bool ExactKeyBetween(uint64_t from, uint64_t to) const;
+  uint64_t AnswerOpenAtOrAfter(uint64_t offset) const { return AtOrAfter(answerOpens, offset); }
+  uint64_t AnswerCloseAtOrAfter(uint64_t offset) const { return AtOrAfter(answerCloses, offset); }
+
+  // ElementSink: what the reader tells while the index scans the file.
+  bool Tag(DictionaryTag tag, uint64_t offset, bool exact) override;
+  bool KeyText(uint64_t key, uint64_t textStart, const char* text, size_t length) override;
+  void KeyClosed(uint64_t key, uint64_t close) override;
+
  private:
-  class Scanner;
+  static uint64_t AtOrAfter(const ChunkedArray<uint32_t>& positions, uint64_t offset);
   static constexpr uint64_t kNoChange = UINT64_MAX;
 
   RefreshResult HashAll(RawFile& file, uint64_t* changedBlock);
@@ -90,10 +102,11 @@ class DictionaryIndex {
   uint64_t length = 0;
   std::vector<uint64_t> blockHashes;  // of each block of the file as last read
   std::vector<uint64_t> newHashes;
-  ChunkedArray<KeyElement> keys;  // in file order
-  ChunkedArray<uint32_t> answerOpens;
-  ChunkedArray<uint32_t> answerCloses;
-  TextPool pool;  // texts of the keys without a cache entry
+  ChunkedArray<IndexedKey> keys;        // in file order
+  ChunkedArray<uint32_t> answerOpens;   // every answer's opening tag
+  ChunkedArray<uint32_t> answerCloses;  // every answer's closing tag
+  size_t firstScanned = 0;              // keys before this one were there before the scan under way
+  TextPool pool;                        // texts of the keys without a cache entry
   std::vector<char> block;
   bool valid = false;  // the index describes the file as last read
 };

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "knowledge/limits.h"
+
 namespace mimoza {
 
 // How LookupAnswer tests a key against its subject. Any other value matches no key.
@@ -24,11 +26,6 @@ enum ReplyKind : int8_t {
   Yes = 1,      // the yes-list matches and the no-list does not
   No = 2,       // the no-list matches, whatever the yes-list does
 };
-
-// A line the user submits holds at most this many bytes; texts fetched for it (answers, quips,
-// prompts) and keys learned from it hold one more, which is also the size of a text buffer.
-inline constexpr size_t kMaxLineBytes = 5999;
-inline constexpr size_t kLineBufferBytes = kMaxLineBytes + 1;
 
 // A reserved dictionary key and the built-in default seeded under it when it is missing.
 // The texts are code page 932 bytes.

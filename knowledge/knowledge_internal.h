@@ -1,38 +1,21 @@
 // knowledge/knowledge_internal.h: the knowledge files' operations below the public interface.
-// The tag scan helpers of the dictionary store, and the lookup and the quip pick over a text that
-// is already in memory: the file operations run exactly these after reading their file, so the
-// tests, the fuzz targets and the benchmarks reach the same code paths without disk I/O.
+// The byte searches and hashes, the dictionary's tag helper (knowledge/dictionary_format.cpp),
+// and the lookup and the quip pick over a text that is already in memory: the file operations
+// run exactly these after reading their file, so the tests, the fuzz targets and the benchmarks
+// reach the same code paths without disk I/O.
 // Private to mimoza_knowledge and its tests, fuzz targets and benchmarks.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 #include "knowledge/knowledge.h"
 
 namespace mimoza {
 
-// Capacities of one lookup and one pick. Further answers and lines are ignored.
-constexpr int32_t kMaxAnswers = 65536;    // far beyond any hand-kept dictionary's pool for a line
-constexpr int32_t kMaxQuipLines = 60000;  // a quip file is a hand-edited list of one-liners
-constexpr uint32_t kMaxKeyBytes = kLineBufferBytes;  // keys are learned from input lines
-
-// The yes/no lists are fetched with this limit: one pattern of "|"-separated alternatives, and
-// 2999 bytes hold far more words than anyone types into such a list.
-constexpr uint32_t kMaxListBytes = 2999;
-
 // DropTrailingBar: removes one "|" that ends a yes/no list as a character of its own (the second
 // byte of a double-byte character, 0x83 0x7C for one, is left alone), as the lists are read.
 void DropTrailingBar(char* list);
-
-// The tags of Dictionary.txt. A key element opens with "<KEY" and any bytes up to the first ">"
-// (the system writes "<KEY>"); only an exact "<KEY>" ends the answers of the key before it.
-inline constexpr std::string_view kKeyOpenTag = "<KEY";
-inline constexpr std::string_view kExactKeyTag = "<KEY>";
-inline constexpr std::string_view kKeyCloseTag = "</KEY>";
-inline constexpr std::string_view kAnswerOpenTag = "<ANS>";
-inline constexpr std::string_view kAnswerCloseTag = "</ANS>";
 
 // FindBytes: the first position p at or after from with needle[0, needleLen) at p and
 // p + needleLen not past end; null when from is null or there is none.

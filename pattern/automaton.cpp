@@ -14,6 +14,7 @@
 #include <new>
 
 #include "pattern/class.h"
+#include "pattern/lexer.h"
 #include "pattern/pattern.h"
 
 namespace mimoza {

@@ -9,6 +9,7 @@
 
 #include "pattern/memory.h"
 #include "pattern/parser.h"
+#include "pattern/pattern.h"
 
 namespace mimoza {
 

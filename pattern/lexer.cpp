@@ -1,7 +1,7 @@
 // pattern/lexer.cpp: pattern text -> tokens (code page 932 bytes in, PatternToken kinds with
 // their payload out).
-// Leaves this file: NextToken, IsMetacharacter, PlainTextCharacters, QuoteMetacharacters,
-// DecodeEscape, HexValue, DupText. Tested by tests/pattern/lexer_test.cpp.
+// Leaves this file: NextToken, IsMetacharacter, AlternationByte, PlainTextCharacters,
+// QuoteMetacharacters, DecodeEscape, HexValue, DupText. Tested by tests/pattern/lexer_test.cpp.
 #include "pattern/lexer.h"
 
 #include <climits>
@@ -212,6 +212,8 @@ void NextToken(PatternLexer& lexer) {
 }
 
 bool IsMetacharacter(unsigned char c) { return kMetacharacters.isMeta[c]; }
+
+char AlternationByte() { return kTokenTexts[TokBar][0]; }
 
 int32_t PlainTextCharacters(const char* text, size_t length) {
   int32_t characters = 0;

@@ -1,8 +1,8 @@
 // pattern/lexer.h: pattern text -> tokens, one per NextToken call; the escape decoder and the
 // small text helpers shared by the later stages.
-// Leaves this file: PatternToken, kTokenTexts, kMetacharacters, IsMetacharacter (declared in
-// pattern/pattern.h), EscapeMode, PatternLexer, NextToken, PlainTextCharacters, DecodeEscape,
-// HexValue, DupText. The limits it applies are in pattern/limits.h. Tested by
+// Leaves this file: PatternToken, kTokenTexts, kMetacharacters, IsMetacharacter and
+// AlternationByte (declared in pattern/pattern.h), EscapeMode, PatternLexer, NextToken,
+// PlainTextCharacters, DecodeEscape, HexValue, DupText. The limits it applies are in pattern/limits.h. Tested by
 // tests/pattern/lexer_test.cpp.
 #pragma once
 

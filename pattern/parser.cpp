@@ -7,6 +7,8 @@
 // use WorkStack, so neither a long pattern nor deep nesting can exhaust the thread's stack.
 #include "pattern/parser.h"
 
+#include "pattern/lexer.h"
+
 namespace mimoza {
 namespace {
 

@@ -5,9 +5,12 @@
 
 #include <cstdint>
 
-#include "pattern/lexer.h"
-
 namespace mimoza {
+
+// The state of one compilation (pattern/lexer.h). Only the parser and the automaton's builder
+// reach into it; the search sees the tree's kinds through pattern/automaton.h and never the
+// lexer.
+struct PatternLexer;
 
 enum NodeKind : int32_t {
   NodeChar = 0,    // one character: charLead, charTrail

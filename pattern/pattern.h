@@ -9,26 +9,18 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/cp932.h"  // IsLeadByte, CharacterLength: the pattern language steps by them
 #include "pattern/limits.h"
 
 namespace mimoza {
 
-// Bytes 0x81-0x9F and 0xE0-0xFC lead a two-byte character in code page 932, on every platform,
-// whatever the system's own code page; the second byte may be "\\", "[", "|" or any other byte.
-inline bool IsLeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
-// CharacterLength: the bytes of the character at s (s[0] is not the NUL): 2 for a lead byte and
-// its second byte, 1 for anything else, a lead byte right before the NUL included. Every walk
-// over a subject steps by this rule: the search's and the key screen's alike.
-inline size_t CharacterLength(const unsigned char* s) {
-  return IsLeadByte(s[0]) && s[1] != 0 ? 2 : 1;
-}
-
 // IsMetacharacter: whether a byte starts a token other than a literal character in a pattern
 // text (outside a two-byte character, whose second byte is always literal).
 bool IsMetacharacter(unsigned char c);
+
+// AlternationByte: the byte that separates the alternatives of a pattern ("|"), for callers that
+// read a list of alternatives as text.
+char AlternationByte();
 
 struct Pattern;  // a compiled automaton; private to the pattern library
 

@@ -22,7 +22,6 @@
 
 #include "pattern/automaton.h"
 #include "pattern/class.h"
-#include "pattern/lexer.h"
 #include "pattern/limits.h"
 #include "pattern/memory.h"
 

@@ -27,7 +27,7 @@ bool IsCheckFormat(std::string_view value) { return value == "text" || value == 
 namespace {
 
 constexpr const char* kSeverityNames[] = {"error", "warning", "note"};
-constexpr const char* kFileNames[] = {"Dictionary.txt", "Boke.dat"};
+constexpr const char* kFileNames[] = {kDictionaryFile, kQuipFile};
 
 std::string Plural(size_t count, const char* word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");

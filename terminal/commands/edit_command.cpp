@@ -27,6 +27,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/cp932.h"
 #include "knowledge/dictionary_check.h"
 #include "pattern/pattern.h"
 #include "terminal/commands/check_command.h"
@@ -47,7 +48,7 @@ const char kEditHelp[] =
 
 namespace {
 
-constexpr const char* kDictionary = "Dictionary.txt";
+constexpr const char* kDictionary = kDictionaryFile;
 // Beside the dictionary while it is being edited; held with flock, so a crashed edit leaves a
 // file that locks nothing.
 constexpr const char* kLockFile = "Dictionary.txt.lock";
@@ -116,7 +117,7 @@ struct EditableCopy {
 size_t Cp932Columns(std::string_view text) {
   size_t columns = 0;
   for (size_t at = 0; at < text.size(); ++columns) {
-    at += IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+    at += StepCharacter(text.data(), at, text.size());
   }
   return columns;
 }
@@ -540,7 +541,7 @@ int RunEdit(const SubcommandCall& call) {
       StoredFile edition;
       edition.bytes = bytes;
       edition.present = true;
-      if (!CheckDataTexts(edition, ReadStoredFile("Boke.dat"), CheckOptions{}, &diagnostics)) {
+      if (!CheckDataTexts(edition, ReadStoredFile(kQuipFile), CheckOptions{}, &diagnostics)) {
         std::fputs("mimoza edit: out of memory while checking the copy\n", stderr);
       }
     }

@@ -16,10 +16,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "knowledge/limits.h"
+
 namespace mimoza {
 namespace {
 
-constexpr const char* kDictionary = "Dictionary.txt";
+constexpr const char* kDictionary = kDictionaryFile;
 
 }  // namespace
 

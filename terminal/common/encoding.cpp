@@ -3,6 +3,7 @@
 // are private. Tested by tests/terminal/encoding_test.cpp.
 #include "terminal/common/encoding.h"
 
+#include "base/cp932.h"
 #include "conversation/conversation.h"
 #include "pattern/pattern.h"
 #include "terminal/common/charset_converter.h"
@@ -14,8 +15,7 @@ namespace {
 // Cp932CharLength: the length of the code page 932 character starting at [p, end): two for a
 // lead byte followed by a byte that can trail it, else one.
 size_t Cp932CharLength(const unsigned char* p, const unsigned char* end) {
-  if (IsLeadByte(p[0]) && p + 1 < end && p[1] >= 0x40 && p[1] != 0x7F && p[1] <= 0xFC) return 2;
-  return 1;
+  return ValidCharacterLength(reinterpret_cast<const char*>(p), 0, static_cast<size_t>(end - p));
 }
 
 // ConvertReplacing: text converted to out, where each sequence the converter cannot convert

@@ -11,7 +11,7 @@
 #include <map>
 #include <numeric>
 
-#include "pattern/pattern.h"
+#include "base/cp932.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/json_text.h"
 #include "terminal/common/safe_text.h"
@@ -110,7 +110,7 @@ namespace {
 // ---- Formatting --------------------------------------------------------------------------------
 
 // Long pools and key lists are cut in the text reports; the JSON event lists everything kept.
-constexpr size_t kMaxListed = 200;
+constexpr size_t kMaxListed = kMaxExplainListed;
 
 // Display: code page 932 text as one line of UTF-8 that cannot send commands to a terminal.
 std::string Display(std::string_view cp932) { return SanitizeLine(ToUtf8(cp932)); }

@@ -22,12 +22,10 @@ inline constexpr char kWhyCaption[] = "\xE3\x81\xAA\xE3\x81\x9C";
 // LookupRecorder: what the latest lookup told it, texts kept as code page 932.
 class LookupRecorder final : public LookupObserver {
  public:
-  // Keys kept (a pathological file can match millions of keys); the rest are only counted.
-  static constexpr size_t kMaxKeys = 10000;
-  // Answer text kept; past it each answer keeps only its first kCutAnswerBytes and is marked, so
-  // a pool of 65536 long answers stays within a few tens of megabytes.
-  static constexpr size_t kMaxAnswerBytes = size_t{16} << 20;
-  static constexpr size_t kCutAnswerBytes = 256;
+  // Keys and answer text kept (knowledge/limits.h says why); the rest are only counted, or cut.
+  static constexpr size_t kMaxKeys = kMaxExplainKeys;
+  static constexpr size_t kMaxAnswerBytes = kMaxExplainAnswerBytes;
+  static constexpr size_t kCutAnswerBytes = kCutExplainAnswerBytes;
 
   struct Key {
     uint64_t line = 0;  // of its "<KEY" in Dictionary.txt (0: unknown)

@@ -16,9 +16,8 @@
 namespace mimoza {
 namespace {
 
-// A history file is read from its end, at most this much: room for every kept line at its
-// longest, so a file grown huge by hand costs no more than a full one.
-constexpr off_t kMaxReadBytes = static_cast<off_t>(kMaxHistoryLines * (kMaxInputTextBytes + 1));
+// A history file is read from its end, at most this much (knowledge/limits.h says why).
+constexpr off_t kMaxReadBytes = static_cast<off_t>(kMaxHistoryFileBytes);
 
 std::string Failure(const char* what, const std::string& path) {
   return std::string(what) + " " + path + ": " + std::strerror(errno);

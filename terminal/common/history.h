@@ -1,7 +1,7 @@
 // terminal/common/history.h: the history file <-> the lines the interactive face's Up and Down
 // walk, kept across sessions: UTF-8, one line each, appended as each line is submitted, the last
 // kMaxHistoryLines kept. The desktop window walks the same file.
-// Leaves this file: kMaxInputTextBytes, kMaxHistoryLines, HistoryPath, SplitHistory, LoadHistory,
+// Leaves this file: HistoryPath, SplitHistory, LoadHistory,
 // AppendHistory.
 // Tested by tests/terminal/interactive_test.cpp (also through the program under a pty); the
 // reader is fuzzed by fuzz/history_fuzz.cpp.
@@ -15,14 +15,6 @@
 #include "knowledge/knowledge.h"
 
 namespace mimoza {
-
-// A line reaches the engine as at most kMaxLineBytes code page 932 bytes, each made from at most
-// three UTF-8 bytes (a half-width katakana takes one byte there and three here), so this always
-// holds a whole input line and bounds what a long paste can grow; no history line is longer.
-inline constexpr size_t kMaxInputTextBytes = 3 * kLineBufferBytes;
-// Submitted lines kept for Up/Down, and in the history file; older ones are forgotten. A
-// thousand lines reach back weeks of chatting and load in well under a millisecond.
-inline constexpr size_t kMaxHistoryLines = 1000;
 
 // HistoryPath: $XDG_STATE_HOME/mimoza/history when that variable holds an absolute path (a
 // relative one is to be ignored), else $HOME/.local/state/mimoza/history; empty when neither is

@@ -2,14 +2,14 @@
 // Leaves this file: ReadLine. Tested through the program by tests/terminal/program_test.cpp.
 #include "terminal/common/line_reader.h"
 
+#include "knowledge/limits.h"
+
 namespace mimoza {
 namespace {
 
-// Input lines are kept up to this many bytes and the rest of the line is read and dropped. A
-// submission keeps at most kMaxLineBytes code page 932 bytes, and no character or JSON escape takes
-// more than 12 input bytes per byte kept, so a megabyte never cuts into what is submitted; it only
-// bounds the memory a line without end can take.
-constexpr size_t kMaxInputLineBytes = size_t{1} << 20;
+// Input lines are kept up to this many bytes and the rest of the line is read and dropped
+// (knowledge/limits.h says why).
+constexpr size_t kMaxInputLineBytes = kMaxStreamLineBytes;
 
 }  // namespace
 

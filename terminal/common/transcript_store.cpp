@@ -22,9 +22,8 @@
 namespace mimoza {
 namespace {
 
-// The file is read from its end, at most this much. A thousand turns of everyday chat take a few
-// hundred kilobytes; this leaves room for long answers without making a start slow.
-constexpr off_t kMaxReadBytes = off_t{4} << 20;
+// The file is read from its end, at most this much (knowledge/limits.h says why).
+constexpr off_t kMaxReadBytes = static_cast<off_t>(kMaxTranscriptFileBytes);
 // The first line names a real path; escaped, it is at most twice PATH_MAX, and the rest is short.
 constexpr size_t kMaxHeaderBytes = 2 * PATH_MAX + 64;
 constexpr const char* kHeaderStart = "mimoza-transcript\t1\t";

@@ -22,11 +22,10 @@
 #include <string_view>
 #include <vector>
 
+#include "knowledge/limits.h"
+
 namespace mimoza {
 
-// Turns kept in the file: as many as the screen keeps of a session, a long day of chatting. The
-// file is read from its end, at most a few megabytes, so very long turns may keep fewer.
-inline constexpr size_t kMaxStoredTurns = 1000;
 
 enum StoredKind : int8_t {
   StoredLine = 0,  // the user's line: it starts a turn

@@ -48,8 +48,8 @@ struct EditorAction {
 
 class LineEditor {
  public:
-  // The bounds of the line and of the history it shares with the history file.
-  static constexpr size_t kMaxTextBytes = kMaxInputTextBytes;
+  // The limits, and why, are in knowledge/limits.h.
+  static constexpr size_t kMaxTextBytes = kMaxEditedLineBytes;
   static constexpr size_t kMaxHistory = kMaxHistoryLines;
 
   // Feed: one byte from the terminal; returns what the key it completes asks for.

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "knowledge/limits.h"
+
 namespace mimoza {
 
 // Each kind has its own look in the transcript (see LookOf in screen.cpp).
@@ -40,9 +42,8 @@ struct TranscriptEntry {
 // The session so far, oldest first, bounded by turns.
 class Transcript {
  public:
-  // Turns kept: a long day of chatting. Responses hold at most kLineBufferBytes, so this bounds the
-  // memory to a few megabytes even for the longest answers, and usually to far less.
-  static constexpr int64_t kMaxTurns = 1000;
+  // Turns kept (knowledge/limits.h says why).
+  static constexpr int64_t kMaxTurns = kMaxTranscriptTurns;
 
   // Add: appends an entry to the newest turn; a user line starts a new turn, and then the oldest
   // turn is forgotten when there are more than kMaxTurns. Returns the entry.
