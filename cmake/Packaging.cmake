@@ -68,6 +68,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/copyrig
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT terminal)
 install(FILES ${PROJECT_SOURCE_DIR}/examples/Boke.dat DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
         COMPONENT terminal)
+# Shell completion, where bash-completion and zsh look for a command's own.
+install(FILES ${PROJECT_SOURCE_DIR}/terminal/completion/mimoza.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME mimoza
+        COMPONENT terminal)
+install(FILES ${PROJECT_SOURCE_DIR}/terminal/completion/_mimoza
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions COMPONENT terminal)
 set(CPACK_COMPONENTS_ALL terminal)
 
 if(TARGET mimoza-gtk)
