@@ -34,7 +34,9 @@ const ReservedKey kYesListKey = {"<YES>",
                                  "|^\x97\x8a\x82\xde"
                                  "|\x82\xa8\x82\xa4"};
 
-// いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ
+// いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ|ううん|いや|やだ|いらない|結構です|嫌だ
+// The "^" alternatives anchor the whole list, so every word counts at the start of the reply,
+// which is where people put a refusal: "いやいや" refuses, "嫌いじゃない" does not.
 const ReservedKey kNoListKey = {"<NO>",
                                 "\x82\xa2\x82\xa2\x82\xa6"
                                 "|\x82\xbf\x82\xe1\x82\xa4"
@@ -44,6 +46,12 @@ const ReservedKey kNoListKey = {"<NO>",
                                 "|^\x82\xe2\x82\xc1\x82\xc4"
                                 "|^\x82\xe2\x82\xdf"
                                 "|\x82\xa2\x82\xe7\x82\xf1"
-                                "|^\x82\xbe\x82\xdf"};
+                                "|^\x82\xbe\x82\xdf"
+                                "|\x82\xa4\x82\xa4\x82\xf1"
+                                "|\x82\xa2\x82\xe2"
+                                "|\x82\xe2\x82\xbe"
+                                "|\x82\xa2\x82\xe7\x82\xc8\x82\xa2"
+                                "|\x8c\x8b\x8d\x5c\x82\xc5\x82\xb7"
+                                "|\x8c\x99\x82\xbe"};
 
 }  // namespace mimoza

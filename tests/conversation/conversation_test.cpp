@@ -150,7 +150,7 @@ const Scenario kScenarios[] = {
      "<KEY><SMES0></KEY>\n<ANS>ミモザ</ANS>\n"
      "<KEY><SMES1></KEY>\n<ANS>覚えていい？</ANS>\n"
      "<KEY><YES></KEY>\n<ANS>はい|うん|y|Y|^やって|^頼む|おう</ANS>\n"
-     "<KEY><NO></KEY>\n<ANS>いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ</ANS>\n"
+     "<KEY><NO></KEY>\n<ANS>いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ|ううん|いや|やだ|いらない|結構です|嫌だ</ANS>\n"
      "<KEY><SMES2></KEY>\n<ANS>何て言えばいい？</ANS>\n"
      "<KEY>あいう</KEY>\n<ANS>いいえ</ANS>\n"
      "<KEY><SMES3></KEY>\n<ANS>OK 学習した</ANS>\n"},
@@ -192,7 +192,7 @@ const Scenario kScenarios[] = {
      "<KEY><SMES0></KEY>\n<ANS>ミモザ</ANS>\n"
      "<KEY><SMES4></KEY>\n<ANS>情報を新たに加える？</ANS>\n"
      "<KEY><YES></KEY>\n<ANS>はい|うん|y|Y|^やって|^頼む|おう</ANS>\n"
-     "<KEY><NO></KEY>\n<ANS>いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ</ANS>\n"
+     "<KEY><NO></KEY>\n<ANS>いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ|ううん|いや|やだ|いらない|結構です|嫌だ</ANS>\n"
      "<KEY><SMES2></KEY>\n<ANS>何て言えばいい？</ANS>\n"
      "<KEY>おはよう</KEY>\n<ANS>おっす</ANS>\n"
      "<KEY><SMES3></KEY>\n<ANS>OK 学習した</ANS>\n"},
@@ -285,7 +285,7 @@ const Scenario kScenarios[] = {
      "<KEY><SMES0></KEY>\n<ANS>ミモザ</ANS>\n"
      "<KEY><SMES1></KEY>\n<ANS>覚えていい？</ANS>\n"
      "<KEY><YES></KEY>\n<ANS>はい|うん|y|Y|^やって|^頼む|おう</ANS>\n"
-     "<KEY><NO></KEY>\n<ANS>いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ</ANS>\n"
+     "<KEY><NO></KEY>\n<ANS>いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ|ううん|いや|やだ|いらない|結構です|嫌だ</ANS>\n"
      "<KEY><SMES2></KEY>\n<ANS>何て言えばいい？</ANS>\n"},
     {"a title of the user's own",
      "みもざ",

@@ -24,7 +24,8 @@ TEST(ReservedKeys, DefaultsAreTheirCodePage932Texts) {
       {kLearnedKey, "<SMES3>", "OK 学習した"},
       {kOfferAddKey, "<SMES4>", "情報を新たに加える？"},
       {kYesListKey, "<YES>", "はい|うん|y|Y|^やって|^頼む|おう"},
-      {kNoListKey, "<NO>", "いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ"},
+      {kNoListKey, "<NO>",
+       "いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ|ううん|いや|やだ|いらない|結構です|嫌だ"},
   };
   for (const auto& c : kCases) {
     EXPECT_STREQ(c.reserved.key, c.key);
@@ -57,6 +58,15 @@ TEST_F(Classifier, DefaultListsSeedThemselvesAndMatchAtTheStart) {
       {"だめ", No},
       {"no", No},
       {"Nope", No},
+      {"ううん", No},  // everyday refusals, at the start of the reply
+      {"いや、いい", No},
+      {"やだ", No},
+      {"いらない", No},
+      {"結構です", No},
+      {"嫌だよ", No},
+      {"うん", Yes},  // and what merely starts alike still consents
+      {"嫌いじゃない", Neither},
+      {"結構いいね", Neither},
       {"やってみて", No},
       {"まあ、はい", Neither},
       {"よろしく頼む", Neither},
