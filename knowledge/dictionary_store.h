@@ -9,7 +9,7 @@
 // kBackupFolder, kKeptBackups, BackupInfo, IsBackupName, ListBackups, ForgetTarget,
 // ForgetProblem, PlacedText, ForgottenEntry, ForgetPlan, PlanForget, PlanForgetLast,
 // PlanForgetIn, PlanForgetLastIn, ApplyForget, RestorePlan, PlanRestore, ApplyRestore,
-// CountEntries, kNoLine, AlignLines, CheckEditedDictionary.
+// CountEntries, LineHash, kNoLine, AlignLines, CheckEditedDictionary.
 // Tested by tests/knowledge/dictionary_store_test.cpp (forget on the format's odd cases, backups,
 // restore, the replace's refusals), tests/knowledge/edited_lines_test.cpp and, through the
 // commands, tests/terminal/store_commands_test.cpp and tests/terminal/edit_test.cpp.
@@ -257,6 +257,10 @@ StoreResult ApplyRestore(const RestorePlan& plan, ReplaceOptions options);
 
 // CountEntries: the key elements a dictionary's stored bytes hold, complete ones only.
 size_t CountEntries(std::string_view stored);
+
+// LineHash: the hash AlignLines compares lines by (not cryptographic: the caller checks a kept
+// line's text before it trusts it).
+uint64_t LineHash(std::string_view line);
 
 // No line: an edited line that keeps no written line.
 inline constexpr size_t kNoLine = SIZE_MAX;

@@ -1,7 +1,7 @@
 // knowledge/edited_lines.cpp: what an edit of Dictionary.txt needs of the format: the lines of
 // an edited copy -> the lines of the copy as written that they keep (a line diff); a dictionary
 // -> its count of entries; a dictionary of any size -> the checker's diagnostics, in pieces.
-// Leaves this file: CountEntries, AlignLines, CheckEditedDictionary. Myers, Resync, EntryStarts
+// Leaves this file: CountEntries, LineHash, AlignLines, CheckEditedDictionary. Myers, Resync, EntryStarts
 // and the piece bookkeeping are private.
 // Tested by tests/knowledge/edited_lines_test.cpp; the alignment is fuzzed by
 // fuzz/edited_lines_fuzz.cpp.
@@ -13,6 +13,7 @@
 
 #include "knowledge/dictionary_format.h"
 #include "knowledge/dictionary_store.h"
+#include "knowledge/knowledge_internal.h"
 
 namespace mimoza {
 namespace {
@@ -171,6 +172,8 @@ size_t CountEntries(std::string_view stored) {
   DictionaryReader::ReadWhole(stored.data(), stored.size(), counter, false);
   return counter.complete;
 }
+
+uint64_t LineHash(std::string_view line) { return HashBytes(line.data(), line.size(), 0x6C696E65); }
 
 std::vector<size_t> AlignLines(const std::vector<uint64_t>& written,
                                const std::vector<uint64_t>& edited) {
