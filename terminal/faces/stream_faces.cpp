@@ -15,6 +15,7 @@
 #include "terminal/common/json_text.h"
 #include "terminal/common/line_reader.h"
 #include "terminal/common/safe_text.h"
+#include "terminal/faces/forget_events.h"
 #include "terminal/faces/json_command.h"
 
 namespace mimoza {
@@ -153,7 +154,8 @@ int RunJsonLines(std::FILE* in, std::FILE* out) {
   Output output(out);
   JsonLinesHost host(output);
   return RunLines(in, output, host,
-                  [&host](Conversation& conversation, LineResult result, const std::string& line) {
+                  [&host, &output](Conversation& conversation, LineResult result,
+                                   const std::string& line) {
                     if (result == LineTooLong) {
                       host.EmitError("line too long");
                       return;
@@ -176,6 +178,12 @@ int RunJsonLines(std::FILE* in, std::FILE* out) {
                         break;
                       case CmdExplain:
                         host.EmitExplanation(conversation, command.text);
+                        break;
+                      case CmdForget:
+                        output.Write(ForgetEvents(command));
+                        break;
+                      case CmdCancel:
+                        output.Write(CancelEvent(conversation));
                         break;
                     }
                   });
