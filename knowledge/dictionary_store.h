@@ -273,13 +273,20 @@ inline constexpr size_t kNoLine = SIZE_MAX;
 std::vector<size_t> AlignLines(const std::vector<uint64_t>& written,
                                const std::vector<uint64_t>& edited);
 
+// A dictionary larger than this is checked in pieces of about this size: the checker's tables
+// take about seven times the bytes they read, so a piece costs some 120 MB at most, while a
+// dictionary kept by hand is one piece and is checked whole.
+inline constexpr size_t kCheckPieceBytes = size_t{16} << 20;
+
 // CheckEditedDictionary: CheckDataTexts for an edited dictionary whatever its size: up to
-// kCheckPieceBytes at once, a larger file in pieces that each begin with a key element a lookup
-// reads, so that the checker's tables take a bounded amount of memory. Diagnostics keep the
-// file's own lines. What spans pieces (the same pair twice, a prompt's several entries) is not
-// told across them; whether a prompt is missing is told for the whole file. The quips are checked
-// once. False when memory ran out.
+// pieceBytes at once, a larger file in pieces that each begin with an entry a lookup reads as
+// it reads it in the whole file, so that the checker's tables take a bounded amount of memory.
+// Diagnostics keep the file's own lines; each piece reports up to the checker's limit per rule.
+// What spans pieces (the same pair twice, a prompt's several entries) is not told across them;
+// whether a prompt is missing is told for the whole file. The quips are checked once. False when
+// memory ran out.
 bool CheckEditedDictionary(const std::string& stored, const StoredFile& quips,
-                           std::vector<CheckDiagnostic>* diagnostics);
+                           std::vector<CheckDiagnostic>* diagnostics,
+                           size_t pieceBytes = kCheckPieceBytes);
 
 }  // namespace mimoza

@@ -1,10 +1,10 @@
 // knowledge/edited_lines.cpp: what an edit of Dictionary.txt needs of the format: the lines of
 // an edited copy -> the lines of the copy as written that they keep (a line diff); a dictionary
 // -> its count of entries; a dictionary of any size -> the checker's diagnostics, in pieces.
-// Leaves this file: CountEntries, LineHash, AlignLines, CheckEditedDictionary. Myers, Resync, EntryStarts
-// and the piece bookkeeping are private.
+// Leaves this file: CountEntries, LineHash, AlignLines, CheckEditedDictionary. Myers, Resync and
+// EntryStarts are private.
 // Tested by tests/knowledge/edited_lines_test.cpp; the alignment is fuzzed by
-// fuzz/edited_lines_fuzz.cpp.
+// fuzz/store_fuzz.cpp.
 #include <algorithm>
 #include <cstring>
 #include <exception>
@@ -28,11 +28,6 @@ constexpr size_t kMaxDiffEdits = 1000;
 // lines deleted in a large file still lets the lines after it keep their bytes; every line
 // changed costs that many comparisons of two hashes.
 constexpr size_t kResyncLines = 256;
-
-// A dictionary larger than this is checked in pieces of about this size: the checker's tables
-// take about seven times the bytes they read, so a piece costs some 120 MB at most, while a
-// dictionary kept by hand is one piece and is checked whole.
-constexpr size_t kCheckPieceBytes = size_t{16} << 20;
 
 using Lines = std::vector<uint64_t>;
 
@@ -115,14 +110,15 @@ void Resync(const Lines& written, size_t wBegin, size_t wEnd, const Lines& edite
 // ---- Entries and pieces ---------------------------------------------------------------------
 
 // EntryStarts: told by the reader, it counts the complete key elements and finds where a
-// dictionary can be cut into pieces that the checker reads as it reads the whole: at a key a
-// lookup's scan finds, at the start of its line, with no answer open across it.
+// dictionary can be cut into pieces that the checker reads as it reads the whole: at an exact
+// "<KEY>" a lookup's scan finds, at the start of its line, with no answer open across it and
+// after an entry with an answer of its own (a key without one would pool this entry's answers).
 class EntryStarts final : public ElementSink {
  public:
   EntryStarts(std::string_view theStored, size_t every) : stored(theStored), pieceBytes(every) {}
 
-  bool Tag(DictionaryTag tag, uint64_t offset, bool) override {
-    if (tag == TagAnswerOpen) answerOpen = true;
+  bool Tag(DictionaryTag tag, uint64_t offset, bool exact) override {
+    if (tag == TagAnswerOpen) answerOpen = answered = true;
     if (tag == TagAnswerClose) answerOpen = false;
     if (tag != TagKeyOpen) return true;
     const uint64_t key = keys++;  // the reader numbers keys in this order too
@@ -130,10 +126,11 @@ class EntryStarts final : public ElementSink {
     chainKeyOpen = true;
     chainKey = key;
     const auto at = static_cast<size_t>(offset);
-    if (pieceBytes > 0 && !answerOpen && at - cuts.back() >= pieceBytes &&
-        (at == 0 || stored[at - 1] == '\n')) {
+    if (pieceBytes > 0 && exact && answered && !answerOpen && at - cuts.back() >= pieceBytes &&
+        stored[at - 1] == '\n') {
       cuts.push_back(at);
     }
+    answered = false;
     return true;
   }
   bool KeyText(uint64_t, uint64_t, const char*, size_t) override { return true; }
@@ -156,14 +153,8 @@ class EntryStarts final : public ElementSink {
   uint64_t chainKey = 0;
   bool chainKeyOpen = false;  // the chain's last key has not closed yet
   bool answerOpen = false;
+  bool answered = false;  // an "<ANS>" came since the chain's last key
 };
-
-// Diagnostics of one piece, its lines made the file's.
-void ShiftLines(std::vector<CheckDiagnostic>* diagnostics, size_t from, uint32_t lines) {
-  for (size_t i = from; i < diagnostics->size(); ++i) {
-    if ((*diagnostics)[i].line > 0) (*diagnostics)[i].line += lines;
-  }
-}
 
 }  // namespace
 
@@ -199,15 +190,15 @@ std::vector<size_t> AlignLines(const std::vector<uint64_t>& written,
 }
 
 bool CheckEditedDictionary(const std::string& stored, const StoredFile& quips,
-                           std::vector<CheckDiagnostic>* diagnostics) {
+                           std::vector<CheckDiagnostic>* diagnostics, size_t pieceBytes) {
   StoredFile whole;
   whole.present = true;
-  if (stored.size() <= kCheckPieceBytes) {
+  if (stored.size() <= pieceBytes) {
     whole.bytes = stored;
     return CheckDataTexts(whole, quips, CheckOptions{}, diagnostics);
   }
   try {
-    EntryStarts starts(stored, kCheckPieceBytes);
+    EntryStarts starts(stored, pieceBytes);
     if (!DictionaryReader::ReadWhole(stored.data(), stored.size(), starts, false)) return false;
     starts.cuts.push_back(stored.size());
     // A prompt is missing from the file when every piece misses it.
@@ -219,8 +210,9 @@ bool CheckEditedDictionary(const std::string& stored, const StoredFile& quips,
       piece.present = true;
       piece.bytes.assign(stored, starts.cuts[p], starts.cuts[p + 1] - starts.cuts[p]);
       std::vector<CheckDiagnostic> found;
-      if (!CheckDataTexts(piece, StoredFile{}, CheckOptions{}, &found)) return false;
-      ShiftLines(&found, 0, lines);
+      CheckOptions options;
+      options.firstLine = lines + 1;
+      if (!CheckDataTexts(piece, StoredFile{}, options, &found)) return false;
       std::vector<CheckDiagnostic> stillMissing;
       for (CheckDiagnostic& diagnostic : found) {
         if (diagnostic.rule != RulePromptMissing) {
