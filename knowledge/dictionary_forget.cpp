@@ -20,8 +20,8 @@ namespace mimoza {
 namespace {
 
 // The keys a learned pair is never stored under: the prompts' and the lists'.
-const ReservedKey* const kReservedKeys[] = {&kTitleKey,    &kOfferLearnKey, &kAskAnswerKey,
-                                            &kLearnedKey,  &kOfferAddKey,   &kYesListKey,
+const ReservedKey* const kReservedKeys[] = {&kTitleKey,   &kOfferLearnKey, &kAskAnswerKey,
+                                            &kLearnedKey, &kOfferAddKey,   &kYesListKey,
                                             &kNoListKey};
 
 bool IsReserved(std::string_view key) {
@@ -31,9 +31,9 @@ bool IsReserved(std::string_view key) {
 
 // Covered: whether sorted, merged extents hold every byte of [begin, end).
 bool Covered(const std::vector<StoredExtent>& merged, size_t begin, size_t end) {
-  const auto after = std::upper_bound(
-      merged.begin(), merged.end(), begin,
-      [](size_t at, const StoredExtent& extent) { return at < extent.begin; });
+  const auto after =
+      std::upper_bound(merged.begin(), merged.end(), begin,
+                       [](size_t at, const StoredExtent& extent) { return at < extent.begin; });
   return after != merged.begin() && (after - 1)->end >= end;
 }
 
@@ -113,7 +113,8 @@ class Planner {
       *answer = starting[nth - 1];
       return true;
     }
-    if (!starting.empty()) return Problem(ForgetNoSuchAnswer, static_cast<uint32_t>(starting.size()));
+    if (!starting.empty())
+      return Problem(ForgetNoSuchAnswer, static_cast<uint32_t>(starting.size()));
     for (const KeyElement& key : elements.Keys()) {
       if (Spans(key.open, ElementEnd(key), target.line)) {
         return Problem(ForgetKeyLine, text.FoldedLine(key.open));
@@ -152,8 +153,9 @@ class Planner {
     std::sort(chosen.begin(), chosen.end());
     chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
     std::vector<StoredExtent> extents;
-    for (const size_t i : chosen) extents.push_back(Extent(elements.Answers()[i].open,
-                                                           elements.ElementEnd(elements.Answers()[i])));
+    for (const size_t i : chosen)
+      extents.push_back(
+          Extent(elements.Answers()[i].open, elements.ElementEnd(elements.Answers()[i])));
     const std::vector<StoredExtent> removed = Merge(extents);
     // One entry per owner, in file order (the answers before the first key have none).
     for (size_t first = 0; first < chosen.size();) {

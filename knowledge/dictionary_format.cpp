@@ -407,8 +407,9 @@ size_t StoredText::Stored(size_t at) const {
 }
 
 uint32_t StoredText::LineOf(size_t stored) const {
-  return first + static_cast<uint32_t>(std::lower_bound(lineFeeds.begin(), lineFeeds.end(), stored) -
-                                   lineFeeds.begin());
+  return first +
+         static_cast<uint32_t>(std::lower_bound(lineFeeds.begin(), lineFeeds.end(), stored) -
+                               lineFeeds.begin());
 }
 
 TextPlace StoredText::Place(size_t stored) const {

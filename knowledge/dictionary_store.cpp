@@ -188,7 +188,8 @@ bool Pairs(const std::string& stored, std::vector<Pair>* pairs) {
       pair.key = PlacedText{text.FoldedLine(key.open), std::string(elements.KeyText(key))};
     }
     const AnswerElement& answer = elements.Answers()[i];
-    pair.answer = PlacedText{text.FoldedLine(answer.open), std::string(elements.AnswerText(answer))};
+    pair.answer =
+        PlacedText{text.FoldedLine(answer.open), std::string(elements.AnswerText(answer))};
     pairs->push_back(std::move(pair));
   }
   return true;
@@ -374,9 +375,8 @@ StoreResult ListBackups(std::vector<BackupInfo>* backups, bool countEntries) {
     }
     backups->push_back(std::move(info));
   }
-  std::sort(backups->begin(), backups->end(), [](const BackupInfo& a, const BackupInfo& b) {
-    return Stamp(a.name) > Stamp(b.name);
-  });
+  std::sort(backups->begin(), backups->end(),
+            [](const BackupInfo& a, const BackupInfo& b) { return Stamp(a.name) > Stamp(b.name); });
   return StoreResult{};
 }
 

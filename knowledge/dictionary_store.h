@@ -5,9 +5,9 @@
 // nothing here prints, asks or throws: whatever needs the user's word comes back as a result,
 // and the caller asks and calls again.
 // Leaves this file: StoreStatus, StoreStage, OwnerChange, StoreResult, DictionarySnapshot,
-// CurrentDictionary, ReadCurrentDictionary, DictionaryLock, SeedLock, ReplaceOptions, ReplaceDictionary,
-// kBackupFolder, kKeptBackups, BackupInfo, IsBackupName, ListBackups, ForgetTarget,
-// ForgetProblem, PlacedText, ForgottenEntry, ForgetPlan, PlanForget, PlanForgetLast,
+// CurrentDictionary, ReadCurrentDictionary, DictionaryLock, SeedLock, ReplaceOptions,
+// ReplaceDictionary, kBackupFolder, kKeptBackups, BackupInfo, IsBackupName, ListBackups,
+// ForgetTarget, ForgetProblem, PlacedText, ForgottenEntry, ForgetPlan, PlanForget, PlanForgetLast,
 // PlanForgetIn, PlanForgetLastIn, ApplyForget, RestorePlan, PlanRestore, ApplyRestore,
 // CountEntries, LineHash, kNoLine, AlignLines, CheckEditedDictionary.
 // Tested by tests/knowledge/dictionary_store_test.cpp (forget on the format's odd cases, backups,
@@ -47,15 +47,15 @@ enum StoreStatus : int8_t {
 // The stages of a replacement, for the words of a failure.
 enum StoreStage : int8_t {
   StageNone = 0,
-  StageLock,         // taking Dictionary.txt.lock
-  StageRead,         // reading Dictionary.txt (or a backup)
-  StageBackups,      // making the folder backups/
-  StageBackup,       // writing the backup
-  StageNewFile,      // making the new file beside Dictionary.txt
-  StageWrite,        // writing it (a full disk shows here)
-  StageFlush,        // flushing it to the disk
-  StageRename,       // renaming it over Dictionary.txt
-  StageMemory,       // memory ran out
+  StageLock,     // taking Dictionary.txt.lock
+  StageRead,     // reading Dictionary.txt (or a backup)
+  StageBackups,  // making the folder backups/
+  StageBackup,   // writing the backup
+  StageNewFile,  // making the new file beside Dictionary.txt
+  StageWrite,    // writing it (a full disk shows here)
+  StageFlush,    // flushing it to the disk
+  StageRename,   // renaming it over Dictionary.txt
+  StageMemory,   // memory ran out
 };
 
 // Whose the file is and whose the new one would be, when they differ.
@@ -152,8 +152,8 @@ inline constexpr size_t kKeptBackups = 10;
 // the same second, so names are unique and sort by time) or, made by a restore,
 // "Dictionary-YYYYMMDD-HHMMSS-NNN-restore.txt".
 struct BackupInfo {
-  std::string name;     // the file name in backups/
-  LocalTime when;       // from the name
+  std::string name;  // the file name in backups/
+  LocalTime when;    // from the name
   bool madeByRestore = false;
   uint64_t bytes = 0;
   int64_t entries = -1;  // the entries it holds; -1: not counted
@@ -177,13 +177,13 @@ struct ForgetTarget {
 
 enum ForgetProblem : int8_t {
   ForgetFine = 0,
-  ForgetPastEnd,        // the line is beyond the file (lines: the file's last line)
-  ForgetKeyLine,        // the line is part of a key element (at: the key's first line)
-  ForgetInsideAnswer,   // the line is inside an answer that starts earlier (at: its line)
-  ForgetNoAnswer,       // no answer starts on the line (blank, or text between elements)
-  ForgetNoSuchAnswer,   // fewer answers start on the line than nth (at: how many do)
-  ForgetNothingLearned, // forget last: no entry outside the prompts and lists
-  ForgetUnreadable,     // Dictionary.txt cannot be read (result says why)
+  ForgetPastEnd,         // the line is beyond the file (lines: the file's last line)
+  ForgetKeyLine,         // the line is part of a key element (at: the key's first line)
+  ForgetInsideAnswer,    // the line is inside an answer that starts earlier (at: its line)
+  ForgetNoAnswer,        // no answer starts on the line (blank, or text between elements)
+  ForgetNoSuchAnswer,    // fewer answers start on the line than nth (at: how many do)
+  ForgetNothingLearned,  // forget last: no entry outside the prompts and lists
+  ForgetUnreadable,      // Dictionary.txt cannot be read (result says why)
 };
 
 // A text and the line of the file it starts on.
@@ -196,18 +196,18 @@ struct PlacedText {
 struct ForgottenEntry {
   bool hasKey = false;  // false: answers before the first key
   PlacedText key;
-  bool keyGoes = false;              // no answer of its own is left: the key element goes too
-  std::vector<PlacedText> answers;   // those that go, in file order
-  size_t answersLeft = 0;            // answers of its own it keeps
-  std::vector<PlacedText> poolers;   // other keys that pool an answer that goes (keys without
-                                     // answers of their own before this entry)
+  bool keyGoes = false;             // no answer of its own is left: the key element goes too
+  std::vector<PlacedText> answers;  // those that go, in file order
+  size_t answersLeft = 0;           // answers of its own it keeps
+  std::vector<PlacedText> poolers;  // other keys that pool an answer that goes (keys without
+                                    // answers of their own before this entry)
 };
 
 struct ForgetPlan {
   ForgetProblem problem = ForgetFine;
-  uint32_t line = 0;   // the line the problem is about
-  uint32_t at = 0;     // what the problem names (see ForgetProblem)
-  StoreResult result;  // ForgetUnreadable: why
+  uint32_t line = 0;            // the line the problem is about
+  uint32_t at = 0;              // what the problem names (see ForgetProblem)
+  StoreResult result;           // ForgetUnreadable: why
   DictionarySnapshot snapshot;  // the file the plan was made on
   std::vector<ForgottenEntry> entries;
   std::string content;  // the file without them: every other byte as it was
@@ -235,8 +235,8 @@ StoreResult ApplyForget(const ForgetPlan& plan, const ReplaceOptions& options);
 // ---- Restore ------------------------------------------------------------------------------------
 
 struct RestorePlan {
-  StoreResult result;  // StoreFailed (StageRead, ENOENT) for no such backup, or none to take
-  std::string name;    // the backup that goes back
+  StoreResult result;    // StoreFailed (StageRead, ENOENT) for no such backup, or none to take
+  std::string name;      // the backup that goes back
   bool notOurs = false;  // the name asked for is no backup name (a path, "..", another file)
   bool same = false;     // Dictionary.txt holds exactly the backup's bytes already
   DictionarySnapshot snapshot;  // Dictionary.txt as read for the plan

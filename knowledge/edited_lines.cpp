@@ -75,8 +75,7 @@ bool Myers(const Lines& written, size_t wBegin, size_t wEnd, const Lines& edited
     const std::vector<int64_t>& before = rounds[static_cast<size_t>(d - 1)];
     const auto reached = [&](int64_t k) { return before[static_cast<size_t>(k + d - 1)]; };
     const int64_t k = x - y;
-    const int64_t from =
-        (k == -d || (k != d && reached(k - 1) < reached(k + 1))) ? k + 1 : k - 1;
+    const int64_t from = (k == -d || (k != d && reached(k - 1) < reached(k + 1))) ? k + 1 : k - 1;
     const int64_t fromX = reached(from);
     const int64_t snakeX = from == k + 1 ? fromX : fromX + 1;  // after the edit of this round
     keep(snakeX, snakeX - k);
@@ -217,17 +216,16 @@ bool CheckEditedDictionary(const std::string& stored, const StoredFile& quips,
       for (CheckDiagnostic& diagnostic : found) {
         if (diagnostic.rule != RulePromptMissing) {
           diagnostics->push_back(std::move(diagnostic));
-        } else if (first || std::any_of(missing.begin(), missing.end(),
-                                        [&](const CheckDiagnostic& m) {
-                                          return m.message == diagnostic.message;
-                                        })) {
+        } else if (first ||
+                   std::any_of(missing.begin(), missing.end(), [&](const CheckDiagnostic& m) {
+                     return m.message == diagnostic.message;
+                   })) {
           stillMissing.push_back(std::move(diagnostic));
         }
       }
       missing = std::move(stillMissing);
       first = false;
-      lines += static_cast<uint32_t>(
-          std::count(piece.bytes.begin(), piece.bytes.end(), '\n'));
+      lines += static_cast<uint32_t>(std::count(piece.bytes.begin(), piece.bytes.end(), '\n'));
     }
     // The file's own notes come after its places, as the checker orders them.
     std::stable_partition(diagnostics->begin(), diagnostics->end(),

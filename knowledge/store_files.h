@@ -3,8 +3,8 @@
 // (knowledge/store_files_posix.cpp) and one Windows implementation
 // (knowledge/store_files_windows.cpp); CMake builds the one of its platform. Every failure is a
 // result: an errno value (the Windows file maps its system's errors to the nearest one).
-// Leaves this file: FileLock, FileFacts, StatFile, NewFileMode, ResolveLinks, NewFile, ReplaceFileWith,
-// MakeFolder, GiveFolder, ListFolder, RemoveFile, LocalTime, NowLocal. Private to
+// Leaves this file: FileLock, FileFacts, StatFile, NewFileMode, ResolveLinks, NewFile,
+// ReplaceFileWith, MakeFolder, GiveFolder, ListFolder, RemoveFile, LocalTime, NowLocal. Private to
 // mimoza_knowledge; tested through knowledge/dictionary_store.h by
 // tests/knowledge/dictionary_store_test.cpp.
 #pragma once

@@ -54,9 +54,9 @@ int FileLock::Take(const std::string& lockPath, int waitMilliseconds, std::strin
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(waitMilliseconds);
   for (;;) {
     // Shared for reading alone: a second process can read the holder's id, never take it.
-    const HANDLE file = CreateFileA(lockPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
-                                    nullptr);
+    const HANDLE file =
+        CreateFileA(lockPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       char id[32];
       const int length = std::snprintf(id, sizeof id, "%lu", GetCurrentProcessId());
@@ -72,9 +72,9 @@ int FileLock::Take(const std::string& lockPath, int waitMilliseconds, std::strin
     if (GetTickCount64() >= deadline) break;
     Sleep(10);
   }
-  const HANDLE held =
-      CreateFileA(lockPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE held = CreateFileA(lockPath.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   char id[32] = {};
   DWORD got = 0;
   if (held != INVALID_HANDLE_VALUE) {

@@ -263,7 +263,8 @@ int Edit::Replace(const std::string& bytes) {
       case StoreFailed:
         break;
     }
-    std::fprintf(stderr, "mimoza edit: %s; Dictionary.txt is as it was, and your copy is kept: %s\n",
+    std::fprintf(stderr,
+                 "mimoza edit: %s; Dictionary.txt is as it was, and your copy is kept: %s\n",
                  StoreResultText(result, SanitizeLine(dir)).c_str(), Keep(copy).c_str());
     return ExitFailure;
   }
@@ -313,7 +314,8 @@ int Edit::Run() {
         break;
     }
     bool checked = true;
-    if (diagnostics.empty()) checked = CheckEditedDictionary(bytes, ReadStoredFile(kQuipFile), &diagnostics);
+    if (diagnostics.empty())
+      checked = CheckEditedDictionary(bytes, ReadStoredFile(kQuipFile), &diagnostics);
     bool choose = ReportProblems(diagnostics);
     if (!checked) {
       // An unchecked copy does not replace the dictionary.

@@ -61,9 +61,9 @@ std::string PlanProblem(const RestorePlan& plan, const std::string& asked, const
            "shows them)";
   }
   if (plan.result.stage == StageRead && plan.result.error == ENOENT) {
-    return asked.empty() ? "there is no backup to restore in " + dir + "/" + kBackupFolder
-                         : "there is no backup " + dir + "/" + kBackupFolder + "/" +
-                               SanitizeLine(asked);
+    return asked.empty()
+               ? "there is no backup to restore in " + dir + "/" + kBackupFolder
+               : "there is no backup " + dir + "/" + kBackupFolder + "/" + SanitizeLine(asked);
   }
   return StoreResultText(plan.result, dir);
 }

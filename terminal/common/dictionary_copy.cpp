@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -187,6 +188,8 @@ bool DictionaryCopy::Make(const std::string& stored, std::string* problem) {
   std::string_view content;
   std::string_view end;
   int writeError = 0;
+  // Sized once: growing by doubling would hold the old and the new table at once.
+  written.reserve(static_cast<size_t>(std::count(stored.begin(), stored.end(), '\n')) + 1);
   while (writeError == 0 && lines.Next(&content, &end)) {
     utf8.clear();
     size_t failedAt = 0;
@@ -194,8 +197,7 @@ bool DictionaryCopy::Make(const std::string& stored, std::string* problem) {
       char byte[8];
       std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(content[failedAt]));
       *problem = std::string(kDictionaryFile) + ":" + std::to_string(lines.Number()) + ":" +
-                 std::to_string(Cp932Columns(content.substr(0, failedAt)) + 1) + ": byte " +
-                 byte +
+                 std::to_string(Cp932Columns(content.substr(0, failedAt)) + 1) + ": byte " + byte +
                  " and what follows it are no code page 932 text, which an edit could not give "
                  "back as it was: mend it with another editor first";
       close(fd);
@@ -235,8 +237,10 @@ CopyState DictionaryCopy::ReadBack(const std::string& stored, std::string* bytes
   // First the saved lines' hashes, for the line diff; then the lines again, each kept line
   // given back as the bytes it was written from once its text is found to be the same.
   std::vector<size_t> kept;
+  size_t savedLines = 0;
   {
     std::vector<uint64_t> saved;
+    saved.reserve(written.size() + written.size() / 8 + 16);
     SavedLines lines(file);
     std::string_view line;
     bool lineFeed = false;
@@ -246,6 +250,7 @@ CopyState DictionaryCopy::ReadBack(const std::string& stored, std::string* bytes
       std::fclose(file);
       return CopyUnreadable;
     }
+    savedLines = saved.size();
     kept = AlignLines(written, saved);
   }
   std::rewind(file);
@@ -259,6 +264,13 @@ CopyState DictionaryCopy::ReadBack(const std::string& stored, std::string* bytes
   std::string_view line;
   bool lineFeed = true;
   bytes->clear();
+  // Room for the result at once (pages not written take no memory): each saved line gives back
+  // at most its own bytes (a code page 932 character never takes more than its UTF-8 form) and a
+  // CR LF, so growing by doubling, which would hold two buffers at once, is never needed.
+  struct stat st {};
+  if (fstat(fileno(file), &st) == 0) {
+    bytes->reserve(static_cast<size_t>(st.st_size) + 2 * savedLines + 2);
+  }
   size_t i = 0;
   for (; lines.Next(&line, &lineFeed); ++i) {
     const bool last = !lineFeed;

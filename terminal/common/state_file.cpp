@@ -1,7 +1,8 @@
 // terminal/common/state_file.cpp: the state directory's files: private folders, locked opens, bounded
 // reads, whole-line appends and replaces.
 // Leaves this file: MakePrivateFolders, OpenLocked, ReadTail, AppendLines, ReplaceFile.
-// Tested through its callers by tests/terminal/interactive_test.cpp.
+// Tested through its callers by tests/terminal/interactive_test.cpp and
+// tests/terminal/state_file_test.cpp.
 #include "terminal/common/state_file.h"
 
 #include <fcntl.h>
@@ -134,7 +135,9 @@ void ReplaceFile(const std::string& path, std::string_view text) {
   const std::string fresh = target + ".new";
   const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
   int fd = open(fresh.c_str(), flags, 0600);
-  if (fd < 0 && errno == EEXIST && unlink(fresh.c_str()) == 0) fd = open(fresh.c_str(), flags, 0600);
+  if (fd < 0 && errno == EEXIST && unlink(fresh.c_str()) == 0) {
+    fd = open(fresh.c_str(), flags, 0600);
+  }
   if (fd < 0) return;
   const bool written = fchmod(fd, 0600) == 0 &&
                        write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&

@@ -59,7 +59,9 @@ std::string Plural(size_t count, const char* one, const char* many) {
 
 }  // namespace
 
-std::string QuotedText(const std::string& cp932) { return "\"" + SanitizeLine(ToUtf8(cp932)) + "\""; }
+std::string QuotedText(const std::string& cp932) {
+  return "\"" + SanitizeLine(ToUtf8(cp932)) + "\"";
+}
 
 std::string StoreResultText(const StoreResult& result, const std::string& dir) {
   switch (result.status) {
@@ -96,9 +98,9 @@ std::string ForgetProblemText(const ForgetPlan& plan, const std::string& dir) {
       return line + " is beyond the end of Dictionary.txt, which has " +
              Plural(plan.at, "line", "lines");
     case ForgetKeyLine:
-      return (plan.at == plan.line ? line + " holds a key"
-                                   : line + " is inside the key that starts on line " +
-                                         std::to_string(plan.at)) +
+      return (plan.at == plan.line
+                  ? line + " holds a key"
+                  : line + " is inside the key that starts on line " + std::to_string(plan.at)) +
              ", not an answer: give the line of one of its answers";
     case ForgetInsideAnswer:
       return line + " is inside the answer that starts on line " + std::to_string(plan.at) +
@@ -127,7 +129,8 @@ std::string PooledText(const ForgetPlan& plan) {
     for (size_t i = 0; i < entry.answers.size(); ++i) {
       text += (i > 0 ? ", " : "") + std::to_string(entry.answers[i].line);
     }
-    text += entry.poolers.size() == 1 ? " is also given by the key " : " is also given by the keys ";
+    text +=
+        entry.poolers.size() == 1 ? " is also given by the key " : " is also given by the keys ";
     for (size_t i = 0; i < entry.poolers.size(); ++i) {
       text += (i > 0 ? ", " : "") + QuotedText(entry.poolers[i].text) + " (line " +
               std::to_string(entry.poolers[i].line) + ")";

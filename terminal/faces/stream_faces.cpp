@@ -87,6 +87,9 @@ class JsonLinesHost final : public ConversationHost {
     Write(event);
   }
 
+  // EmitLines: whole event lines made elsewhere (forget's and cancel's).
+  void EmitLines(const std::string& lines) { out.Write(lines); }
+
   bool ctrl = false;  // the "ctrl" of the command being handled
 
  private:
@@ -154,8 +157,7 @@ int RunJsonLines(std::FILE* in, std::FILE* out) {
   Output output(out);
   JsonLinesHost host(output);
   return RunLines(in, output, host,
-                  [&host, &output](Conversation& conversation, LineResult result,
-                                   const std::string& line) {
+                  [&host](Conversation& conversation, LineResult result, const std::string& line) {
                     if (result == LineTooLong) {
                       host.EmitError("line too long");
                       return;
@@ -180,10 +182,10 @@ int RunJsonLines(std::FILE* in, std::FILE* out) {
                         host.EmitExplanation(conversation, command.text);
                         break;
                       case CmdForget:
-                        output.Write(ForgetEvents(command));
+                        host.EmitLines(ForgetEvents(command));
                         break;
                       case CmdCancel:
-                        output.Write(CancelEvent(conversation));
+                        host.EmitLines(CancelEvent(conversation));
                         break;
                     }
                   });

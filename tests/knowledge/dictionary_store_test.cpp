@@ -27,9 +27,9 @@ using testing::WriteBytes;
 // answers without a key), the answers that go "@line:text", "left N", and the keys that pool
 // them "pooled by key@line".
 std::string Dump(const ForgetPlan& plan) {
-  const char* const kProblems[] = {"fine",          "past end",   "key line",
-                                   "inside answer", "no answer",  "no such answer",
-                                   "nothing learned", "unreadable"};
+  const char* const kProblems[] = {
+      "fine",      "past end",       "key line",        "inside answer",
+      "no answer", "no such answer", "nothing learned", "unreadable"};
   if (plan.problem != ForgetFine) {
     return std::string(kProblems[plan.problem]) + " " + std::to_string(plan.line) + " " +
            std::to_string(plan.at);
@@ -64,52 +64,77 @@ ForgetPlan Plan(const ForgetCase& c) {
 }
 
 TEST(Forget, PlansOnTheOddCasesOfTheFormat) {
-  const std::string k2 = "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<ANS>b</ANS>\r\n<KEY>j</KEY>\r\n<ANS>c</ANS>\r\n";
+  const std::string k2 =
+      "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<ANS>b</ANS>\r\n<KEY>j</KEY>\r\n<ANS>c</ANS>\r\n";
   const ForgetCase kCases[] = {
       // Several answers: one goes with its line; the key stays while an answer is left.
-      {k2.c_str(), {{3, 0}}, "k@1 @3:b left 1",
+      {k2.c_str(),
+       {{3, 0}},
+       "k@1 @3:b left 1",
        "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<KEY>j</KEY>\r\n<ANS>c</ANS>\r\n"},
       {k2.c_str(), {{2, 0}, {3, 0}}, "k@1- @2:a @3:b left 0", "<KEY>j</KEY>\r\n<ANS>c</ANS>\r\n"},
       // The same answer named twice goes once.
-      {k2.c_str(), {{5, 0}, {5, 1}}, "j@4- @5:c left 0",
+      {k2.c_str(),
+       {{5, 0}, {5, 1}},
+       "j@4- @5:c left 0",
        "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<ANS>b</ANS>\r\n"},
       // Two answers on one line: the line stays while something is left on it.
-      {"<KEY>k</KEY>\r\n<ANS>a</ANS><ANS>b</ANS>\r\n", {{2, 2}}, "k@1 @2:b left 1",
+      {"<KEY>k</KEY>\r\n<ANS>a</ANS><ANS>b</ANS>\r\n",
+       {{2, 2}},
+       "k@1 @2:b left 1",
        "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
-      {"<KEY>k</KEY>\r\n<ANS>a</ANS><ANS>b</ANS>\r\n", {{2, 1}}, "k@1 @2:a left 1",
+      {"<KEY>k</KEY>\r\n<ANS>a</ANS><ANS>b</ANS>\r\n",
+       {{2, 1}},
+       "k@1 @2:a left 1",
        "<KEY>k</KEY>\r\n<ANS>b</ANS>\r\n"},
       {"<KEY>k</KEY>\r\n<ANS>a</ANS><ANS>b</ANS>\r\n", {{2, 3}}, "no such answer 2 2", nullptr},
       // A key without answers before an entry pools its answer: the plan names it.
       {"<KEY>x</KEY>\r\n<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<KEY>j</KEY>\r\n<ANS>c</ANS>\r\n",
-       {{3, 0}}, "k@2- @3:a left 0 pooled by x@1",
+       {{3, 0}},
+       "k@2- @3:a left 0 pooled by x@1",
        "<KEY>x</KEY>\r\n<KEY>j</KEY>\r\n<ANS>c</ANS>\r\n"},
       // The same key text on two entries: only the entry named goes, and last takes the last.
-      {"<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<KEY>k</KEY>\r\n<ANS>b</ANS>\r\n", {{4, 0}},
-       "k@3- @4:b left 0", "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
+      {"<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<KEY>k</KEY>\r\n<ANS>b</ANS>\r\n",
+       {{4, 0}},
+       "k@3- @4:b left 0",
+       "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
       {"<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<KEY>k</KEY>\r\n<ANS>b</ANS>\r\n<ANS>c</ANS>\r\n",
-       {}, "k@3- @4:b @5:c left 0", "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
+       {},
+       "k@3- @4:b @5:c left 0",
+       "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
       // Last passes over the prompts and lists seeded after the pair; a prompt can be forgotten
       // by its line.
       {"<KEY><SMES1></KEY>\r\n<ANS>p</ANS>\r\n<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"
        "<KEY><SMES3></KEY>\r\n<ANS>OK</ANS>\r\n<KEY><YES></KEY>\r\n<ANS>y</ANS>\r\n",
-       {}, "k@3- @4:a left 0",
+       {},
+       "k@3- @4:a left 0",
        "<KEY><SMES1></KEY>\r\n<ANS>p</ANS>\r\n<KEY><SMES3></KEY>\r\n<ANS>OK</ANS>\r\n"
        "<KEY><YES></KEY>\r\n<ANS>y</ANS>\r\n"},
-      {"<KEY><SMES1></KEY>\r\n<ANS>p</ANS>\r\n<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n", {{2, 0}},
-       "<SMES1>@1- @2:p left 0", "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
+      {"<KEY><SMES1></KEY>\r\n<ANS>p</ANS>\r\n<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n",
+       {{2, 0}},
+       "<SMES1>@1- @2:p left 0",
+       "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
       {"<KEY><SMES1></KEY>\r\n<ANS>p</ANS>\r\n", {}, "nothing learned 0 0", nullptr},
       // A key and its one answer on one line leave no empty line; other lines keep LF alone,
       // a missing last line end, and stray text.
-      {"<KEY>k</KEY><ANS>a</ANS>\r\n<KEY>j</KEY><ANS>b</ANS>", {{2, 0}}, "j@2- @2:b left 0",
+      {"<KEY>k</KEY><ANS>a</ANS>\r\n<KEY>j</KEY><ANS>b</ANS>",
+       {{2, 0}},
+       "j@2- @2:b left 0",
        "<KEY>k</KEY><ANS>a</ANS>\r\n"},
-      {"<KEY>k</KEY>\n<ANS>a</ANS>\nnote\n<ANS>b</ANS>\n", {{2, 0}}, "k@1 @2:a left 1",
+      {"<KEY>k</KEY>\n<ANS>a</ANS>\nnote\n<ANS>b</ANS>\n",
+       {{2, 0}},
+       "k@1 @2:a left 1",
        "<KEY>k</KEY>\nnote\n<ANS>b</ANS>\n"},
       // An answer opened inside another goes with it; answers before any key have no entry.
       {"<KEY>k</KEY>\r\n<ANS>x<ANS>y</ANS>\r\n", {{2, 1}}, "k@1- @2:x<ANS>y left 0", ""},
-      {"<ANS>z</ANS>\r\n<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n", {{1, 0}}, "none @1:z left 0",
+      {"<ANS>z</ANS>\r\n<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n",
+       {{1, 0}},
+       "none @1:z left 0",
        "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
       // A dropped 0x1A before the answer: places and bytes are the stored ones.
-      {"\x1A<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<ANS>b</ANS>\r\n", {{3, 0}}, "k@1 @3:b left 1",
+      {"\x1A<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<ANS>b</ANS>\r\n",
+       {{3, 0}},
+       "k@1 @3:b left 1",
        "\x1A<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
       // Lines that hold no answer.
       {k2.c_str(), {{6, 0}}, "past end 6 5", nullptr},
@@ -130,7 +155,8 @@ TEST(Forget, PlansOnTheOddCasesOfTheFormat) {
   }
 }
 
-// ---- On disk -------------------------------------------------------------------------------------
+// ---- On disk
+// -------------------------------------------------------------------------------------
 
 class Store : public testing::InTempDir {
  protected:
@@ -331,8 +357,7 @@ TEST_F(Store, SessionsStartingTogetherSeedOnce) {
       static_cast<void>(read(barrier[0], &go, 1));  // all start at once
       Dictionary dictionary;
       char title[kLineBufferBytes + 1] = {};
-      dictionary.LookupOrSeed(kTitleKey.key, kTitleKey.defaultText, ExactKey, title,
-                              kMaxLineBytes);
+      dictionary.LookupOrSeed(kTitleKey.key, kTitleKey.defaultText, ExactKey, title, kMaxLineBytes);
       _exit(title[0] != '\0' ? 0 : 1);
     }
     children.push_back(child);

@@ -57,7 +57,8 @@ size_t LcsLength(const std::vector<uint64_t>& a, const std::vector<uint64_t>& b)
   std::vector<std::vector<size_t>> table(a.size() + 1, std::vector<size_t>(b.size() + 1, 0));
   for (size_t i = a.size(); i-- > 0;) {
     for (size_t j = b.size(); j-- > 0;) {
-      table[i][j] = a[i] == b[j] ? table[i + 1][j + 1] + 1 : std::max(table[i + 1][j], table[i][j + 1]);
+      table[i][j] =
+          a[i] == b[j] ? table[i + 1][j + 1] + 1 : std::max(table[i + 1][j], table[i][j + 1]);
     }
   }
   return table[0][0];
@@ -110,7 +111,8 @@ TEST(AlignLines, ALargeRewriteStillKeepsWhatWasLeft) {
       ++untouched;
     }
     if (i == 200000) {
-      for (int added = 0; added < 50; ++added) edited.push_back(LineHash("new " + std::to_string(added)));
+      for (int added = 0; added < 50; ++added)
+        edited.push_back(LineHash("new " + std::to_string(added)));
     }
   }
   EXPECT_EQ(Valid(written, edited, AlignLines(written, edited)), untouched);
@@ -138,8 +140,8 @@ TEST(CheckEditedDictionary, PiecesSayWhatTheWholeSays) {
   const char* const kKeys[] = {"cat", ".*", "a^b", "S", "dog", "x(", "<YES>", "\x82\xa0\xff"};
   const char* const kAnswers[] = {"meow", "\x01", "bark", "yes|no", "ok"};
   for (int entry = 0; entry < 300; ++entry) {
-    stored += std::string(random() % 9 == 0 ? "<KEY x>" : "<KEY>") + kKeys[random() % 8] +
-              "</KEY>\r\n";
+    stored +=
+        std::string(random() % 9 == 0 ? "<KEY x>" : "<KEY>") + kKeys[random() % 8] + "</KEY>\r\n";
     for (size_t n = random() % 3; n > 0; --n) {
       stored += std::string("<ANS>") + kAnswers[random() % 5] + "</ANS>\r\n";
     }

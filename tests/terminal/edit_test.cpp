@@ -82,14 +82,14 @@ class EditTest : public ::testing::Test {
                  const std::vector<std::string>& before = {}) {
     std::vector<std::string> argv = before;
     for (const std::string& arg : {std::string(MIMOZA_PROGRAM), std::string("edit"),
-                                  std::string("--dir"), (work / "data").string()}) {
+                                   std::string("--dir"), (work / "data").string()}) {
       argv.push_back(arg);
     }
-    return program.Start(argv, {"EDITOR=" + editor, "VISUAL=", "XDG_RUNTIME_DIR=",
-                                "TMPDIR=" + (work / "tmp").string(),
-                                "DATA=" + (work / "data").string(),
-                                "STATE=" + (work / "state").string(),
-                                std::string("MIMOZA=") + MIMOZA_PROGRAM, "HOME=" + work.string()});
+    return program.Start(
+        argv,
+        {"EDITOR=" + editor, "VISUAL=", "XDG_RUNTIME_DIR=", "TMPDIR=" + (work / "tmp").string(),
+         "DATA=" + (work / "data").string(), "STATE=" + (work / "state").string(),
+         std::string("MIMOZA=") + MIMOZA_PROGRAM, "HOME=" + work.string()});
   }
 
   // Copies: the copies left in the temporary folder, and those kept in backups/.
@@ -152,13 +152,13 @@ TEST_F(EditTest, AnEditLandsWithABackupAndItsUntouchedLinesAsTheyWere) {
 // a last line without a line end stay so.
 TEST_F(EditTest, TwinCharactersAndLineEndsKeepTheirBytes) {
   const std::string twins =
-      "<KEY>\xed\x40</KEY>\r\n"      // 1 纊 (NEC-selected IBM extension)
-      "<ANS>\xfa\x5c</ANS>\r\n"      // 2 纊 (IBM extension)
-      "<KEY>\x87\x54</KEY>\n"        // 3 Ⅰ (NEC special), LF alone
-      "<ANS>\xfa\x4a</ANS>\r\n"      // 4 Ⅰ (IBM extension)
-      "<KEY>a</KEY>\r\n"             // 5
-      "<ANS>\xfa\x5c</ANS>\r\n"      // 6 纊
-      "<ANS>\xed\x40</ANS>";         // 7 纊, no line end
+      "<KEY>\xed\x40</KEY>\r\n"  // 1 纊 (NEC-selected IBM extension)
+      "<ANS>\xfa\x5c</ANS>\r\n"  // 2 纊 (IBM extension)
+      "<KEY>\x87\x54</KEY>\n"    // 3 Ⅰ (NEC special), LF alone
+      "<ANS>\xfa\x4a</ANS>\r\n"  // 4 Ⅰ (IBM extension)
+      "<KEY>a</KEY>\r\n"         // 5
+      "<ANS>\xfa\x5c</ANS>\r\n"  // 6 纊
+      "<ANS>\xed\x40</ANS>";     // 7 纊, no line end
   const struct {
     const char* editor;
     std::string expected;
@@ -346,8 +346,8 @@ TEST_F(EditTest, ASignalWhileEditingIsPassedOnToTheEditor) {
     SCOPED_TRACE(c.signal);
     Reset();
     PtyProgram program;
-    ASSERT_TRUE(StartEdit(program, Editor(std::string(c.change) +
-                                          "touch \"$STATE\"; exec sleep 30")));
+    ASSERT_TRUE(
+        StartEdit(program, Editor(std::string(c.change) + "touch \"$STATE\"; exec sleep 30")));
     for (int i = 0; i < 500 && !fs::exists(work / "state"); ++i) usleep(10000);
     ASSERT_TRUE(fs::exists(work / "state"));
     kill(program.Pid(), c.signal);

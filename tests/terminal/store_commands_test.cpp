@@ -32,12 +32,12 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 
 // ねこ / にゃー and ごろごろ (two answers), then a key without answers (x) before いぬ / わん.
 const std::string kDictionary =
-    "<KEY>\x82\xcb\x82\xb1</KEY>\r\n"                     // 1
-    "<ANS>\x82\xc9\x82\xe1\x81\x5b</ANS>\r\n"             // 2
-    "<ANS>\x82\xb2\x82\xeb\x82\xb2\x82\xeb</ANS>\r\n"     // 3
-    "<KEY>x</KEY>\r\n"                                    // 4
-    "<KEY>\x82\xa2\x82\xca</KEY>\r\n"                     // 5
-    "<ANS>\x82\xed\x82\xf1</ANS>\r\n";                    // 6
+    "<KEY>\x82\xcb\x82\xb1</KEY>\r\n"                  // 1
+    "<ANS>\x82\xc9\x82\xe1\x81\x5b</ANS>\r\n"          // 2
+    "<ANS>\x82\xb2\x82\xeb\x82\xb2\x82\xeb</ANS>\r\n"  // 3
+    "<KEY>x</KEY>\r\n"                                 // 4
+    "<KEY>\x82\xa2\x82\xca</KEY>\r\n"                  // 5
+    "<ANS>\x82\xed\x82\xf1</ANS>\r\n";                 // 6
 
 struct Finished {  // what one run of the program left
   int exitCode = -1;
@@ -62,7 +62,7 @@ class StoreCommands : public ::testing::Test {
   // Program: mimoza with the arguments (quoted for the shell) on the data folder, stdin given,
   // not on a terminal; before: shell commands run first in the same shell (ulimit).
   Finished Program(const std::string& args, const std::string& input = "",
-              const std::string& before = "") {
+                   const std::string& before = "") {
     WriteFile(work / "stdin", input);
     const std::string command = "cd '" + work.string() + "' && " + before + " env HOME='" +
                                 work.string() + "' '" + MIMOZA_PROGRAM + "' " + args +
@@ -139,8 +139,8 @@ TEST_F(StoreCommands, ForgetAsksOnATerminal) {
     SCOPED_TRACE(c.typed);
     WriteFile(Dictionary(), kDictionary);
     testing::PtyProgram program;
-    ASSERT_TRUE(program.Start({MIMOZA_PROGRAM, "forget", "--dir", Data(), "6"},
-                              {"HOME=" + work.string()}));
+    ASSERT_TRUE(
+        program.Start({MIMOZA_PROGRAM, "forget", "--dir", Data(), "6"}, {"HOME=" + work.string()}));
     ASSERT_TRUE(program.ReadUntil("is also given by the key \"x\" (line 4)")) << program.Output();
     ASSERT_TRUE(program.ReadUntil("Forget it? [y/N] ")) << program.Output();
     if (c.changeMeanwhile) WriteFile(Dictionary(), "changed");
@@ -157,8 +157,9 @@ TEST_F(StoreCommands, ForgetAsksOnATerminal) {
 TEST_F(StoreCommands, RestoreAndItsRefusals) {
   EXPECT_EQ(Program("restore --dir data --list").out, "No backups in data/backups.\n");
   ASSERT_EQ(Program("forget --dir data 2 3").exitCode, 0);
-  const Finished learned = Program("--jsonl --seed 1 --dir data",
-                        "{\"submit\":\"とりとり\"}\n{\"submit\":\"うん\"}\n{\"submit\":\"ぴよ\"}\n");
+  const Finished learned =
+      Program("--jsonl --seed 1 --dir data",
+              "{\"submit\":\"とりとり\"}\n{\"submit\":\"うん\"}\n{\"submit\":\"ぴよ\"}\n");
   ASSERT_EQ(learned.exitCode, 0);
 
   const Finished restored = Program("restore --dir data");
@@ -209,8 +210,7 @@ TEST_F(StoreCommands, RestoreAndItsRefusals) {
   WriteFile(Dictionary(), kDictionary);
   const Finished noFolder = Program("forget --dir data --last --yes");
   EXPECT_EQ(noFolder.exitCode, 1);
-  EXPECT_NE(noFolder.err.find("cannot make the backups folder"), std::string::npos)
-      << noFolder.err;
+  EXPECT_NE(noFolder.err.find("cannot make the backups folder"), std::string::npos) << noFolder.err;
   EXPECT_EQ(ReadFile(Dictionary()), kDictionary);
 }
 
@@ -218,15 +218,15 @@ TEST_F(StoreCommands, RestoreAndItsRefusals) {
 // whether it dropped a dialogue.
 TEST_F(StoreCommands, JsonForgetAndCancel) {
   const Finished run = Program("--jsonl --seed 1 --dir data",
-                          "{\"forget\":{\"line\":6}}\n"
-                          "{\"forget\":{\"line\":9}}\n"
-                          "{\"forget\":{\"line\":8}}\n"
-                          "{\"forget\":{\"line\":6,\"all\":true}}\n"
-                          "{\"forget\":\"last\"}\n"
-                          "{\"forget\":\"last\",\"all\":true}\n"
-                          "{\"cancel\":true}\n"
-                          "{\"submit\":\"とりとり\"}\n"
-                          "{\"cancel\":true}\n");
+                               "{\"forget\":{\"line\":6}}\n"
+                               "{\"forget\":{\"line\":9}}\n"
+                               "{\"forget\":{\"line\":8}}\n"
+                               "{\"forget\":{\"line\":6,\"all\":true}}\n"
+                               "{\"forget\":\"last\"}\n"
+                               "{\"forget\":\"last\",\"all\":true}\n"
+                               "{\"cancel\":true}\n"
+                               "{\"submit\":\"とりとり\"}\n"
+                               "{\"cancel\":true}\n");
   EXPECT_EQ(run.exitCode, 0);
   const std::string events = std::regex_replace(
       run.out, std::regex(Data() + "/backups/Dictionary-[0-9]{8}-[0-9]{6}-[0-9]{3}\\.txt"), "B");
