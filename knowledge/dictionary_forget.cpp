@@ -153,9 +153,11 @@ class Planner {
     std::sort(chosen.begin(), chosen.end());
     chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
     std::vector<StoredExtent> extents;
-    for (const size_t i : chosen)
-      extents.push_back(
-          Extent(elements.Answers()[i].open, elements.ElementEnd(elements.Answers()[i])));
+    extents.reserve(chosen.size() + 1);
+    for (const size_t i : chosen) {
+      const AnswerElement& answer = elements.Answers()[i];
+      extents.push_back(Extent(answer.open, elements.ElementEnd(answer)));
+    }
     const std::vector<StoredExtent> removed = Merge(extents);
     // One entry per owner, in file order (the answers before the first key have none).
     for (size_t first = 0; first < chosen.size();) {
@@ -313,7 +315,7 @@ StoreResult ApplyForget(const ForgetPlan& plan, const ReplaceOptions& options) {
   if (plan.problem != ForgetFine) return plan.result;
   if (plan.entries.empty()) return StoreResult{};
   DictionaryLock lock;
-  const StoreResult taken = lock.Take();
+  StoreResult taken = lock.Take();
   if (taken.status != StoreDone) return taken;
   return ReplaceDictionary(lock, plan.snapshot, plan.content, options);
 }

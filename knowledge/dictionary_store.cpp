@@ -281,7 +281,7 @@ StoreResult ReplaceDictionary(const DictionaryLock& lock, const DictionarySnapsh
   uint64_t size = 0;
   if (facts.present) {
     if (!current->Open(target.c_str())) return Failed(StageRead, errno);
-    const StoreResult compared = Compare(*current, read, &tail);
+    StoreResult compared = Compare(*current, read, &tail);
     if (compared.status != StoreDone) return compared;
     size = read.size + tail.size();
   }
@@ -306,7 +306,7 @@ StoreResult ReplaceDictionary(const DictionaryLock& lock, const DictionarySnapsh
 
   StoreResult result;
   if (facts.present) {
-    const StoreResult backedUp =
+    StoreResult backedUp =
         MakeBackup(*current, size, facts, options.madeByRestore, &result.backup);
     if (backedUp.status != StoreDone) return backedUp;
     result.backup = BackupPath(result.backup);
@@ -430,7 +430,7 @@ RestorePlan PlanRestore(std::string_view name) {
 StoreResult ApplyRestore(const RestorePlan& plan, ReplaceOptions options) {
   if (plan.result.status != StoreDone) return plan.result;
   DictionaryLock lock;
-  const StoreResult taken = lock.Take();
+  StoreResult taken = lock.Take();
   if (taken.status != StoreDone) return taken;
   options.madeByRestore = true;
   return ReplaceDictionary(lock, plan.snapshot, plan.content, options);

@@ -147,7 +147,13 @@ int ResolveLinks(const std::string& name, std::string* target) {
     if (length < 0) return Error();
     link.resize(static_cast<size_t>(length));
     // A relative target is relative to the folder of the link.
-    at = link[0] == '/' || Folder(at) == "." ? link : Folder(at) + "/" + link;
+    if (link[0] == '/' || Folder(at) == ".") {
+      at = link;
+    } else {
+      at = Folder(at);
+      at += '/';
+      at += link;
+    }
   }
   return ELOOP;
 }

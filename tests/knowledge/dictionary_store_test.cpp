@@ -164,6 +164,7 @@ class Store : public testing::InTempDir {
     std::vector<BackupInfo> backups;
     EXPECT_EQ(ListBackups(&backups, true).status, StoreDone);
     std::vector<std::string> names;
+    names.reserve(backups.size());
     for (const BackupInfo& backup : backups) names.push_back(backup.name);
     return names;
   }

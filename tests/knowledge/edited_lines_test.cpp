@@ -148,7 +148,7 @@ TEST(CheckEditedDictionary, PiecesSayWhatTheWholeSays) {
     if (random() % 25 == 0) stored += "<KEY>open\r\n";
     if (random() % 25 == 0) stored += "stray\r\n";
   }
-  const auto kept = [](std::vector<CheckDiagnostic> diagnostics) {
+  const auto kept = [](const std::vector<CheckDiagnostic>& diagnostics) {
     std::vector<std::string> dump;
     for (const CheckDiagnostic& d : diagnostics) {
       if (d.rule == RuleDuplicate || d.rule == RulePromptAnswers || d.line == 0) continue;
