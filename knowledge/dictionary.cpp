@@ -18,6 +18,7 @@
 
 #include "knowledge/dictionary_format.h"
 #include "knowledge/dictionary_index.h"
+#include "knowledge/dictionary_store.h"
 #include "knowledge/facts_cache.h"
 #include "knowledge/key_matcher.h"
 #include "knowledge/knowledge.h"
@@ -274,7 +275,12 @@ bool Dictionary::LookupOrSeed(const char* key, const char* defaultAnswer, MatchM
   if (LookupAnswer(key, mode, out, outLen, observer)) return true;
   // A file that exists but cannot be read would get the default again at every start.
   if (state == nullptr || state->unreadable) return false;
-  AppendEntry(key, defaultAnswer);
+  {
+    // Another session may have seeded it meanwhile: looked at again under the seed lock,
+    // drawing nothing, so a seeded session's draws stay as they were.
+    const SeedLock seeding;
+    if (!Lookup(key, mode, nullptr, kLineBufferBytes, nullptr)) AppendEntry(key, defaultAnswer);
+  }
   return LookupAnswer(key, mode, out, outLen, observer);
 }
 

@@ -446,7 +446,7 @@ bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
     } else if (dictionary.error != 0) {
       CheckUnreadable(dictionary, CheckedDictionary, reporter);
     } else {
-      dictionaryText = std::make_unique<StoredText>(dictionary.bytes);
+      dictionaryText = std::make_unique<StoredText>(dictionary.bytes, options.firstLine);
       texts[CheckedDictionary] = dictionaryText.get();
       CheckBytes(*dictionaryText, CheckedDictionary, reporter);
       if (!DictionaryChecker(*dictionaryText, options, reporter).Run()) return false;

@@ -114,6 +114,8 @@ struct StoredFile {
 struct CheckOptions {
   // The length of the hard lines each key is searched in (tests and fuzzing use shorter ones).
   size_t hardLineBytes = kMaxLineBytes;
+  // The line the dictionary's bytes start on: 1, or more for a piece of a larger file.
+  uint32_t firstLine = 1;
 };
 
 // ReadStoredFile: the bytes of the regular file name as stored (never waiting on a FIFO).

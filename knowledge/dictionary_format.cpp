@@ -386,7 +386,8 @@ std::vector<size_t> DictionaryElements::PoolingWalks(size_t answer) const {
 
 // ---- Places in the file -----------------------------------------------------------------------
 
-StoredText::StoredText(const std::string& stored) : raw(stored), folded(stored) {
+StoredText::StoredText(const std::string& stored, uint32_t firstLine)
+    : raw(stored), first(firstLine), folded(stored) {
   folded.resize(FoldTextLineEnds(folded.data(), folded.size()));
   // Folding only drops bytes (0x1A, and a CR before an LF), so each folded byte is the next
   // stored byte equal to it: a dropped byte never equals the folded byte it stands before.
@@ -406,8 +407,9 @@ size_t StoredText::Stored(size_t at) const {
 }
 
 uint32_t StoredText::LineOf(size_t stored) const {
-  return 1 + static_cast<uint32_t>(std::lower_bound(lineFeeds.begin(), lineFeeds.end(), stored) -
-                                   lineFeeds.begin());
+  return first +
+         static_cast<uint32_t>(std::lower_bound(lineFeeds.begin(), lineFeeds.end(), stored) -
+                               lineFeeds.begin());
 }
 
 TextPlace StoredText::Place(size_t stored) const {

@@ -323,7 +323,8 @@ struct StoredExtent {
 // folded offset to the stored one, and the stored file's lines and columns.
 class StoredText {
  public:
-  explicit StoredText(const std::string& stored);
+  // firstLine: the line the bytes start on (1, unless they are a piece of a larger file).
+  explicit StoredText(const std::string& stored, uint32_t firstLine = 1);
 
   const char* Text() const { return folded.data(); }
   size_t Length() const { return folded.size(); }
@@ -336,8 +337,10 @@ class StoredText {
   // LineOf: the 1-based line of a stored offset (a line feed belongs to the line it ends).
   uint32_t LineOf(size_t stored) const;
   uint32_t FoldedLine(size_t at) const { return LineOf(Stored(at)); }
-  // LineStart: the stored offset where a line (1-based) begins.
-  size_t LineStart(uint32_t line) const { return line <= 1 ? 0 : lineFeeds[line - 2] + 1; }
+  // LineStart: the stored offset where a line (1-based, from firstLine) begins.
+  size_t LineStart(uint32_t line) const {
+    return line <= first ? 0 : lineFeeds[line - first - 1] + 1;
+  }
   // Place: the line and column of a stored offset (the end at most). Quickest when asked in
   // increasing order, as a sweep over a file's diagnostics asks.
   TextPlace Place(size_t stored) const;
@@ -348,6 +351,7 @@ class StoredText {
 
  private:
   const std::string& raw;
+  uint32_t first;  // the line of the first byte
   std::string folded;
   std::vector<size_t> dropped;      // the folded offset each dropped byte stood before, ascending
   std::vector<size_t> lineFeeds;    // stored offset of every LF

@@ -16,7 +16,9 @@
 #include "terminal/commands/check_command.h"
 #include "terminal/commands/edit_command.h"
 #include "terminal/commands/explain_command.h"
+#include "terminal/commands/forget_command.h"
 #include "terminal/commands/help_command.h"
+#include "terminal/commands/restore_command.h"
 #include "terminal/common/command_line.h"
 #include "terminal/common/data_directory.h"
 #include "terminal/common/exit_code.h"
@@ -123,6 +125,12 @@ constexpr Subcommand kCommands[] = {
     {"edit", "mimoza edit [--dir DIR]",
      "edits Dictionary.txt in your editor; checked before it is replaced", mimoza::kEditHelp,
      mimoza::kEditOptions, false, mimoza::RunEdit},
+    {"forget", "mimoza forget [--dir DIR] [--yes] LINE[:N]... | --last",
+     "removes answers (and keys left without any) from Dictionary.txt, with a backup",
+     mimoza::kForgetHelp, mimoza::kForgetOptions, true, mimoza::RunForget},
+    {"restore", "mimoza restore [--dir DIR] [--yes] [--list | BACKUP]",
+     "puts a backup of Dictionary.txt back, or lists them", mimoza::kRestoreHelp,
+     mimoza::kRestoreOptions, true, mimoza::RunRestore},
     {"help", "mimoza help [COMMAND]", "this text, or with COMMAND that command's own",
      mimoza::kHelpHelp, mimoza::kHelpOptions, true, mimoza::RunHelp},
 };

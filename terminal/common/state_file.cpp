@@ -1,7 +1,8 @@
 // terminal/common/state_file.cpp: the state directory's files: private folders, locked opens, bounded
 // reads, whole-line appends and replaces.
 // Leaves this file: MakePrivateFolders, OpenLocked, ReadTail, AppendLines, ReplaceFile.
-// Tested through its callers by tests/terminal/interactive_test.cpp.
+// Tested through its callers by tests/terminal/interactive_test.cpp and
+// tests/terminal/state_file_test.cpp.
 #include "terminal/common/state_file.h"
 
 #include <fcntl.h>
@@ -11,6 +12,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace mimoza {
 namespace {
@@ -18,6 +21,8 @@ namespace {
 // Another session may replace the file between our open and our lock; a few tries are enough,
 // since replaces happen only as a session starts.
 constexpr int kOpenTries = 5;
+// Links followed to the file a link names, as the system follows them.
+constexpr int kMaxLinks = 40;
 
 std::string Failure(const char* what, const std::string& path) {
   return std::string(what) + " " + path + ": " + std::strerror(errno);
@@ -48,6 +53,9 @@ int OpenLocked(const std::string& path, int flags) {
     }
     if (fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 &&
         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino) {
+      // What was typed is the user's alone, whatever mode the file was given; a file of
+      // someone else's stays as it is.
+      if ((opened.st_mode & 07777) != 0600 && opened.st_uid == geteuid()) fchmod(fd, 0600);
       return fd;
     }
     close(fd);
@@ -111,13 +119,31 @@ bool AppendLines(const std::string& path, std::string_view text, std::string* er
 }
 
 void ReplaceFile(const std::string& path, std::string_view text) {
-  const std::string fresh = path + ".new";
-  const int fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // A file that is a link is written through: the file it names is replaced, beside itself,
+  // and the link stays a link.
+  std::string target = path;
+  for (int links = 0; links < kMaxLinks; ++links) {
+    std::error_code failure;
+    if (!std::filesystem::is_symlink(target, failure)) break;
+    const std::filesystem::path named = std::filesystem::read_symlink(target, failure);
+    if (failure) return;
+    target = named.is_absolute() ? named.string()
+                                 : (std::filesystem::path(target).parent_path() / named).string();
+  }
+  // The new file is made, never opened as found: a link planted in its place is refused (and
+  // removed, being no file of ours; the lock of path keeps other sessions from making one).
+  const std::string fresh = target + ".new";
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = open(fresh.c_str(), flags, 0600);
+  if (fd < 0 && errno == EEXIST && unlink(fresh.c_str()) == 0) {
+    fd = open(fresh.c_str(), flags, 0600);
+  }
   if (fd < 0) return;
-  const bool written =
-      write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
+  const bool written = fchmod(fd, 0600) == 0 &&
+                       write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
+                       fsync(fd) == 0;
   close(fd);
-  if (!written || rename(fresh.c_str(), path.c_str()) != 0) unlink(fresh.c_str());
+  if (!written || rename(fresh.c_str(), target.c_str()) != 0) unlink(fresh.c_str());
 }
 
 }  // namespace mimoza

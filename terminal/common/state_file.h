@@ -17,9 +17,10 @@ namespace mimoza {
 // by the owner only. Returns false, with the reason in *error, when one cannot be made.
 bool MakePrivateFolders(const std::string& path, std::string* error);
 
-// OpenLocked: opens path (created with mode 0600 when flags ask for it) and takes its exclusive
-// lock, making sure that the file locked is still the one at path (ReplaceFile renames a new one
-// over it). Returns -1, with errno set, when it cannot.
+// OpenLocked: opens path (created with mode 0600 when flags ask for it; a file of ours with
+// another mode gets 0600) and takes its exclusive lock, making sure that the file locked is still
+// the one at path (ReplaceFile renames a new one over it). Returns -1, with errno set, when it
+// cannot.
 int OpenLocked(const std::string& path, int flags);
 
 // ReadTail: the last maxBytes of the open file, from a line start. *whole tells whether that is
@@ -34,9 +35,11 @@ bool ReadTail(int fd, off_t maxBytes, std::string* bytes, bool* whole);
 bool AppendLines(const std::string& path, std::string_view text, std::string* error,
                  std::string_view header = {});
 
-// ReplaceFile: replaces the file at path by one holding text, through a new file renamed over
-// it, so a crash leaves either the old file or the new one. Best effort: a caller holds the lock
-// of path meanwhile and carries on whatever happens here.
+// ReplaceFile: replaces the file at path by one holding text (mode 0600), through a new file
+// renamed over it, so a crash leaves either the old file or the new one. A path that is a link
+// is written through: the file it names is replaced and the link stays. The new file is made
+// with O_EXCL and O_NOFOLLOW, so a link planted where it goes is never followed. Best effort: a
+// caller holds the lock of path meanwhile and carries on whatever happens here.
 void ReplaceFile(const std::string& path, std::string_view text);
 
 }  // namespace mimoza

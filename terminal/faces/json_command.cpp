@@ -10,9 +10,10 @@
 namespace mimoza {
 namespace {
 
-// Only four object shapes are accepted, so the reader knows JSON just far enough to read them
-// and to reject everything else at the first byte that does not fit: it never recurses and
-// never builds a value it will not use.
+// Only a few object shapes are accepted, so the reader knows JSON just far enough to read them
+// and to reject everything else at the first byte that does not fit: it never recurses (the
+// one nested object, forget's, is read by a loop of its own) and never builds a value it will
+// not use.
 class JsonReader {
  public:
   explicit JsonReader(std::string_view line) : text(line) {}
@@ -28,6 +29,9 @@ class JsonReader {
   bool TakeWord(std::string_view word);
   bool ReadString(std::string& out);
   bool ReadHex4(uint32_t& value);
+  bool ReadBool(bool& value, const char* why);
+  bool ReadCount(uint32_t& value, const char* why);
+  bool ReadForget(Command& command);
   bool Fail(const char* why);
 
   std::string_view text;
@@ -142,12 +146,84 @@ bool JsonReader::ReadString(std::string& out) {
   }
 }
 
+bool JsonReader::ReadBool(bool& value, const char* why) {
+  if (TakeWord("true")) {
+    value = true;
+  } else if (TakeWord("false")) {
+    value = false;
+  } else {
+    return Fail(why);
+  }
+  return true;
+}
+
+// count -> digit+ (no sign, fraction or exponent), from 1 to 4294967295
+bool JsonReader::ReadCount(uint32_t& value, const char* why) {
+  uint64_t number = 0;
+  size_t digits = 0;
+  for (; Peek() >= '0' && Peek() <= '9' && digits <= 10; ++digits, ++position) {
+    number = number * 10 + static_cast<uint64_t>(Peek() - '0');
+  }
+  const char next = Peek();
+  if (digits == 0 || digits > 10 || number == 0 || number > UINT32_MAX || next == '.' ||
+      next == 'e' || next == 'E') {
+    return Fail(why);
+  }
+  value = static_cast<uint32_t>(number);
+  return true;
+}
+
+// forget -> '"last"' | "{" ws fmember (ws "," ws fmember)* ws "}"
+// fmember -> '"line"' ws ":" ws count | '"column"' ws ":" ws count | '"all"' ws ":" ws bool
+bool JsonReader::ReadForget(Command& command) {
+  if (Peek() == '"') {
+    std::string which;
+    if (!ReadString(which)) return false;
+    command.forgetLast = which == "last";
+    return command.forgetLast || Fail("\"forget\" must be \"last\" or an object");
+  }
+  if (!Take('{')) return Fail("\"forget\" must be \"last\" or an object");
+  bool hasLine = false;
+  bool hasColumn = false;
+  bool hasAll = false;
+  SkipSpace();
+  for (;;) {
+    std::string key;
+    if (!ReadString(key)) return false;
+    SkipSpace();
+    if (!Take(':')) return Fail("expected \":\"");
+    SkipSpace();
+    const char* const kCountWhy = "\"line\" and \"column\" must be whole numbers from 1";
+    if (key == "line" && !hasLine) {
+      hasLine = ReadCount(command.line, kCountWhy);
+      if (!hasLine) return false;
+    } else if (key == "column" && !hasColumn) {
+      hasColumn = ReadCount(command.column, kCountWhy);
+      if (!hasColumn) return false;
+    } else if (key == "all" && !hasAll) {
+      hasAll = ReadBool(command.all, "\"all\" must be true or false");
+      if (!hasAll) return false;
+    } else {
+      return Fail(key == "line" || key == "column" || key == "all" ? "repeated key"
+                                                                   : "unknown key in \"forget\"");
+    }
+    SkipSpace();
+    if (Take('}')) break;
+    if (!Take(',')) return Fail("expected \",\" or \"}\"");
+    SkipSpace();
+  }
+  return hasLine || Fail("\"forget\" needs \"line\"");
+}
+
 Command JsonReader::ReadCommand() {
   Command command;
   bool hasSubmit = false;
   bool hasCtrl = false;
   bool hasClick = false;
   bool hasExplain = false;
+  bool hasForget = false;
+  bool hasAll = false;
+  bool hasCancel = false;
   SkipSpace();
   if (AtEnd()) {
     command.message = "empty line";
@@ -178,7 +254,17 @@ Command JsonReader::ReadCommand() {
     } else if (key == "explain" && !hasExplain) {
       hasExplain = ReadString(command.text);
       ok = hasExplain;
-    } else if (key == "submit" || key == "ctrl" || key == "click" || key == "explain") {
+    } else if (key == "forget" && !hasForget) {
+      hasForget = ReadForget(command);
+      ok = hasForget;
+    } else if (key == "all" && !hasAll) {
+      hasAll = ReadBool(command.all, "\"all\" must be true or false");
+      ok = hasAll;
+    } else if (key == "cancel" && !hasCancel) {
+      hasCancel = true;
+      ok = TakeWord("true") || Fail("\"cancel\" must be true");
+    } else if (key == "submit" || key == "ctrl" || key == "click" || key == "explain" ||
+               key == "forget" || key == "all" || key == "cancel") {
       ok = Fail("repeated key");
     } else {
       ok = Fail("unknown key");
@@ -192,16 +278,26 @@ Command JsonReader::ReadCommand() {
   if (ok && !AtEnd()) ok = Fail("text after the object");
   if (ok && hasClick && (hasSubmit || hasCtrl || hasExplain)) ok = Fail("\"click\" stands alone");
   if (ok && hasExplain && (hasSubmit || hasCtrl)) ok = Fail("\"explain\" stands alone");
-  if (ok && !hasClick && !hasSubmit && !hasExplain) {
-    ok = Fail("expected \"submit\", \"click\" or \"explain\"");
+  const bool others = hasSubmit || hasCtrl || hasClick || hasExplain;
+  if (ok && hasForget && (others || hasCancel)) ok = Fail("\"forget\" stands alone");
+  if (ok && hasCancel && (others || hasAll)) ok = Fail("\"cancel\" stands alone");
+  if (ok && hasAll && !(hasForget && command.forgetLast)) {
+    ok = Fail("\"all\" goes with \"forget\":\"last\" (or inside the forget object)");
+  }
+  if (ok && !hasSubmit && !hasClick && !hasExplain && !hasForget && !hasCancel) {
+    ok = Fail("expected \"submit\", \"click\", \"explain\", \"forget\" or \"cancel\"");
   }
   if (!ok) {
-    command.message = error;
-    command.text.clear();
-    command.ctrl = false;
+    const std::string message = error;
+    command = Command();
+    command.message = message;
     return command;
   }
-  command.kind = hasClick ? CmdClick : hasExplain ? CmdExplain : CmdSubmit;
+  command.kind = hasClick     ? CmdClick
+                 : hasExplain ? CmdExplain
+                 : hasForget  ? CmdForget
+                 : hasCancel  ? CmdCancel
+                              : CmdSubmit;
   return command;
 }
 

@@ -4,6 +4,7 @@
 // Tested by tests/terminal/json_command_test.cpp; fuzzed by fuzz/jsonl_fuzz.cpp.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,8 @@ enum CommandKind {
   CmdSubmit = 1,   // {"submit":T} or {"submit":T,"ctrl":B}; text and ctrl hold T and B
   CmdClick = 2,    // {"click":true}
   CmdExplain = 3,  // {"explain":T}; text holds T
+  CmdForget = 4,   // {"forget":"last"} or {"forget":{"line":N}}, see the fields below
+  CmdCancel = 5,   // {"cancel":true}
 };
 
 struct Command {
@@ -21,6 +24,13 @@ struct Command {
   std::string text;     // CmdSubmit, CmdExplain: the text, UTF-8 as sent (may hold NULs)
   bool ctrl = false;    // CmdSubmit: Ctrl held while submitting
   std::string message;  // CmdError: what was wrong, for the error event
+  // CmdForget: the last entry learned ({"forget":"last"}, with "all" beside it), or the answer
+  // starting on line `line` ({"forget":{"line":N,"column":C,"all":B}}), the column-th there
+  // (0 when not given: the first); all: yes to what a terminal would ask first.
+  bool forgetLast = false;
+  uint32_t line = 0;
+  uint32_t column = 0;
+  bool all = false;
 };
 
 // ParseCommand: reads one line (without its LF) as a command. Anything but exactly one of the

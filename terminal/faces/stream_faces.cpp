@@ -15,6 +15,7 @@
 #include "terminal/common/json_text.h"
 #include "terminal/common/line_reader.h"
 #include "terminal/common/safe_text.h"
+#include "terminal/faces/forget_events.h"
 #include "terminal/faces/json_command.h"
 
 namespace mimoza {
@@ -85,6 +86,9 @@ class JsonLinesHost final : public ConversationHost {
     AppendJsonString(event, message);
     Write(event);
   }
+
+  // EmitLines: whole event lines made elsewhere (forget's and cancel's).
+  void EmitLines(const std::string& lines) { out.Write(lines); }
 
   bool ctrl = false;  // the "ctrl" of the command being handled
 
@@ -176,6 +180,12 @@ int RunJsonLines(std::FILE* in, std::FILE* out) {
                         break;
                       case CmdExplain:
                         host.EmitExplanation(conversation, command.text);
+                        break;
+                      case CmdForget:
+                        host.EmitLines(ForgetEvents(command));
+                        break;
+                      case CmdCancel:
+                        host.EmitLines(CancelEvent(conversation));
                         break;
                     }
                   });

@@ -10,7 +10,8 @@
 namespace mimoza {
 namespace {
 
-// Dump: a command as one comparable text: submit(TEXT,ctrl) / click / error.
+// Dump: a command as one comparable text: submit(TEXT,ctrl) / click / explain(TEXT) /
+// forget(last|LINE:COLUMN[,all]) / cancel / error.
 std::string Dump(const Command& command) {
   switch (command.kind) {
     case CmdSubmit:
@@ -19,6 +20,14 @@ std::string Dump(const Command& command) {
       return "click";
     case CmdExplain:
       return "explain(" + command.text + ")";
+    case CmdForget:
+      return "forget(" +
+             (command.forgetLast
+                  ? std::string("last")
+                  : std::to_string(command.line) + ":" + std::to_string(command.column)) +
+             (command.all ? ",all)" : ")");
+    case CmdCancel:
+      return "cancel";
     case CmdError:
       return command.message.empty() ? "error without message" : "error";
   }
@@ -52,6 +61,13 @@ TEST(JsonCommandTest, AcceptedCommands) {
        "あ)"},                                                        // high, then no low
       {R"({"submit":"a\u0000b"})", std::string("submit(a\0b)", 11)},  // the host cuts at NUL
       {"{\"submit\":\"\xFF\"}", "submit(\xFF)"},  // raw bytes pass; conversion makes them "?"
+      {R"({"forget":"last"})", "forget(last)"},
+      {R"({"all":true,"forget":"last"})", "forget(last,all)"},
+      {R"({"forget":{"line":12}})", "forget(12:0)"},
+      {R"({ "forget" : { "column" : 2 , "all" : true , "line" : 4294967295 } })",
+       "forget(4294967295:2,all)"},
+      {R"({"forget":{"line":3,"all":false}})", "forget(3:0)"},
+      {R"({"cancel":true})", "cancel"},
   };
   for (const auto& c : kCases) {
     EXPECT_EQ(Dump(ParseCommand(c.line)), c.dump) << c.line;
@@ -105,6 +121,29 @@ TEST(JsonCommandTest, RejectedLines) {
       R"({"explain":"x","submit":"y"})",
       R"({"explain":"x","ctrl":true})",
       R"({"explain":"x","click":true})",
+      R"({"forget":"first"})",
+      R"({"forget":true})",
+      R"({"forget":{}})",
+      R"({"forget":{"column":1}})",
+      R"({"forget":{"line":0}})",
+      R"({"forget":{"line":-1}})",
+      R"({"forget":{"line":1.5}})",
+      R"({"forget":{"line":1e3}})",
+      R"({"forget":{"line":4294967296}})",
+      R"({"forget":{"line":"1"}})",
+      R"({"forget":{"line":1,"line":2}})",
+      R"({"forget":{"line":1,"other":2}})",
+      R"({"forget":{"line":1,"all":1}})",
+      R"({"forget":{"line":1})",
+      R"({"forget":{"line":1}"})",
+      R"({"forget":{"line":1},"all":true})",
+      R"({"forget":"last","submit":"x"})",
+      R"({"forget":"last","forget":"last"})",
+      R"({"all":true})",
+      R"({"cancel":false})",
+      R"({"cancel":true,"submit":"x"})",
+      R"({"cancel":true,"forget":"last"})",
+      R"({"cancel":true,"all":true})",
   };
   for (const char* line : kLines) {
     EXPECT_EQ(Dump(ParseCommand(line)), "error") << line;
