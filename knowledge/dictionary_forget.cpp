@@ -97,6 +97,15 @@ class Planner {
     return true;
   }
 
+  // Covers: whether the answer element (which starts on line) stands at column of that line: from
+  // its "<ANS>" to its "</ANS>", or to the line's end when it runs on.
+  bool Covers(const AnswerElement& answer, uint32_t line, uint32_t column) const {
+    const TextPlace start = text.Place(text.Stored(answer.open));
+    // Just after its last byte as stored: a CR that folding dropped after it is not its own.
+    const TextPlace end = text.Place(text.Stored(elements.ElementEnd(answer) - 1) + 1);
+    return column >= start.column && (end.line > line || column < end.column);
+  }
+
   // Find: the answer a target names; false, with the plan's problem set, when there is none.
   bool Find(const ForgetTarget& target, size_t* answer) {
     plan.line = target.line;
@@ -108,10 +117,11 @@ class Planner {
     for (size_t i = 0; i < answers.size(); ++i) {
       if (text.FoldedLine(answers[i].open) == target.line) starting.push_back(i);
     }
-    const uint32_t nth = std::max<uint32_t>(target.nth, 1);
-    if (starting.size() >= nth) {
-      *answer = starting[nth - 1];
-      return true;
+    for (const size_t i : starting) {
+      if (target.column == 0 || Covers(answers[i], target.line, target.column)) {
+        *answer = i;
+        return true;
+      }
     }
     if (!starting.empty())
       return Problem(ForgetNoSuchAnswer, static_cast<uint32_t>(starting.size()));

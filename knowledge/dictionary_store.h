@@ -168,11 +168,12 @@ StoreResult ListBackups(std::vector<BackupInfo>* backups, bool countEntries);
 
 // ---- Forget -------------------------------------------------------------------------------------
 
-// What to forget: the answer that starts on a line as stored (counting LFs from 1); nth picks
-// the nth answer starting there (1 is the first; 0 means 1).
+// What to forget: the answer that starts on a line as stored (counting LFs from 1). With two
+// answers on the line, column (1-based, in characters, as the checker prints places) picks the
+// one whose element stands there; 0 takes the first that starts on the line.
 struct ForgetTarget {
   uint32_t line = 0;
-  uint32_t nth = 0;
+  uint32_t column = 0;
 };
 
 enum ForgetProblem : int8_t {
@@ -181,7 +182,8 @@ enum ForgetProblem : int8_t {
   ForgetKeyLine,         // the line is part of a key element (at: the key's first line)
   ForgetInsideAnswer,    // the line is inside an answer that starts earlier (at: its line)
   ForgetNoAnswer,        // no answer starts on the line (blank, or text between elements)
-  ForgetNoSuchAnswer,    // fewer answers start on the line than nth (at: how many do)
+  ForgetNoSuchAnswer,    // no answer starting on the line stands at the column (at: how many
+                         // answers start on the line)
   ForgetNothingLearned,  // forget last: no entry outside the prompts and lists
   ForgetUnreadable,      // Dictionary.txt cannot be read (result says why)
 };

@@ -125,7 +125,7 @@ constexpr Subcommand kCommands[] = {
     {"edit", "mimoza edit [--dir DIR]",
      "edits Dictionary.txt in your editor; checked before it is replaced", mimoza::kEditHelp,
      mimoza::kEditOptions, false, mimoza::RunEdit},
-    {"forget", "mimoza forget [--dir DIR] [--yes] LINE[:N]... | --last",
+    {"forget", "mimoza forget [--dir DIR] [--yes] LINE[:COLUMN]... | --last",
      "removes answers (and keys left without any) from Dictionary.txt, with a backup",
      mimoza::kForgetHelp, mimoza::kForgetOptions, true, mimoza::RunForget},
     {"restore", "mimoza restore [--dir DIR] [--yes] [--list | BACKUP]",

@@ -20,10 +20,10 @@ namespace mimoza {
 
 const char kForgetHelp[] =
     "Removes answers from Dictionary.txt: the answer that starts on each LINE (the lines of\n"
-    "the file, as mimoza check and mimoza explain give them; LINE:N takes the Nth answer\n"
-    "starting on that line), with its line when nothing else stands on it, and its key too\n"
-    "when the key has no answer left. --last removes the entry learned last, whole (the\n"
-    "prompts and lists written after it are passed over). An answer that other keys give too\n"
+    "the file, as mimoza check and mimoza explain give them; LINE:COLUMN takes the answer\n"
+    "standing at that column, where two start on one line), with its line when nothing else\n"
+    "stands on it, and its key too when the key has no answer left. --last removes the\n"
+    "entry learned last, whole (the prompts and lists written after it are passed over). An answer that other keys give too\n"
     "(keys without answers of their own, just before its entry), and an entry of several\n"
     "answers, go only after you say yes; --yes says yes beforehand. Without a terminal and\n"
     "without --yes, nothing is removed. The file as it was is kept in backups/ first; mimoza\n"
@@ -74,7 +74,7 @@ bool ParseForgetTarget(std::string_view word, ForgetTarget* target) {
   const size_t colon = word.find(':');
   ForgetTarget parsed;
   if (!ParseNumber(word.substr(0, colon), &parsed.line)) return false;
-  if (colon != std::string_view::npos && !ParseNumber(word.substr(colon + 1), &parsed.nth)) {
+  if (colon != std::string_view::npos && !ParseNumber(word.substr(colon + 1), &parsed.column)) {
     return false;
   }
   *target = parsed;
@@ -89,7 +89,7 @@ int RunForget(const SubcommandCall& call) {
     ForgetTarget target;
     if (!ParseForgetTarget(word, &target)) {
       return UsageError(call, "\"" + SanitizeLine(std::string(word)) +
-                                  "\" is no LINE or LINE:N (numbers from 1, as 12 or 12:2)");
+                                  "\" is no LINE or LINE:COLUMN (numbers from 1, as 12 or 12:20)");
     }
     targets.push_back(target);
   }

@@ -108,7 +108,9 @@ std::string ForgetProblemText(const ForgetPlan& plan, const std::string& dir) {
     case ForgetNoAnswer:
       return "no answer starts on " + line;
     case ForgetNoSuchAnswer:
-      return "only " + Plural(plan.at, "answer starts", "answers start") + " on " + line;
+      return plan.at == 1 ? "the answer that starts on " + line + " does not stand at that column"
+                          : "none of the " + std::to_string(plan.at) + " answers that start on " +
+                                line + " stands at that column";
     case ForgetNothingLearned:
       return "Dictionary.txt holds no learned pair: only prompts and lists, which are not "
              "forgotten as the last pair";

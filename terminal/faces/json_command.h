@@ -25,8 +25,9 @@ struct Command {
   bool ctrl = false;    // CmdSubmit: Ctrl held while submitting
   std::string message;  // CmdError: what was wrong, for the error event
   // CmdForget: the last entry learned ({"forget":"last"}, with "all" beside it), or the answer
-  // starting on line `line` ({"forget":{"line":N,"column":C,"all":B}}), the column-th there
-  // (0 when not given: the first); all: yes to what a terminal would ask first.
+  // starting on line `line` ({"forget":{"line":N,"column":C,"all":B}}), the one standing at
+  // column C where two start there (0 when not given: the first); all: yes to what a terminal
+  // would ask first.
   bool forgetLast = false;
   uint32_t line = 0;
   uint32_t column = 0;

@@ -48,7 +48,7 @@ std::string Dump(const ForgetPlan& plan) {
   return dump;
 }
 
-// Each case: a file, what to forget ("last", or lines "L" and "L:N"), the plan's dump, and the
+// Each case: a file, what to forget ("last", or lines "L" and "L:C"), the plan's dump, and the
 // file it leaves.
 struct ForgetCase {
   const char* stored;
@@ -78,14 +78,14 @@ TEST(Forget, PlansOnTheOddCasesOfTheFormat) {
        "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<ANS>b</ANS>\r\n"},
       // Two answers on one line: the line stays while something is left on it.
       {"<KEY>k</KEY>\r\n<ANS>a</ANS><ANS>b</ANS>\r\n",
-       {{2, 2}},
+       {{2, 13}},  // "<ANS>b" starts at column 13
        "k@1 @2:b left 1",
        "<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n"},
       {"<KEY>k</KEY>\r\n<ANS>a</ANS><ANS>b</ANS>\r\n",
        {{2, 1}},
        "k@1 @2:a left 1",
        "<KEY>k</KEY>\r\n<ANS>b</ANS>\r\n"},
-      {"<KEY>k</KEY>\r\n<ANS>a</ANS><ANS>b</ANS>\r\n", {{2, 3}}, "no such answer 2 2", nullptr},
+      {"<KEY>k</KEY>\r\n<ANS>a</ANS><ANS>b</ANS>\r\n", {{2, 25}}, "no such answer 2 2", nullptr},
       // A key without answers before an entry pools its answer: the plan names it.
       {"<KEY>x</KEY>\r\n<KEY>k</KEY>\r\n<ANS>a</ANS>\r\n<KEY>j</KEY>\r\n<ANS>c</ANS>\r\n",
        {{3, 0}},

@@ -102,11 +102,11 @@ TEST_F(StoreCommands, ForgetRemovesWhatItSaysAndKeepsTheRest) {
       // Lines that hold no answer.
       {"7", 1, "line 7 is beyond the end of Dictionary.txt, which has 6 lines", kDictionary},
       {"1", 1, "line 1 holds a key, not an answer", kDictionary},
-      {"2:2", 1, "only 1 answer starts on line 2", kDictionary},
+      {"2:40", 1, "the answer that starts on line 2 does not stand at that column", kDictionary},
       // Command lines the frame refuses.
       {"", 2, "give a LINE to forget, or --last", kDictionary},
       {"--last 2", 2, "--last takes no LINE", kDictionary},
-      {"two", 2, "\"two\" is no LINE or LINE:N", kDictionary},
+      {"two", 2, "\"two\" is no LINE or LINE:COLUMN", kDictionary},
       {"0", 2, "is no LINE", kDictionary},
       {"2:", 2, "is no LINE", kDictionary},
   };
