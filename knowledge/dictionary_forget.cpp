@@ -98,7 +98,7 @@ class Planner {
   }
 
   // Covers: whether the answer element (which starts on line) stands at column of that line: from
-  // its "<ANS>" to its "</ANS>", or to the line's end when it runs on.
+  // its opening tag to the end of its closing one, or to the line's end when it runs on.
   bool Covers(const AnswerElement& answer, uint32_t line, uint32_t column) const {
     const TextPlace start = text.Place(text.Stored(answer.open));
     // Just after its last byte as stored: a CR that folding dropped after it is not its own.
@@ -112,7 +112,7 @@ class Planner {
     const std::string& raw = text.Raw();
     const uint32_t last = raw.empty() ? 0 : text.LineOf(raw.size() - 1);
     if (target.line == 0 || target.line > last) return Problem(ForgetPastEnd, last);
-    std::vector<size_t> starting;  // the answers whose "<ANS>" stands on the line
+    std::vector<size_t> starting;  // the answers whose opening tag stands on the line
     const std::vector<AnswerElement>& answers = elements.Answers();
     for (size_t i = 0; i < answers.size(); ++i) {
       if (text.FoldedLine(answers[i].open) == target.line) starting.push_back(i);

@@ -110,7 +110,7 @@ void Resync(const Lines& written, size_t wBegin, size_t wEnd, const Lines& edite
 
 // EntryStarts: told by the reader, it counts the complete key elements and finds where a
 // dictionary can be cut into pieces that the checker reads as it reads the whole: at an exact
-// "<KEY>" a lookup's scan finds, at the start of its line, with no answer open across it and
+// key tag a lookup's scan finds, at the start of its line, with no answer open across it and
 // after an entry with an answer of its own (a key without one would pool this entry's answers).
 class EntryStarts final : public ElementSink {
  public:
@@ -152,7 +152,7 @@ class EntryStarts final : public ElementSink {
   uint64_t chainKey = 0;
   bool chainKeyOpen = false;  // the chain's last key has not closed yet
   bool answerOpen = false;
-  bool answered = false;  // an "<ANS>" came since the chain's last key
+  bool answered = false;  // an answer opened since the chain's last key
 };
 
 }  // namespace
