@@ -52,8 +52,9 @@ void LookupRecorder::KeyMatched(const MatchedKey& key) {
   keys.push_back(std::move(kept));
 }
 
-void LookupRecorder::AnswerPooled(const char* text) {
+void LookupRecorder::AnswerPooled(const char* text, uint64_t line) {
   Answer answer;
+  answer.line = line;
   answer.key = keyKept ? static_cast<int32_t>(keys.size()) - 1 : -1;
   size_t length = std::strlen(text);
   if (answerBytes + length > kMaxAnswerBytes && length > kCutAnswerBytes) {

@@ -36,13 +36,14 @@ class LookupRecorder final : public LookupObserver {
   };
   struct Answer {
     std::string text;  // as a draw copies it
+    uint64_t line = 0;  // of its own "<ANS>" in Dictionary.txt (0: unknown)
     int32_t key = -1;  // index in keys of the key it follows; -1 when that key was not kept
     bool cut = false;  // text is only the beginning of the answer
   };
 
   void LookupStarted() override;
   void KeyMatched(const MatchedKey& key) override;
-  void AnswerPooled(const char* text) override;
+  void AnswerPooled(const char* text, uint64_t line) override;
   void LookupEnded(int32_t size, int32_t index) override;
 
   std::vector<Key> keys;
@@ -69,7 +70,9 @@ class TurnRecorder final : public TurnObserver {
   void TurnEnded(TurnBranch branch, ReplyKind reply) override;
   void LookupStarted() override { Current().LookupStarted(); }
   void KeyMatched(const MatchedKey& key) override { Current().KeyMatched(key); }
-  void AnswerPooled(const char* text) override { Current().AnswerPooled(text); }
+  void AnswerPooled(const char* text, uint64_t answerLine) override {
+    Current().AnswerPooled(text, answerLine);
+  }
   void LookupEnded(int32_t size, int32_t index) override { Current().LookupEnded(size, index); }
 
   // Describe: the turn as the "なぜ" box shows it, UTF-8; empty before the first turn.
