@@ -1,0 +1,114 @@
+// tests/conversation/messages_test.cpp: the message table in its two languages (every text there,
+// valid code page 932, the same placeholders, the Japanese equal to the UTF-8 beside it in the
+// source), and how placeholders are filled.
+#include "conversation/messages.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/cp932.h"
+#include "tests/knowledge/test_support.h"
+
+namespace mimoza {
+namespace {
+
+using testing::Cp932;
+
+// Utf8: code page 932 text in UTF-8; "<not code page 932>" when iconv refuses a byte of it.
+std::string Utf8(const std::string& cp932) {
+  iconv_t cd = iconv_open("UTF-8", "CP932");
+  std::string in = cp932;
+  std::string out(in.size() * 3 + 4, '\0');
+  char* inPtr = in.data();
+  char* outPtr = out.data();
+  size_t inLeft = in.size();
+  size_t outLeft = out.size();
+  const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  if (done == static_cast<size_t>(-1)) return "<not code page 932>";
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+// Placeholders: the placeholders of a code page 932 text, "{1}" ... "{D}", stepping by
+// characters; a "{" that starts none is reported as "{?".
+std::multiset<std::string> Placeholders(std::string_view text) {
+  std::multiset<std::string> found;
+  for (size_t at = 0; at < text.size(); at += ValidCharacterLength(text.data(), at, text.size())) {
+    if (IsLeadByte(static_cast<unsigned char>(text[at])) || text[at] != '{') continue;
+    const std::string_view tail = text.substr(at, 3);
+    const bool known = tail.size() == 3 && tail[2] == '}' &&
+                       std::string_view("123456789DQ").find(tail[1]) != std::string_view::npos;
+    found.insert(known ? std::string(tail) : "{?");
+  }
+  return found;
+}
+
+TEST(MessageTable, EveryMessageHasBothTextsWithTheSamePlaceholders) {
+  for (int32_t i = 0; i < MessageCount; ++i) {
+    const auto id = static_cast<MessageId>(i);
+    SCOPED_TRACE("message " + std::to_string(i));
+    const std::string english(MessageText(LanguageEnglish, id));
+    const std::string japanese(MessageText(LanguageJapanese, id));
+    EXPECT_FALSE(english.empty());
+    EXPECT_FALSE(japanese.empty());
+    for (const char c : english) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << english;
+    // Valid code page 932: iconv takes every byte, and gives them back.
+    const std::string utf8 = Utf8(japanese);
+    EXPECT_EQ(Cp932(utf8), japanese) << utf8;
+    EXPECT_EQ(Placeholders(english), Placeholders(japanese)) << english << " / " << utf8;
+    EXPECT_EQ(Placeholders(english).count("{?"), 0u) << english;
+  }
+  EXPECT_TRUE(MessageText(LanguageEnglish, MessageCount).empty());
+}
+
+// The Japanese texts are the escapes scripts/make-message-texts writes from the "// ja:" comment
+// above each: one comment per message, in the table's order, and each escape its comment.
+TEST(MessageTable, JapaneseTextsAreTheirComments) {
+  std::ifstream source(std::string(MIMOZA_SOURCE_DIR) + "/conversation/messages.cpp");
+  ASSERT_TRUE(source.good());
+  std::vector<std::string> comments;
+  for (std::string line; std::getline(source, line);) {
+    const size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos) continue;
+    const std::string_view text = std::string_view(line).substr(start);
+    if (text.substr(0, 7) == "// ja: ") comments.emplace_back(text.substr(7));
+    if (text.substr(0, 7) == "//     " && !comments.empty()) comments.back() += text.substr(7);
+  }
+  ASSERT_EQ(comments.size(), static_cast<size_t>(MessageCount));
+  for (int32_t i = 0; i < MessageCount; ++i) {
+    EXPECT_EQ(Cp932(comments[i]), MessageText(LanguageJapanese, static_cast<MessageId>(i)))
+        << "message " << i << ": " << comments[i];
+  }
+}
+
+TEST(MessageTable, FillsPlaceholdersByCharacters) {
+  const std::string_view two[] = {"a", "b"};
+  const struct {
+    std::string text;
+    bool utf8;
+    std::string filled;
+  } kCases[] = {
+      {"{2}-{1}-{3}", false, "b-a-"},  // a placeholder without an argument stays empty
+      {"{D} {Q} {0} {x}", false, std::string(kDictionaryFile) + " " + kQuipFile + " {0} {x}"},
+      {Cp932("ボケ1}"), false, Cp932("ボケ1}")},  // ケ's second byte is "{": no placeholder
+      {"\xE3\x81\x82{1}", true,
+       "\xE3\x81\x82"
+       "a"},  // UTF-8: "{" after a lead-like byte
+      {"{1", false, "{1"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(FillPlaceholders(c.text, two, c.utf8), c.filled) << c.text;
+  }
+  EXPECT_EQ(Compose(LanguageEnglish, MsgStoreFailed, {"Disk full"}),
+            "could not store the pair: Disk full");
+}
+
+}  // namespace
+}  // namespace mimoza
