@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include "conversation/messages.h"
 #include "terminal/common/encoding.h"
 #include "terminal/faces/stream_faces.h"
 
@@ -49,10 +50,8 @@ std::string WhyText(const TurnRecorder& turn) { return turn.Describe(); }
 // Today: the terminal's words.
 std::string StoreFailureText(int error) { return StoreFailureMessage(error); }
 
-// Today: the checker's own message, in English.
 std::string DiagnosticMessage(const CheckDiagnostic& diagnostic) {
-  return ToUtf8(diagnostic.message);
+  return ToUtf8(ComposeCheck(LanguageJapanese, diagnostic.message));
 }
-
 
 }  // namespace mimoza

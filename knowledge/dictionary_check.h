@@ -2,11 +2,11 @@
 // interface for the hosts (mimoza check, mimoza edit).
 // Dictionary.txt and Boke.dat are read as stored and read again the way every lookup and pick
 // reads them; each diagnostic names a place in the file as stored, a severity, a rule and a
-// message. Nothing is written. Leaves this file: CheckSeverity, CheckedFile, CheckRule,
-// kCheckRuleNames, CheckMessage, CheckText, CheckDiagnostic, StoredFile, CheckOptions,
-// ReadStoredFile, CheckDataTexts, CheckDataFiles. Tested by
-// tests/knowledge/dictionary_check_test.cpp; fuzzed by fuzz/dictionary_check_fuzz.cpp; measured by
-// bench/check_bench.cpp.
+// message, said as a CheckText that the faces compose in their language. Nothing is written.
+// Leaves this file: CheckSeverity, CheckedFile, CheckRule, kCheckRuleNames, CheckMessage,
+// CheckText, CheckDiagnostic, PromptRole, StoredFile, CheckOptions, ReadStoredFile,
+// CheckDataTexts, CheckDataFiles. Tested by tests/knowledge/dictionary_check_test.cpp; fuzzed by
+// fuzz/dictionary_check_fuzz.cpp; measured by bench/check_bench.cpp.
 #pragma once
 
 #include <cstddef>
@@ -202,8 +202,12 @@ struct CheckDiagnostic {
   CheckRule rule = RuleCount;
   uint32_t line = 0;    // 1-based, counting the file's LFs as stored; 0: the file as a whole
   uint32_t column = 0;  // 1-based, in code page 932 characters; 0 with line 0
-  std::string message;  // code page 932: English, quoting the file's own text
+  CheckText message;    // composed by conversation/messages.h, quoting the file's own text
 };
+
+// PromptRole: the role of the prompt or list under a reserved key (CheckMsgRoleTitle ...), for
+// the words that name it; CheckMsgVerbatim when key is none of them.
+CheckMessage PromptRole(const char* key);
 
 // The bytes of a data file as stored.
 struct StoredFile {

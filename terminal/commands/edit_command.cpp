@@ -36,6 +36,7 @@
 #include "terminal/common/encoding.h"
 #include "terminal/common/exit_code.h"
 #include "terminal/common/utf8.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 
@@ -176,9 +177,8 @@ void ConvertLine(CharsetConverter& toCp932, std::string_view line, uint32_t line
     for (size_t i = 0, step = 0; i < at; i += step, ++problem.column) DecodeUtf8(line, i, &step);
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-    problem.message = wellFormed ? std::string("the character ") + code +
-                                       " has no code page 932 form: it cannot be stored"
-                                 : std::string("bytes that are not UTF-8");
+    problem.message.id = wellFormed ? CheckMsgNoCp932Form : CheckMsgNotUtf8;
+    if (wellFormed) problem.message.arguments.push_back({CheckMsgVerbatim, code, {}});
     problems->push_back(problem);
     done = at + (length > 0 ? length : 1);
   }
@@ -455,10 +455,10 @@ bool ReportProblems(const std::vector<CheckDiagnostic>& diagnostics) {
       ++notes;
       continue;
     }
-    std::fputs(DiagnosticLine(diagnostic).c_str(), stdout);
+    std::fputs(DiagnosticLine(diagnostic, TerminalLanguage()).c_str(), stdout);
   }
   if (!diagnostics.empty()) {
-    std::printf("%s%s\n", CheckSummary(diagnostics).c_str(),
+    std::printf("%s%s\n", CheckSummary(diagnostics, TerminalLanguage()).c_str(),
                 notes > 0 ? " (mimoza check shows the notes)" : "");
   }
   return errors;

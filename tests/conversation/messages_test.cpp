@@ -1,6 +1,7 @@
 // tests/conversation/messages_test.cpp: the message table in its two languages (every text there,
 // valid code page 932, the same placeholders, the Japanese equal to the UTF-8 beside it in the
-// source), and how placeholders are filled.
+// source), how placeholders are filled, and the Japanese words of a diagnostic, composed once as
+// golden text.
 #include "conversation/messages.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,27 @@ TEST(MessageTable, FillsPlaceholdersByCharacters) {
   }
   EXPECT_EQ(Compose(LanguageEnglish, MsgStoreFailed, {"Disk full"}),
             "could not store the pair: Disk full");
+}
+
+TEST(JapaneseWordsOfTheChecker, ADiagnostic) {
+  StoredFile dictionary;
+  dictionary.present = true;
+  dictionary.bytes =
+      "<KEY>a</KEY>\r\n<ANS>1</ANS>\r\n<KEY>b\r\n<ANS>2</ANS>\r\n<KEY>c</KEY>\r\n"
+      "<ANS>3</ANS>\r\n<KEY>S</KEY>\r\n<ANS>4</ANS>\r\n";
+  std::vector<CheckDiagnostic> diagnostics;
+  ASSERT_TRUE(CheckDataTexts(dictionary, StoredFile{}, CheckOptions{}, &diagnostics));
+  ASSERT_GE(diagnostics.size(), 2u);
+  EXPECT_EQ(
+      Utf8(ComposeCheck(LanguageJapanese, diagnostics[0].message)),
+      "「<KEY>」が 4 行目の「<ANS>」より前で閉じていません。キーは 5 行目の「</KEY>」まで続き、"
+      "間の項目 1 個は読まれません");
+  EXPECT_EQ(
+      Utf8(ComposeCheck(LanguageJapanese, diagnostics[1].message)),
+      "キー \"S\" は決まり文句のキー「<SMES1>」（この行を覚えてよいかの問い）、「<SMES2>」（何と"
+      "答えればよいかの問い）、「<SMES3>」（覚えたという知らせ）、「<SMES4>」（答えを加えてよい"
+      "かの問い）、「<YES>」（はいの一覧）に一致します。その答えがそれらの候補に加わり、代わりに"
+      "選ばれることがあります");
 }
 
 }  // namespace

@@ -46,14 +46,15 @@ class ProgramTest : public ::testing::Test {
 
   // RunProgram: runs mimoza with the arguments (already quoted for the shell) and the given
   // standard input, with environment settings put before it (such as "HOME=..."). Home and state
-  // folder are the scratch folder's unless env says otherwise, so nothing touches the real home.
+  // folder are the scratch folder's, and the locale C.UTF-8 (English words), unless env says
+  // otherwise, so nothing touches the real home and the user's locale changes nothing.
   ProgramRun RunProgram(const std::string& args, const std::string& input,
                         const std::string& env = "", const std::string& output = "stdout") {
     WriteFile(work / "stdin", input);
-    const std::string command = "cd '" + work.string() + "' && env HOME='" + work.string() +
-                                "/home' XDG_STATE_HOME='" + work.string() + "/state' " + env +
-                                " '" + MIMOZA_PROGRAM + "' " + args + " <stdin >" + output +
-                                " 2>stderr";
+    const std::string command = "cd '" + work.string() + "' && env LC_ALL=C.UTF-8 HOME='" +
+                                work.string() + "/home' XDG_STATE_HOME='" + work.string() +
+                                "/state' " + env + " '" + MIMOZA_PROGRAM + "' " + args +
+                                " <stdin >" + output + " 2>stderr";
     const int status = std::system(command.c_str());
     ProgramRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -169,6 +170,14 @@ TEST_F(ProgramTest, CheckAndEditCommands) {
   EXPECT_EQ(run.out, ReadFile(expected));
   EXPECT_EQ(ReadFile(work / "broken/Dictionary.txt"), broken) << "nothing is written";
   EXPECT_FALSE(fs::exists(work / "broken/Boke.dat"));
+
+  // Under a Japanese locale, the same diagnostics in Japanese; severities and rules are names.
+  run = RunProgram("check --dir broken", "", "LC_ALL=ja_JP.UTF-8");
+  EXPECT_EQ(
+      run.out.substr(0, run.out.find('\n') + 1),
+      "Dictionary.txt:3:1: error: 「<KEY>」が 4 行目の「<ANS>」より前で閉じていません。キーは "
+      "5 行目の「</KEY>」まで続き、間の項目 1 個は読まれません [unclosed-key]\n");
+  EXPECT_NE(run.out.find("\nエラー 3 件、警告 1 件、注記 8 件\n"), std::string::npos) << run.out;
 
   run = RunProgram("check --format=json --dir=broken", "");
   EXPECT_EQ(run.exitCode, 1);
