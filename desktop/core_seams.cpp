@@ -11,6 +11,7 @@
 
 #include "conversation/messages.h"
 #include "terminal/common/encoding.h"
+#include "terminal/common/words.h"
 #include "terminal/faces/stream_faces.h"
 
 namespace mimoza {
@@ -44,8 +45,9 @@ void DiscardEditedCopy(ChatSession& /*session*/, const EditCopy& copy) {
   if (!copy.path.empty()) unlink(copy.path.c_str());
 }
 
-// Today: the terminal's record, in its words.
-std::string WhyText(const TurnRecorder& turn) { return turn.Describe(); }
+std::string WhyText(const TurnRecorder& turn) {
+  return ShownText(DescribeTurn(turn, LanguageJapanese));
+}
 
 // Today: the terminal's words.
 std::string StoreFailureText(int error) { return StoreFailureMessage(error); }

@@ -31,6 +31,7 @@
 #include "terminal/common/explanation.h"
 #include "terminal/common/history.h"
 #include "terminal/common/transcript_store.h"
+#include "terminal/common/words.h"
 #include "terminal/faces/charset.h"
 #include "terminal/faces/line_editor.h"
 #include "terminal/faces/screen.h"
@@ -443,7 +444,7 @@ bool InteractiveSession::HandleKey(const Key& key) {
       break;
     case ActWhy:
       if (lastTurn.started) {
-        OpenBox(kWhyCaption, lastTurn.Describe());
+        OpenBox(kWhyCaption, ShownText(DescribeTurn(lastTurn, TerminalLanguage())));
       } else {
         ShowNotice("F3 tells why the last turn said what it said; there is none yet.");
       }

@@ -1,7 +1,7 @@
 // tests/conversation/messages_test.cpp: the message table in its two languages (every text there,
 // valid code page 932, the same placeholders, the Japanese equal to the UTF-8 beside it in the
-// source), how placeholders are filled, and the Japanese words of a diagnostic, composed once as
-// golden text.
+// source), how placeholders are filled, and the Japanese words of a turn's record and of a
+// diagnostic, each composed once as golden text.
 #include "conversation/messages.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/cp932.h"
+#include "conversation/turn_record.h"
 #include "tests/knowledge/test_support.h"
 
 namespace mimoza {
@@ -109,6 +110,46 @@ TEST(MessageTable, FillsPlaceholdersByCharacters) {
   }
   EXPECT_EQ(Compose(LanguageEnglish, MsgStoreFailed, {"Disk full"}),
             "could not store the pair: Disk full");
+}
+
+class JapaneseWords : public testing::InTempDir {};
+
+// A host that holds Ctrl, so a known line gets the offer to add an answer.
+class CtrlHost final : public ConversationHost {
+ public:
+  void SetTitle(const char*) override {}
+  void SetResponseLine(const char*) override {}
+  void SetInputText(const char*) override {}
+  bool IsControlKeyDown() override { return true; }
+  void ShowInfoBox(const char*, const char*) override {}
+};
+
+TEST_F(JapaneseWords, TheRecordOfATurn) {
+  testing::WriteBytes("Dictionary.txt", "<KEY><SMES0></KEY>\r\n<ANS>t</ANS>\r\n" +
+                                            Cp932("<KEY>ねこ</KEY>\r\n<ANS>にゃーん</ANS>\r\n"
+                                                  "<ANS>ごろ\r\nごろ</ANS>\r\n"));
+  CtrlHost host;
+  Conversation engine(host);
+  TurnRecorder turn;
+  engine.SetTurnObserver(&turn);
+  engine.OpenConversation();
+  srand(testing::SeedDrawing(0));  // the roll: 0; the answer: the first
+  engine.SubmitLine(Cp932("ねこが好き").c_str());
+  EXPECT_EQ(Utf8(DescribeTurn(turn, LanguageJapanese)),
+            "> ねこが好き\n"
+            "状態: 通常の会話\n"
+            "ボケの抽選: 0（1 ならボケ: 3277/32768 (10.00%)）、Boke.dat: ボケなし\n"
+            "一致したキー:\n"
+            "  Dictionary.txt:3  キー ねこ  一致 [ねこ]が好き\n"
+            "答えの候補 2 個:\n"
+            "  1. （選ばれた）にゃーん  Dictionary.txt:4\n"
+            "  2. ごろ ごろ  Dictionary.txt:5\n"
+            "選ばれた文: 2 個のうち 1 番目の答え（Dictionary.txt:4）、1/2 (50.00%)\n"
+            "表示: 答えのある行で Ctrl が押されたので、答えを加えてよいかの問い、<SMES4>\n"
+            "決まり文句 <SMES4>（答えを加えてよいかの問い）、候補 1 個:\n"
+            "  （辞書になかったので、既定の文を先に保存しました）\n"
+            "  1. （選ばれた）情報を新たに加える？  Dictionary.txt:8（キー <SMES4>）  1/1 "
+            "(100.00%)\n");
 }
 
 TEST(JapaneseWordsOfTheChecker, ADiagnostic) {

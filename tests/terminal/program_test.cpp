@@ -306,7 +306,8 @@ TEST_F(ProgramTest, Help) {
 }
 
 // mimoza explain: what each line would do, from the data directory as it is, which it leaves
-// byte for byte; an explanation in JSON lines draws nothing, so the turns after it are the same.
+// byte for byte, each answer with its own lines; an explanation in JSON lines draws nothing, so
+// the turns after it are the same.
 TEST_F(ProgramTest, Explain) {
   fs::create_directories(work / "d");
   const std::string dictionary = ReadFile(kFixtures / "jsonl_explain.dict");
@@ -316,7 +317,7 @@ TEST_F(ProgramTest, Explain) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   for (const char* has :
        {"> ねこが好き\n  Dictionary.txt:3  key ねこ  matches [ねこ]が好き\n",
-        "  answer にゃーん  29491/65536 (45.00%)  from Dictionary.txt:3, Dictionary.txt:6\n",
+        "  answer にゃーん  29491/65536 (45.00%)  from Dictionary.txt:4, Dictionary.txt:8\n",
         "  quip  3277/32768 (10.00%)  a line of Boke.dat: 1 line, each 32768 of the 32768 draws\n",
         "\n> --dir\n  no key matches\n  quip  1/1 (100.00%)"}) {
     EXPECT_NE(run.out.find(has), std::string::npos) << has << " in\n" << run.out;
@@ -326,7 +327,7 @@ TEST_F(ProgramTest, Explain) {
   run = RunProgram("explain --dir=d", "うさぎ\r\nab\n");  // lines from the input
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("the offer to learn the line, 1/1 (100.00%), saying\n"
-                         "    えす？  1/1 (100.00%)  from Dictionary.txt:9 (key SMES)\n"),
+                         "    えす？  1/1 (100.00%)  from Dictionary.txt:10 (key SMES)\n"),
             std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("> ab\n  no key matches\n"), std::string::npos) << run.out;
