@@ -12,7 +12,6 @@
 #include "conversation/messages.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/words.h"
-#include "terminal/faces/stream_faces.h"
 
 namespace mimoza {
 
@@ -49,8 +48,9 @@ std::string WhyText(const TurnRecorder& turn) {
   return ShownText(DescribeTurn(turn, LanguageJapanese));
 }
 
-// Today: the terminal's words.
-std::string StoreFailureText(int error) { return StoreFailureMessage(error); }
+std::string StoreFailureText(int error) {
+  return ShownText(StoreFailureWords(LanguageJapanese, error));
+}
 
 std::string DiagnosticMessage(const CheckDiagnostic& diagnostic) {
   return ToUtf8(ComposeCheck(LanguageJapanese, diagnostic.message));
