@@ -194,6 +194,9 @@ struct CheckText {
   CheckMessage id = CheckMsgVerbatim;  // CheckMsgVerbatim: text is all there is
   std::string text;
   std::vector<CheckText> arguments;  // {1}, {2}, ... of the message
+
+  // Two texts are equal when they say the same in every language.
+  bool operator==(const CheckText&) const = default;
 };
 
 struct CheckDiagnostic {
