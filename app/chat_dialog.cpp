@@ -7,16 +7,12 @@
 #include "app/why_dialog.h"
 #include "app/wide_text.h"
 #include "app/window_map.h"
+#include "conversation/messages.h"
 #include "resources/resource.h"
 
 namespace mimoza {
 
 namespace {
-
-// The response line once Esc has dropped a learning dialogue: "（学習をやめました）". It joins
-// the core's table of the words faces show once that table is there.
-constexpr char kDialogueDropped[] =
-    "\x81\x69\x8A\x77\x8F\x4B\x82\xF0\x82\xE2\x82\xDF\x82\xDC\x82\xB5\x82\xBD\x81\x6A";
 
 // Sent by FilterKeys to a dialog of ours: wParam is the virtual key, lParam the window it was
 // pressed in. The dialog's result (DWLP_MSGRESULT) is nonzero when it acted on the key.
@@ -122,7 +118,7 @@ bool ChatDialog::PreviewKey(HWND hwnd, HWND target, WPARAM key) {
     case VK_ESCAPE:
       // With no dialogue to drop, Esc goes on to the dialog manager and closes the window.
       if (!conversation.CancelDialogue()) return false;
-      SetResponseLine(kDialogueDropped);
+      SetResponseLine(Compose(LanguageJapanese, MsgDialogueDropped).c_str());
       return true;
     case VK_F3:
       ShowWhy(hwnd);

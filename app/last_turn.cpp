@@ -1,18 +1,16 @@
 // app/last_turn.cpp: the seams where the dialog calls the core's why record, forget and restore.
 // Leaves this file: LastTurn's operations. Tested by tests/app/chat_dialog_test.cpp.
 //
-// Until the core has these operations: the why window shows the last response alone, and forget
-// and restore find nothing to do. Their texts are the ones the core will give in those cases.
+// Until the core has forget and restore, they find nothing to do. Their texts are the ones the
+// core will give in those cases.
 #include "app/last_turn.h"
+
+#include "conversation/messages.h"
 
 namespace mimoza {
 
 namespace {
 
-constexpr char kNoTurnYet[] =  // "まだ何も話していません。"
-    "\x82\xDC\x82\xBE\x89\xBD\x82\xE0\x98\x62\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1\x81"
-    "\x42";
-constexpr char kResponseLabel[] = "\x89\x9E\x93\x9A\x3A\x20";  // "応答: "
 constexpr char kNothingToForget[] =  // "忘れるものがありません。"
     "\x96\x59\x82\xEA\x82\xE9\x82\xE0\x82\xCC\x82\xAA\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81"
     "\x42";
@@ -22,13 +20,13 @@ constexpr char kNoBackup[] =  // "元に戻せるバックアップがありま�
 
 }  // namespace
 
-LastTurn::LastTurn(Conversation& theConversation) : conversation(theConversation) {}
+LastTurn::LastTurn(Conversation& theConversation) : conversation(theConversation) {
+  conversation.SetTurnObserver(&turn);
+}
 
-// Seam: the core's why record of the last turn. It will be told each turn through a
-// TurnObserver that this object sets on the conversation in its constructor.
-std::string LastTurn::WhyText() {
-  if (conversation.LastResponse()[0] == '\0') return kNoTurnYet;
-  return std::string(kResponseLabel) + conversation.LastResponse() + "\r\n";
+std::string LastTurn::WhyText() const {
+  if (!turn.started) return Compose(LanguageJapanese, MsgNothingSaidYet);
+  return DescribeTurn(turn, LanguageJapanese);
 }
 
 // Seam: the core's forget of what the last turn showed, asking confirm with the entry's text.

@@ -4,15 +4,16 @@
 // Leaves this file: Confirm, LastTurn. Tested by tests/app/chat_dialog_test.cpp.
 //
 // Each of WhyText, Forget and Restore is the one place where the dialog calls the core's
-// operation of that purpose; the core's why record, forget and restore are still to come, and
-// until they do these say what they can (see last_turn.cpp). Wiring one changes that function
-// alone: the dialog's keys, menu items, boxes and tests stay as they are.
+// operation of that purpose; the core's forget and restore are still to come, and until they do
+// these say what they can (see last_turn.cpp). Wiring one changes that function alone: the
+// dialog's keys, menu items, boxes and tests stay as they are.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "conversation/conversation.h"
+#include "conversation/turn_record.h"
 
 namespace mimoza {
 
@@ -20,16 +21,18 @@ namespace mimoza {
 using Confirm = std::function<bool(const std::string& question)>;
 
 // The dialog's side of the core's record of the last turn. The dialog owns one beside its
-// conversation, for the whole run.
+// conversation, for the whole run; it records every turn of that conversation.
 class LastTurn {
  public:
   explicit LastTurn(Conversation& conversation);
+  LastTurn(const LastTurn&) = delete;
+  LastTurn& operator=(const LastTurn&) = delete;
 
   // WhyText: the record of the last turn in the core's Japanese words: keys with their lines
   // and matched spans, the pool with chances and each answer's line, the roll, what was drawn,
-  // the branch of the dialogue. Lines end in "\n" or "\r\n"; any length. Before the first turn,
-  // a line saying there is none yet.
-  std::string WhyText();
+  // the branch of the dialogue. Lines end in "\n"; any length. Before the first turn, a line
+  // saying there is none yet.
+  std::string WhyText() const;
 
   // Forget: what the last turn showed (the pair just learned, else the answer drawn) is shown
   // to confirm, and removed from Dictionary.txt only on Yes, with a backup first. Returns what
@@ -45,6 +48,7 @@ class LastTurn {
 
  private:
   Conversation& conversation;
+  TurnRecorder turn;  // told how each turn runs
 };
 
 }  // namespace mimoza

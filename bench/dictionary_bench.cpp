@@ -128,7 +128,7 @@ class KeepingObserver final : public LookupObserver {
     keys.emplace_back(std::to_string(key.line) + " " + std::to_string(key.spanStart) + " " +
                       std::string(key.text, key.length));
   }
-  void AnswerPooled(const char* text) override { answers.emplace_back(text); }
+  void AnswerPooled(const char* text, uint64_t /*line*/) override { answers.emplace_back(text); }
   void LookupEnded(int32_t size, int32_t) override { pool = size; }
   std::vector<std::string> keys;
   std::vector<std::string> answers;

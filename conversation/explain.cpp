@@ -58,7 +58,7 @@ class PoolCounter final : public LookupObserver {
   explicit PoolCounter(LookupObserver& theInner) : inner(theInner) {}
   void LookupStarted() override { inner.LookupStarted(); }
   void KeyMatched(const MatchedKey& key) override { inner.KeyMatched(key); }
-  void AnswerPooled(const char* text) override { inner.AnswerPooled(text); }
+  void AnswerPooled(const char* text, uint64_t line) override { inner.AnswerPooled(text, line); }
   void LookupEnded(int32_t size, int32_t drawn) override {
     poolSize = size;
     inner.LookupEnded(size, drawn);

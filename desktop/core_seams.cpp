@@ -9,8 +9,9 @@
 
 #include <cerrno>
 
+#include "conversation/messages.h"
 #include "terminal/common/encoding.h"
-#include "terminal/faces/stream_faces.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 
@@ -43,16 +44,16 @@ void DiscardEditedCopy(ChatSession& /*session*/, const EditCopy& copy) {
   if (!copy.path.empty()) unlink(copy.path.c_str());
 }
 
-// Today: the terminal's record, in its words.
-std::string WhyText(const TurnRecorder& turn) { return turn.Describe(); }
-
-// Today: the terminal's words.
-std::string StoreFailureText(int error) { return StoreFailureMessage(error); }
-
-// Today: the checker's own message, in English.
-std::string DiagnosticMessage(const CheckDiagnostic& diagnostic) {
-  return ToUtf8(diagnostic.message);
+std::string WhyText(const TurnRecorder& turn) {
+  return ShownText(DescribeTurn(turn, LanguageJapanese));
 }
 
+std::string StoreFailureText(int error) {
+  return ShownText(StoreFailureWords(LanguageJapanese, error));
+}
+
+std::string DiagnosticMessage(const CheckDiagnostic& diagnostic) {
+  return ToUtf8(ComposeCheck(LanguageJapanese, diagnostic.message));
+}
 
 }  // namespace mimoza

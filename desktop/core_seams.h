@@ -91,13 +91,12 @@ EditOutcome ApplyEditedCopy(ChatSession& session, const EditCopy& copy);
 // DiscardEditedCopy (worker): removes the copy; nothing is replaced.
 void DiscardEditedCopy(ChatSession& session, const EditCopy& copy);
 
-// WhyText: the record of a turn as the why panel shows it, UTF-8. Expects from the core: the why
-// record composed in its Japanese words.
+// WhyText: the record of a turn as the why panel shows it, in the core's Japanese words, UTF-8.
 std::string WhyText(const TurnRecorder& turn);
-// StoreFailureText: why a learned pair was not stored (error 0: a text holding a tag).
+// StoreFailureText: why a learned pair was not stored (error 0: a text holding a tag), in the
+// core's Japanese words, UTF-8.
 std::string StoreFailureText(int error);
 // DiagnosticMessage: a checker diagnostic's message, UTF-8, in the core's Japanese words.
 std::string DiagnosticMessage(const CheckDiagnostic& diagnostic);
-
 
 }  // namespace mimoza

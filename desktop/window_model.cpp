@@ -9,8 +9,10 @@
 #include <utility>
 
 #include "desktop/core_seams.h"
+#include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/history.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 namespace {
@@ -177,14 +179,12 @@ DiagnosticRow DiagnosticRowFor(const CheckDiagnostic& diagnostic) {
 }
 
 std::string UnwritableNotice(const std::string& dir, int error) {
-  return dir + "/Dictionary.txt に書き込めません (" + std::strerror(error) +
-         ")。答えますが、覚えることはできません。";
+  return Words(LanguageJapanese, MsgDictionaryUnwritable, {dir, std::strerror(error)});
 }
 
 std::string UnreadableMessage(const std::string& dir, int error) {
-  return dir + "/Dictionary.txt を読めません (" +
-         (error == EINVAL ? std::string("普通のファイルではありません") : std::strerror(error)) +
-         ")。";
+  return Words(LanguageJapanese, MsgDictionaryUnreadable,
+               {dir, AccessProblem(LanguageJapanese, error)});
 }
 
 std::string NoDataDirectoryMessage(const std::string& dir) {
@@ -194,8 +194,7 @@ std::string NoDataDirectoryMessage(const std::string& dir) {
 }
 
 std::string HistoryNotice(bool loading, const std::string& reason) {
-  return std::string(loading ? "前に送った行を読めません: " : "送った行を保存できません: ") +
-         reason;
+  return Words(LanguageJapanese, loading ? MsgHistoryNotLoaded : MsgHistoryNotSaved, {reason});
 }
 
 }  // namespace mimoza

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "conversation/conversation.h"
+#include "conversation/turn_record.h"
 #include "knowledge/dictionary_check.h"
-#include "terminal/common/explanation.h"
 
 namespace mimoza {
 

@@ -1,5 +1,6 @@
 // fuzz/dictionary_check_fuzz.cpp: Dictionary.txt and Boke.dat bytes -> the checker's diagnostics,
-// which must name real places in order, keep each rule's cap and quote the files harmlessly.
+// which must name real places in order, keep each rule's cap and, composed in either language,
+// say something and quote the files harmlessly.
 // Input: one byte of flags (bit 0: Boke.dat is there), two bytes of the quip file's length (low
 // byte first), the quip file's bytes, then the dictionary's. Keys are searched in hard lines of
 // 300 bytes rather than a whole line's, so that each input stays well inside the time limit.
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "conversation/messages.h"
 #include "knowledge/dictionary_check.h"
 
 namespace {
@@ -60,9 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A hundred places and one note on the rest.
     if (++counts[d.file][d.rule] > 101) std::abort();
     // Quoted file text never carries a control byte to the terminal.
-    if (d.message.empty()) std::abort();
-    for (const char c : d.message) {
-      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) std::abort();
+    for (const mimoza::Language language : {mimoza::LanguageEnglish, mimoza::LanguageJapanese}) {
+      const std::string message = mimoza::ComposeCheck(language, d.message);
+      if (message.empty()) std::abort();
+      for (const char c : message) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) std::abort();
+      }
     }
   }
   return 0;

@@ -61,7 +61,9 @@ class Recorder final : public mimoza::LookupObserver {
       std::abort();
     }
   }
-  void AnswerPooled(const char* text) override { told += "A" + std::string(text) + "|"; }
+  void AnswerPooled(const char* text, uint64_t line) override {
+    told += "A" + std::to_string(line) + ":" + std::string(text) + "|";
+  }
   void LookupEnded(int32_t size, int32_t drawn) override {
     told += "E" + std::to_string(size) + "," + std::to_string(drawn);
   }

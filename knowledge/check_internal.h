@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "knowledge/dictionary_check.h"
@@ -25,13 +26,26 @@ std::string Excerpt(std::string_view text);
 // HexByte: "0x1B".
 std::string HexByte(unsigned char c);
 
+// The parts of a diagnostic's CheckText: Says(id, arguments) a message, Verbatim(text) a text
+// (code page 932) and Count(n) a number as an argument.
+inline CheckText Says(CheckMessage id, std::vector<CheckText> arguments = {}) {
+  return CheckText{id, std::string(), std::move(arguments)};
+}
+inline CheckText Verbatim(std::string_view text) {
+  return CheckText{CheckMsgVerbatim, std::string(text), {}};
+}
+template <typename Number>
+CheckText Count(Number n) {
+  return Verbatim(std::to_string(n));
+}
+
 // A diagnostic as it is found: its place still a stored offset.
 struct PendingDiagnostic {
-  CheckedFile file;
-  CheckSeverity severity;
-  CheckRule rule;
-  size_t stored;        // stored offset; kNoOffset: the file as a whole
-  std::string message;  // code page 932
+  CheckedFile file = CheckedDictionary;
+  CheckSeverity severity = CheckNote;
+  CheckRule rule = RuleCount;
+  size_t stored = kNoOffset;  // stored offset; kNoOffset: the file as a whole
+  CheckText message;
 };
 
 // CheckReporter: the diagnostics of one check, counted by file and rule.
@@ -62,33 +76,32 @@ void CheckBytes(const StoredText& text, CheckedFile file, CheckReporter& reporte
 // mark (C0 but tab, line feed and carriage return, which show as blanks or breaks, and DEL), or
 // kNoOffset.
 size_t FirstControl(std::string_view text);
-// ControlMessage: what a text (what: "the answer", "the quip") holding the control character c
-// is told.
-std::string ControlMessage(const char* what, unsigned char c);
+// ControlMessage: what an answer (or, with quip, a quip) holding the control character c is told.
+CheckText ControlMessage(bool quip, unsigned char c);
 
 // CheckQuips: the lines of Boke.dat as a pick reads them.
 void CheckQuips(const StoredText& text, CheckReporter& reporter);
 
 // A finding on a pattern, reported wherever the pattern stands.
 struct PatternFinding {
-  CheckSeverity severity;
-  CheckRule rule;
-  std::string message;  // code page 932, naming the pattern
+  CheckSeverity severity = CheckNote;
+  CheckRule rule = RuleCount;
+  CheckText message;  // naming the pattern
 };
 
 // The prompts, in the order of their keys' numbers; the title is looked up as an exact key, the
 // others as patterns, so only they can be taken over by another key.
 struct PromptEntry {
   const ReservedKey* key;  // its key and default
-  const char* role;        // what it is, for messages: "the offer to learn a line"
+  CheckMessage role;       // what it is, for messages: CheckMsgRoleOfferLearn ...
   bool exact;              // looked up as an exact key
 };
 inline constexpr int32_t kPromptCount = 7;
 extern const PromptEntry kPrompts[kPromptCount];
 
-// JudgePattern: the findings on a pattern: a key (name "the key \"...\"", ownPrompt the prompt
-// it is the entry of, or null) or a yes/no list (isList).
-std::vector<PatternFinding> JudgePattern(const std::string& text, const std::string& name,
+// JudgePattern: the findings on a pattern: a key (name a CheckMsgKeyNamed, ownPrompt the prompt
+// it is the entry of, or null) or a yes/no list (isList, name a CheckMsgListNamed).
+std::vector<PatternFinding> JudgePattern(const std::string& text, const CheckText& name,
                                          bool isList, const ReservedKey* ownPrompt,
                                          const CheckOptions& options);
 

@@ -1,7 +1,7 @@
 // knowledge/check_keys.cpp: a key or a yes/no list -> what the checker finds of it, from the
 // matcher itself: ExaminePattern (why it never matches, whether it matches every line, an anchor
 // spread over every alternative), the real search of the prompts' key texts, and HardLineCost.
-// Leaves this file: kPrompts, JudgePattern. FailureReason is private.
+// Leaves this file: kPrompts, PromptRole, JudgePattern. FailureReason is private.
 // Tested by tests/knowledge/dictionary_check_test.cpp.
 #include <cstring>
 
@@ -11,59 +11,61 @@
 namespace mimoza {
 
 const PromptEntry kPrompts[kPromptCount] = {
-    {&kTitleKey, "the window title", true},
-    {&kOfferLearnKey, "the offer to learn a line", false},
-    {&kAskAnswerKey, "the question what to answer", false},
-    {&kLearnedKey, "the word that a pair was learned", false},
-    {&kOfferAddKey, "the offer to add an answer", false},
-    {&kYesListKey, "the yes list", false},
-    {&kNoListKey, "the no list", false},
+    {&kTitleKey, CheckMsgRoleTitle, true},
+    {&kOfferLearnKey, CheckMsgRoleOfferLearn, false},
+    {&kAskAnswerKey, CheckMsgRoleAskAnswer, false},
+    {&kLearnedKey, CheckMsgRoleLearned, false},
+    {&kOfferAddKey, CheckMsgRoleOfferAdd, false},
+    {&kYesListKey, CheckMsgRoleYesList, false},
+    {&kNoListKey, CheckMsgRoleNoList, false},
 };
+
+CheckMessage PromptRole(const char* key) {
+  for (const PromptEntry& prompt : kPrompts) {
+    if (key != nullptr && std::strcmp(key, prompt.key->key) == 0) return prompt.role;
+  }
+  return CheckMsgVerbatim;
+}
 
 namespace {
 
 // FailureReason: why a pattern that compiled to nothing, or lets nothing through, never matches.
-std::string FailureReason(const PatternExamination& examination) {
+CheckText FailureReason(const PatternExamination& examination) {
   switch (examination.failure) {
     case CompileTooManyNodes:
-      return "it compiles to nothing: its syntax tree, every copy of a counted repeat included, "
-             "passes the bound of " +
-             std::to_string(examination.bound) + " nodes";
+      return Says(CheckMsgTooManyNodes, {Count(examination.bound)});
     case CompileTooManyStates:
-      return "it compiles to nothing: its automaton passes the bound of " +
-             std::to_string(examination.bound) + " states";
+      return Says(CheckMsgTooManyStates, {Count(examination.bound)});
     case CompileOutOfMemory:
-      return "memory ran out while it was compiled";
+      return Says(CheckMsgCompileOutOfMemory);
     case CompileOk:
       break;
   }
-  return "no text can get through it (an anchor where it cannot hold, as in \"a^b\", a repeat "
-         "of nothing, as in \"+a\", or an empty class)";
+  return Says(CheckMsgNothingGetsThrough);
 }
 
 }  // namespace
 
-std::vector<PatternFinding> JudgePattern(const std::string& text, const std::string& name,
+std::vector<PatternFinding> JudgePattern(const std::string& text, const CheckText& name,
                                          bool isList, const ReservedKey* ownPrompt,
                                          const CheckOptions& options) {
   std::vector<PatternFinding> findings;
-  const char* what = isList ? "list" : "key";
+  const CheckText what = Says(isList ? CheckMsgWordList : CheckMsgWordKey);
   auto matchedPrompts = [&](auto matches) {
-    std::string prompts;
+    CheckText prompts = Says(CheckMsgList);
     const PromptEntry* only = nullptr;
-    int32_t count = 0;
     for (const PromptEntry& prompt : kPrompts) {
       if (prompt.exact || prompt.key == ownPrompt || !matches(prompt.key->key)) continue;
-      prompts += (count++ == 0 ? "\"" : ", \"") + std::string(prompt.key->key) + "\"";
+      prompts.arguments.push_back(
+          Says(CheckMsgPromptNamed, {Verbatim(prompt.key->key), Says(prompt.role)}));
       only = &prompt;
     }
-    if (count == 0 || isList) return;
+    if (prompts.arguments.empty() || isList) return;
     findings.push_back(
         {CheckError, RulePromptText,
-         count == 1 ? name + " matches the prompt key " + prompts + " (" + only->role +
-                          "): its answers join that prompt's and can be drawn in its place"
-                    : name + " matches the prompt keys " + prompts +
-                          ": its answers join those prompts' and can be drawn in their place"});
+         prompts.arguments.size() == 1
+             ? Says(CheckMsgPromptTextOne, {name, Verbatim(only->key->key), Says(only->role)})
+             : Says(CheckMsgPromptTextMany, {name, prompts})});
   };
   if (IsPlainPattern(text.data(), text.size())) {
     matchedPrompts([&](const char* subject) { return std::strstr(subject, text.c_str()); });
@@ -72,47 +74,36 @@ std::vector<PatternFinding> JudgePattern(const std::string& text, const std::str
   PatternExamination examination;
   const PatternPtr pattern = ExaminePattern(text.c_str(), &examination);
   if (pattern == nullptr || !examination.canMatch) {
-    findings.push_back(
-        {CheckError, RuleNeverMatches, name + " never matches: " + FailureReason(examination)});
+    findings.push_back({CheckError, RuleNeverMatches,
+                        Says(CheckMsgNeverMatches, {name, FailureReason(examination)})});
     return findings;
   }
   if (examination.matchesEmpty) {
-    findings.push_back(
-        {CheckError, RuleMatchesEveryLine,
-         name + " matches every line: it matches the empty text at the first position" +
-             (isList
-                  ? std::string(", so every reply counts")
-                  : std::string(", so its answers join every response, the prompts' included"))});
+    findings.push_back({CheckError, RuleMatchesEveryLine,
+                        Says(isList ? CheckMsgEveryLineList : CheckMsgEveryLineKey, {name})});
   } else {
     matchedPrompts([&](const char* subject) { return PatternFound(pattern.get(), subject); });
   }
   if (examination.lineStartSpreads) {
-    findings.push_back({CheckWarning, RuleAnchorAlternative,
-                        std::string("a \"^\" in one alternative of ") + name +
-                            " anchors the whole " + what +
-                            ": every alternative then matches only at the start of a line"});
+    findings.push_back(
+        {CheckWarning, RuleAnchorAlternative, Says(CheckMsgAnchorStart, {name, what})});
   }
   if (examination.lineEndSpreads) {
-    findings.push_back({CheckWarning, RuleAnchorAlternative,
-                        std::string("a \"$\" in one alternative of ") + name +
-                            " anchors the whole " + what +
-                            ": every alternative then matches only at the end of a line"});
+    findings.push_back(
+        {CheckWarning, RuleAnchorAlternative, Says(CheckMsgAnchorEnd, {name, what})});
   }
   const SearchCost cost = HardLineCost(pattern.get(), options.hardLineBytes, kSlowKeySteps);
-  const std::string line =
-      "a " + std::to_string(options.hardLineBytes) + "-byte line of " +
-      (cost.repeated[0] != '\0' ? Excerpt(cost.repeated, std::strlen(cost.repeated))
-                                : std::string("its own characters"));
+  const CheckText repeated = cost.repeated[0] != '\0'
+                                 ? Verbatim(Excerpt(cost.repeated, std::strlen(cost.repeated)))
+                                 : Says(CheckMsgOwnCharacters);
   if (cost.gaveUp) {
     findings.push_back({CheckWarning, RuleSearchBudget,
-                        name + " runs out of the search's budget on " + line + " (after " +
-                            std::to_string(cost.steps) +
-                            " steps): on such lines it counts as not matching"});
+                        Says(CheckMsgSearchBudget,
+                             {name, Count(options.hardLineBytes), repeated, Count(cost.steps)})});
   } else if (cost.steps > kSlowKeySteps) {
     findings.push_back({CheckWarning, RuleSlowKey,
-                        name + " is slow: its search of " + line + " takes " +
-                            std::to_string(cost.steps) + " steps (more than " +
-                            std::to_string(kSlowKeySteps) + "; a usual key takes a few hundred)"});
+                        Says(CheckMsgSlowKey, {name, Count(options.hardLineBytes), repeated,
+                                               Count(cost.steps), Count(kSlowKeySteps)})});
   }
   return findings;
 }

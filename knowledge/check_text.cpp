@@ -53,9 +53,9 @@ void CheckReporter::Finish(const StoredText* texts[2], std::vector<CheckDiagnost
     for (int32_t rule = 0; rule < RuleCount; ++rule) {
       const uint32_t more = counts[file][rule] > kMaxPerRule ? counts[file][rule] - kMaxPerRule : 0;
       if (more == 0) continue;
-      found.push_back(PendingDiagnostic{
-          static_cast<CheckedFile>(file), CheckNote, static_cast<CheckRule>(rule), kNoOffset,
-          std::to_string(more) + " more places like this are not shown"});
+      found.push_back(PendingDiagnostic{static_cast<CheckedFile>(file), CheckNote,
+                                        static_cast<CheckRule>(rule), kNoOffset,
+                                        Says(CheckMsgMorePlaces, {Count(more)})});
     }
   }
   std::stable_sort(
@@ -100,30 +100,23 @@ void CheckBytes(const StoredText& text, CheckedFile file, CheckReporter& reporte
       }
       reporter.Add(file, at, CheckWarning, RuleNotCp932, [&] {
         if (at + 1 >= n || t[at + 1] == '\r' || t[at + 1] == '\n') {
-          return "byte " + HexByte(c) +
-                 " leads a two-byte character, but the line ends: not code "
-                 "page 932";
+          return Says(CheckMsgLeadByteLineEnd, {Verbatim(HexByte(c))});
         }
-        return "byte " + HexByte(c) + " leads a two-byte character, but " + HexByte(t[at + 1]) +
-               " cannot follow it: not code page 932";
+        return Says(CheckMsgLeadByteBad, {Verbatim(HexByte(c)), Verbatim(HexByte(t[at + 1]))});
       });
       ++at;
       continue;
     }
     if (c == 0x80 || c == 0xA0 || c >= 0xFD) {
       reporter.Add(file, at, CheckWarning, RuleNotCp932,
-                   [&] { return "byte " + HexByte(c) + " is no code page 932 character"; });
+                   [&] { return Says(CheckMsgNotCp932Byte, {Verbatim(HexByte(c))}); });
     }
     ++at;
   }
   if (endMarks > 0) {
     reporter.Add(file, firstMark, CheckWarning, RuleEndMark, [&] {
-      std::string message =
-          "a 0x1A byte (the end mark some old editors leave) is dropped when the file is read; "
-          "the " +
-          std::to_string(n - firstMark - 1) + " bytes after it are read as usual";
-      if (endMarks > 1) message += " (" + std::to_string(endMarks) + " such bytes in the file)";
-      return message;
+      return endMarks > 1 ? Says(CheckMsgEndMarks, {Count(n - firstMark - 1), Count(endMarks)})
+                          : Says(CheckMsgEndMark, {Count(n - firstMark - 1)});
     });
   }
 }
@@ -136,25 +129,22 @@ size_t FirstControl(std::string_view text) {
   return kNoOffset;
 }
 
-std::string ControlMessage(const char* what, unsigned char c) {
-  if (c == 0) return std::string(what) + " holds a NUL byte: it is shown only up to it";
-  return std::string(what) + " holds the control character " + HexByte(c) +
-         ", which is shown as a replacement mark";
+CheckText ControlMessage(bool quip, unsigned char c) {
+  if (c == 0) return Says(quip ? CheckMsgQuipNul : CheckMsgAnswerNul);
+  return Says(quip ? CheckMsgQuipControl : CheckMsgAnswerControl, {Verbatim(HexByte(c))});
 }
 
 void CheckQuips(const StoredText& text, CheckReporter& reporter) {
   const char* t = text.Text();
   const size_t n = text.Length();
-  const auto report = [&](size_t at, CheckSeverity severity, CheckRule rule, std::string message) {
+  const auto report = [&](size_t at, CheckSeverity severity, CheckRule rule, CheckText message) {
     reporter.Add(CheckedQuips, at == kNoOffset ? kNoOffset : text.Stored(at), severity, rule,
-                 [&] { return message; });
+                 [&] { return std::move(message); });
   };
   if (n > 0 && std::memchr(t, '\n', n) == nullptr) {
     const bool crs = std::memchr(t, '\r', n) != nullptr;
     report(0, CheckWarning, RuleQuipNoLineEnd,
-           "Boke.dat has no line end" +
-               std::string(crs ? " (its lines end in a CR alone, which is no line end here)" : "") +
-               ": it is one quip of " + std::to_string(n) + " bytes");
+           Says(crs ? CheckMsgQuipCrLineEnds : CheckMsgQuipNoLineEnd, {Count(n)}));
   }
   size_t lines = 0;
   for (size_t at = 0; at < n;) {
@@ -167,24 +157,21 @@ void CheckQuips(const StoredText& text, CheckReporter& reporter) {
         if (more + 1 < t + n) ++total;
       }
       report(at, CheckWarning, RuleQuipLines,
-             "Boke.dat has " + std::to_string(total) + " lines: only the first " +
-                 std::to_string(kMaxQuipLines) +
-                 " are read, and those from here on are never drawn");
+             Says(CheckMsgQuipTooMany, {Count(total), Count(kMaxQuipLines)}));
       break;
     }
     const std::string_view line(t + at, end - at);
     if (line.empty()) {
-      report(at, CheckNote, RuleQuipEmptyLine, "an empty line is drawn as an empty response");
+      report(at, CheckNote, RuleQuipEmptyLine, Says(CheckMsgQuipEmptyLine));
     }
     const size_t control = FirstControl(line);
     if (control != kNoOffset) {
       report(at + control, CheckWarning, RuleControlCharacter,
-             ControlMessage("the quip", static_cast<unsigned char>(line[control])));
+             ControlMessage(true, static_cast<unsigned char>(line[control])));
     }
     if (withLineEnd > kLineBufferBytes) {
       report(at, CheckWarning, RuleQuipCut,
-             "the quip is " + std::to_string(line.size()) + " bytes long: only its first " +
-                 std::to_string(kLineBufferBytes) + " bytes are shown");
+             Says(CheckMsgQuipLong, {Count(line.size()), Count(kLineBufferBytes)}));
     }
     at = end + 1;
   }

@@ -93,28 +93,30 @@ bool ReadAnswer(RawFile& file, const DictionaryIndex& index, uint64_t start, cha
 }
 
 // LookupReport: tells a lookup's observer what the lookup finds: each matched key as it is
-// found, with its line and its match in the subject, and the answers of the pool once the next
-// matched key (or the end) shows that no more of them follow the key before.
+// found, with its line and its match in the subject, and the answers of the pool, each with its
+// own line, once the next matched key (or the end) shows that no more of them follow the key
+// before. Keys and answers come in file order, so lines asks for offsets in increasing order.
 // answerText(start, out, outLen) copies the answer whose text starts at start as a draw would.
 class LookupReport {
  public:
   LookupReport(LookupObserver& theObserver, uint32_t theOutLen)
       : observer(theObserver), outLen(std::min<uint32_t>(theOutLen, kLineBufferBytes)) {}
 
-  // Key: a matched key on line `line`.
+  // Key: a matched key whose "<KEY" is at offset open.
   template <typename AnswerText>
-  void Key(uint64_t line, const char* text, size_t length, KeyMatcher& matcher,
+  void Key(LineCounter& lines, uint64_t open, const char* text, size_t length, KeyMatcher& matcher,
            const AnswerTable& answers, AnswerText answerText) {
-    Answers(answers, answerText);
-    MatchedKey key{line, text, length, false, 0, 0};
+    Answers(lines, answers, answerText);
+    MatchedKey key{lines.LineAt(open), text, length, false, 0, 0};
     key.spanFound = matcher.Span(text, length, &key.spanStart, &key.spanEnd);
     observer.KeyMatched(key);
   }
   template <typename AnswerText>
-  void Answers(const AnswerTable& answers, AnswerText answerText) {
+  void Answers(LineCounter& lines, const AnswerTable& answers, AnswerText answerText) {
     for (; told < answers.count; ++told) {
       answerText(answers.starts[told], answer, outLen);
-      observer.AnswerPooled(answer);
+      // An "<ANS>" holds no line feed: its text starts on its line.
+      observer.AnswerPooled(answer, lines.LineAt(answers.starts[told]));
     }
   }
 
@@ -174,10 +176,10 @@ bool Dictionary::State::LookupIndexed(RawFile& file, KeyMatcher& matcher, Lookup
       [&](size_t k) {
         if (report == nullptr) return;
         const IndexedKey& key = index.Key(k);
-        report->Key(lines.LineAt(key.open), index.KeyText(key), key.length, matcher, answers,
+        report->Key(lines, key.open, index.KeyText(key), key.length, matcher, answers,
                     answerText);
       });
-  if (report != nullptr) report->Answers(answers, answerText);
+  if (report != nullptr) report->Answers(lines, answers, answerText);
   if (!answers.Found()) return false;
   drawn->poolSize = answers.count;
   if (out == nullptr) return true;
@@ -209,10 +211,9 @@ bool Dictionary::State::LookupWholeText(KeyMatcher& matcher, LookupReport* repor
         if (report == nullptr) return;
         size_t length = 0;
         const char* key = KeyOf(elements, text.bytes, k, &length);
-        report->Key(lines.LineAt(elements.Keys()[k].open), key, length, matcher, answers,
-                    answerText);
+        report->Key(lines, elements.Keys()[k].open, key, length, matcher, answers, answerText);
       });
-  if (report != nullptr) report->Answers(answers, answerText);
+  if (report != nullptr) report->Answers(lines, answers, answerText);
   if (!answers.Found()) return false;
   drawn->poolSize = answers.count;
   if (out == nullptr) return true;

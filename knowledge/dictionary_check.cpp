@@ -10,8 +10,10 @@
 // matches given by the one reader of the format (knowledge/dictionary_format.h), which also
 // spells the tags the messages quote. Whatever that reading does not take as the file looks
 // meant (a key or an answer running on over tags, tags and text it never reads) is a
-// structure diagnostic. Every key is then judged by the matcher itself (pattern/examine.cpp): the
-// key text as a lookup cuts it, compiled, examined and searched.
+// structure diagnostic. Each diagnostic says what it found as a CheckText: the words are the
+// faces' (conversation/messages.h), the tags in them the reader's TagText. Every key is then judged
+// by the matcher itself (pattern/examine.cpp): the key text as a lookup cuts it, compiled, examined
+// and searched.
 #include "knowledge/dictionary_check.h"
 
 #include <algorithm>
@@ -52,13 +54,8 @@ bool Covers(const Extents& merged, size_t at) {
   return after != merged.begin() && (after - 1)->second > at;
 }
 
-// Quoted: a tag as a message quotes it.
-std::string Quoted(DictionaryTag tag) {
-  std::string quoted(1, '"');
-  quoted.append(TagText(tag));
-  quoted += '"';
-  return quoted;
-}
+// Tag: a tag as an argument of a message.
+CheckText Tag(DictionaryTag tag) { return Verbatim(TagText(tag)); }
 
 // DictionaryChecker: all state of one check of one Dictionary.txt: its elements and walks as the
 // reader finds them, and what is reported of them.
@@ -79,24 +76,24 @@ class DictionaryChecker {
   }
 
  private:
-  void Report(size_t at, CheckSeverity severity, CheckRule rule, const std::string& message) {
+  void Report(size_t at, CheckSeverity severity, CheckRule rule, const CheckText& message) {
     reporter.Add(CheckedDictionary, at == kNoOffset ? kNoOffset : text.Stored(at), severity, rule,
                  [&] { return message; });
   }
-  std::string LineOf(size_t at) const { return std::to_string(text.FoldedLine(at)); }
+  CheckText LineOf(size_t at) const { return Count(text.FoldedLine(at)); }
   const KeyElement& KeyOf(const EntryWalk& walk) const { return elements.Keys()[walk.key]; }
   const AnswerElement& Answer(size_t i) const { return elements.Answers()[i]; }
   size_t AnswerEnd(const AnswerElement& answer) const {
     return answer.close == kNoOffset ? n : answer.close;
   }
-  // FirstTagIn: the first tag in [begin, end) and its text, or kNoOffset.
-  size_t FirstTagIn(size_t begin, size_t end, std::string_view* tag) const {
+  // FirstTagIn: the first tag in [begin, end) and its kind, or kNoOffset.
+  size_t FirstTagIn(size_t begin, size_t end, DictionaryTag* tag) const {
     size_t first = kNoOffset;
     for (const DictionaryTag kind : {TagKeyOpen, TagKeyClose, TagAnswerOpen, TagAnswerClose}) {
       const size_t at = elements.TagAtOrAfter(kind, begin);
       if (at < end && at < first) {
         first = at;
-        *tag = TagText(kind);
+        *tag = kind;
       }
     }
     return first;
@@ -112,53 +109,37 @@ class DictionaryChecker {
       const KeyElement& key = KeyOf(walk);
       if (key.text > key.open + TagText(TagKeyOpen).size()) {
         Report(key.open, CheckError, RuleKeyTag,
-               Excerpt(text.Folded(key.open, key.text)) + " opens a key but is not " +
-                   Quoted(TagKeyOpen) +
-                   ": a lookup does not end the answers of the entry before it there, so that "
-                   "entry takes this entry's answers too");
+               Says(CheckMsgKeyTag,
+                    {Verbatim(Excerpt(text.Folded(key.open, key.text))), Tag(TagKeyOpen)}));
       }
-      std::string_view tag;
+      DictionaryTag tag = TagKeyOpen;
       const size_t inside = FirstTagIn(key.text, key.close, &tag);
       if (inside != kNoOffset && LineEndIn(key.text, inside)) {
         const size_t hidden =
             elements.FirstKeyAtOrAfter(key.close) - elements.FirstKeyAtOrAfter(key.text);
-        std::string message = Quoted(TagKeyOpen) + " is not closed before the \"" +
-                              std::string(tag) + "\" on line " + LineOf(inside) +
-                              ": the key runs on to the " + Quoted(TagKeyClose) + " on line " +
-                              LineOf(key.close);
-        if (hidden == 1) {
-          message += ", and the entry in between is never read";
-        } else if (hidden > 1) {
-          message += ", and the " + std::to_string(hidden) + " entries in between are never read";
-        } else {
-          message += ", taking everything in between as its text";
-        }
+        CheckText message =
+            Says(hidden == 1  ? CheckMsgKeyRunsOverEntry
+                 : hidden > 1 ? CheckMsgKeyRunsOverEntries
+                              : CheckMsgKeyRunsOverText,
+                 {Tag(TagKeyOpen), Tag(tag), LineOf(inside), Tag(TagKeyClose), LineOf(key.close)});
+        if (hidden > 1) message.arguments.push_back(Count(hidden));
         Report(key.open, CheckError, RuleUnclosedKey, message);
       } else if (inside != kNoOffset) {
-        Report(
-            inside, CheckError, RuleTagInText,
-            "the key holds the tag \"" + std::string(tag) +
-                "\": a dictionary text cannot hold a tag, and this one shifts what a lookup reads");
+        Report(inside, CheckError, RuleTagInText, Says(CheckMsgKeyHoldsTag, {Tag(tag)}));
       }
       if (walk.ownEnd == walk.begin) {
-        const std::string keyText = Excerpt(elements.KeyText(key));
+        const CheckText keyText = Verbatim(Excerpt(elements.KeyText(key)));
         Report(key.text, CheckWarning, RuleNoAnswer,
                walk.begin == walk.end
-                   ? "the key " + keyText + " has no answer: it never answers"
-                   : "the key " + keyText +
-                         " has no answer of its own: when it matches, it answers with the "
-                         "answers on line " +
-                         LineOf(Answer(walk.begin).open) + ", which follow the next key");
+                   ? Says(CheckMsgNoAnswer, {keyText})
+                   : Says(CheckMsgNoOwnAnswer, {keyText, LineOf(Answer(walk.begin).open)}));
       }
       const size_t length = key.close - key.text;
       if (length > kMaxKeyBytes) {
         Report(key.text, CheckWarning, RuleKeyCut,
-               "the key is " + std::to_string(length) + " bytes long: only its first " +
-                   std::to_string(kMaxKeyBytes) +
-                   " are read, and the key cut there is another pattern");
+               Says(CheckMsgKeyTooLong, {Count(length), Count(kMaxKeyBytes)}));
       } else if (std::memchr(t + key.text, '\0', length) != nullptr) {
-        Report(key.text, CheckWarning, RuleKeyCut,
-               "the key holds a NUL byte: it is read only up to it");
+        Report(key.text, CheckWarning, RuleKeyCut, Says(CheckMsgKeyNul));
       }
     }
     const size_t neverRead = elements.NeverRead();
@@ -166,8 +147,8 @@ class DictionaryChecker {
       // A line feed belongs to the line it ends: the last line is the last byte's.
       const uint32_t lines = text.LineOf(text.Raw().size() - 1) - text.FoldedLine(neverRead) + 1;
       Report(neverRead, CheckError, RuleUnclosedKey,
-             Quoted(TagKeyOpen) + " is never closed: nothing from here on is read (" +
-                 std::to_string(lines) + (lines == 1 ? " line)" : " lines)"));
+             Says(lines == 1 ? CheckMsgKeyNeverClosed : CheckMsgKeyNeverClosedLines,
+                  {Tag(TagKeyOpen), Count(lines)}));
     }
   }
 
@@ -178,38 +159,34 @@ class DictionaryChecker {
     for (size_t i = 0; i < elements.Answers().size(); ++i) {
       if (!elements.Collected(i)) continue;
       const AnswerElement& answer = Answer(i);
-      std::string_view tag;
+      DictionaryTag tag = TagAnswerOpen;
       const size_t inside = FirstTagIn(answer.text, AnswerEnd(answer), &tag);
-      const std::string runsTo = answer.close == kNoOffset
-                                     ? "the answer runs to the end of the file"
-                                     : "the answer runs on to the " + Quoted(TagAnswerClose) +
-                                           " on line " + LineOf(answer.close);
       if (inside != kNoOffset && LineEndIn(answer.text, inside)) {
-        Report(answer.open, CheckError, RuleUnclosedAnswer,
-               Quoted(TagAnswerOpen) + " is not closed before the \"" + std::string(tag) +
-                   "\" on line " + LineOf(inside) + ": " + runsTo +
-                   ", taking everything in between as its text");
+        CheckText message =
+            Says(answer.close == kNoOffset ? CheckMsgAnswerRunsToEnd : CheckMsgAnswerRunsToClose,
+                 {Tag(TagAnswerOpen), Tag(tag), LineOf(inside)});
+        if (answer.close != kNoOffset) {
+          message.arguments.push_back(Tag(TagAnswerClose));
+          message.arguments.push_back(LineOf(answer.close));
+        }
+        Report(answer.open, CheckError, RuleUnclosedAnswer, message);
         reportedEnd = reportedEnd || answer.close == kNoOffset;
       } else if (inside != kNoOffset) {
-        Report(inside, CheckError, RuleTagInText,
-               "the answer holds the tag \"" + std::string(tag) +
-                   "\": a dictionary text cannot hold a tag, and this one shifts what a lookup "
-                   "reads");
+        Report(inside, CheckError, RuleTagInText, Says(CheckMsgAnswerHoldsTag, {Tag(tag)}));
       } else if (answer.close == kNoOffset && !reportedEnd) {
         Report(answer.open, CheckError, RuleUnclosedAnswer,
-               Quoted(TagAnswerOpen) + " is never closed: " + runsTo);
+               Says(CheckMsgAnswerNeverClosed, {Tag(TagAnswerOpen)}));
         reportedEnd = true;
       }
       const std::string_view shown = elements.AnswerText(answer);
       const size_t control = FirstControl(shown);
       if (control != kNoOffset) {
         Report(answer.text + control, CheckWarning, RuleControlCharacter,
-               ControlMessage("the answer", static_cast<unsigned char>(shown[control])));
+               ControlMessage(false, static_cast<unsigned char>(shown[control])));
       }
       if (shown.size() > kLineBufferBytes) {
         Report(answer.text, CheckWarning, RuleLongText,
-               "the answer is " + std::to_string(shown.size()) + " bytes long: only its first " +
-                   std::to_string(kLineBufferBytes) + " are shown");
+               Says(CheckMsgAnswerLong, {Count(shown.size()), Count(kLineBufferBytes)}));
       }
     }
   }
@@ -239,8 +216,7 @@ class DictionaryChecker {
         continue;
       }
       Report(answer.open, CheckError, RuleAnswerWithoutKey,
-             "an answer with no key before it is never drawn: " +
-                 Excerpt(elements.AnswerText(answer)));
+             Says(CheckMsgAnswerWithoutKey, {Verbatim(Excerpt(elements.AnswerText(answer)))}));
       orphanEnd = elements.ElementEnd(answer);
       orphans.emplace_back(answer.open, orphanEnd);
     }
@@ -269,8 +245,7 @@ class DictionaryChecker {
         if (closing || at + TagText(tag).size() > end || elements.TagAtOrAfter(tag, at) != at) {
           continue;
         }
-        Report(at, CheckError, RuleStrayClose,
-               Quoted(tag) + " closes nothing: no element is open here");
+        Report(at, CheckError, RuleStrayClose, Says(CheckMsgStrayClose, {Tag(tag)}));
         at += TagText(tag).size();
         closing = true;
       }
@@ -284,9 +259,7 @@ class DictionaryChecker {
       while (!stray.empty() && (stray.back() == '\r' || stray.back() == ' ')) {
         stray.remove_suffix(1);
       }
-      Report(at, CheckError, RuleStrayText,
-             "text between entries is neither a key nor an answer, and is never read: " +
-                 Excerpt(stray));
+      Report(at, CheckError, RuleStrayText, Says(CheckMsgStrayText, {Verbatim(Excerpt(stray))}));
       at = textEnd;
     }
   }
@@ -302,10 +275,8 @@ class DictionaryChecker {
       }
       auto found = judged.find(keyText);
       if (found == judged.end()) {
-        found = judged
-                    .emplace(keyText, JudgePattern(keyText, "the key " + Excerpt(keyText), false,
-                                                   own, options))
-                    .first;
+        const CheckText name = Says(CheckMsgKeyNamed, {Verbatim(Excerpt(keyText))});
+        found = judged.emplace(keyText, JudgePattern(keyText, name, false, own, options)).first;
       }
       for (const PatternFinding& finding : found->second) {
         Report(KeyOf(walk).text, finding.severity, finding.rule, finding.message);
@@ -330,8 +301,7 @@ class DictionaryChecker {
           if (elements.KeyText(KeyOf(walks[otherKey])) == key &&
               elements.AnswerText(Answer(otherAnswer)) == answer) {
             Report(Answer(a).open, CheckNote, RuleDuplicate,
-                   "the same answer to the same key as on line " +
-                       LineOf(Answer(otherAnswer).open) + ": it is drawn twice as often");
+                   Says(CheckMsgDuplicate, {LineOf(Answer(otherAnswer).open)}));
             twice = true;
           }
         }
@@ -354,15 +324,15 @@ class DictionaryChecker {
         if (prompt.key == &kYesListKey || prompt.key == &kNoListKey) CheckList(prompt, walks[k]);
       }
       if (first == kNoOffset) {
+        const std::string defaultText =
+            Excerpt(prompt.key->defaultText, std::strlen(prompt.key->defaultText));
         Report(kNoOffset, CheckNote, RulePromptMissing,
-               std::string("no \"") + prompt.key->key + "\" entry (" + prompt.role +
-                   "): its default " +
-                   Excerpt(prompt.key->defaultText, std::strlen(prompt.key->defaultText)) +
-                   " is written when it is first needed");
+               Says(CheckMsgPromptMissing,
+                    {Verbatim(prompt.key->key), Says(prompt.role), Verbatim(defaultText)}));
       } else if (pooled > 1) {
         Report(KeyOf(walks[first]).text, CheckNote, RulePromptAnswers,
-               std::string("\"") + prompt.key->key + "\" (" + prompt.role + ") has " +
-                   std::to_string(pooled) + " answers: one is drawn at random each time");
+               Says(CheckMsgPromptAnswers,
+                    {Verbatim(prompt.key->key), Says(prompt.role), Count(pooled)}));
       }
     }
   }
@@ -374,15 +344,15 @@ class DictionaryChecker {
       const size_t start = Answer(a).text;
       if (stored.size() > kMaxListBytes) {
         Report(start, CheckWarning, RuleLongText,
-               std::string(prompt.role) + " is " + std::to_string(stored.size()) +
-                   " bytes long: only its first " + std::to_string(kMaxListBytes) + " are read");
+               Says(CheckMsgListLong,
+                    {Says(prompt.role), Count(stored.size()), Count(kMaxListBytes)}));
       }
       std::string list(stored.substr(0, std::min<size_t>(stored.size(), kMaxListBytes)));
       list.resize(std::strlen(list.c_str()));
       DropTrailingBar(list.data());
       list.resize(std::strlen(list.c_str()));
-      for (const PatternFinding& finding : JudgePattern(
-               list, std::string(prompt.role) + " " + Excerpt(list), true, nullptr, options)) {
+      const CheckText name = Says(CheckMsgListNamed, {Says(prompt.role), Verbatim(Excerpt(list))});
+      for (const PatternFinding& finding : JudgePattern(list, name, true, nullptr, options)) {
         Report(start, finding.severity, finding.rule, finding.message);
       }
     }
@@ -398,8 +368,8 @@ class DictionaryChecker {
 
 void CheckUnreadable(const StoredFile& file, CheckedFile which, CheckReporter& reporter) {
   reporter.Add(which, kNoOffset, CheckError, RuleUnreadable, [&] {
-    return std::string("the file is there but cannot be read: ") +
-           (file.error == EINVAL ? "it is not a regular file" : std::strerror(file.error));
+    return Says(CheckMsgUnreadable, {file.error == EINVAL ? Says(CheckMsgNotRegularFile)
+                                                          : Verbatim(std::strerror(file.error))});
   });
 }
 
@@ -438,11 +408,8 @@ bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
     std::unique_ptr<StoredText> dictionaryText;
     std::unique_ptr<StoredText> quipText;
     if (!dictionary.present) {
-      reporter.Add(CheckedDictionary, kNoOffset, CheckNote, RulePromptMissing, [] {
-        return std::string(
-            "there is no Dictionary.txt: it is made on the first start, and each "
-            "prompt's default is written when it is first needed");
-      });
+      reporter.Add(CheckedDictionary, kNoOffset, CheckNote, RulePromptMissing,
+                   [] { return Says(CheckMsgNoDictionary); });
     } else if (dictionary.error != 0) {
       CheckUnreadable(dictionary, CheckedDictionary, reporter);
     } else {

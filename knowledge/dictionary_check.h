@@ -2,8 +2,9 @@
 // interface for the hosts (mimoza check, mimoza edit).
 // Dictionary.txt and Boke.dat are read as stored and read again the way every lookup and pick
 // reads them; each diagnostic names a place in the file as stored, a severity, a rule and a
-// message. Nothing is written. Leaves this file: CheckSeverity, CheckedFile, CheckRule,
-// kCheckRuleNames, CheckDiagnostic, StoredFile, CheckOptions, ReadStoredFile,
+// message, said as a CheckText that the faces compose in their language. Nothing is written.
+// Leaves this file: CheckSeverity, CheckedFile, CheckRule, kCheckRuleNames, CheckMessage,
+// CheckText, CheckDiagnostic, PromptRole, StoredFile, CheckOptions, ReadStoredFile,
 // CheckDataTexts, CheckDataFiles. Tested by tests/knowledge/dictionary_check_test.cpp; fuzzed by
 // fuzz/dictionary_check_fuzz.cpp; measured by bench/check_bench.cpp.
 #pragma once
@@ -95,14 +96,121 @@ inline constexpr const char* kCheckRuleNames[] = {"unclosed-key",
                                                   "unreadable"};
 static_assert(sizeof(kCheckRuleNames) / sizeof(kCheckRuleNames[0]) == RuleCount);
 
+// The messages of diagnostics, and the words they take as arguments: the faces compose them in
+// their language from the message table (conversation/messages.h), which holds a text for each
+// in this order. The comments say what each takes as {1}, {2}, ...
+enum CheckMessage : int16_t {
+  CheckMsgVerbatim = 0,  // no message: the argument's own text
+  // The structure of Dictionary.txt. A tag argument is the tag as TagText spells it.
+  CheckMsgKeyTag,  // {1} the opening tag as written, {2} the exact key tag
+  // The three below: {1} the key tag, {2} the tag inside, {3} its line, {4} the closing tag, {5}
+  // its line; and: one entry never read, {6} entries never read, none (the text runs on).
+  CheckMsgKeyRunsOverEntry,
+  CheckMsgKeyRunsOverEntries,
+  CheckMsgKeyRunsOverText,
+  CheckMsgKeyHoldsTag,          // {1} the tag inside
+  CheckMsgKeyNeverClosed,       // {1} key tag, {2} the lines never read: 1
+  CheckMsgKeyNeverClosedLines,  // the same, {2} more than 1
+  CheckMsgAnswerRunsToEnd,      // {1} answer tag, {2} the tag inside, {3} its line
+  CheckMsgAnswerRunsToClose,    // the same, {4} the closing tag, {5} its line
+  CheckMsgAnswerNeverClosed,    // {1} answer tag
+  CheckMsgAnswerHoldsTag,       // {1} the tag inside
+  CheckMsgAnswerWithoutKey,     // {1} the answer, quoted
+  CheckMsgStrayClose,           // {1} the closing tag
+  CheckMsgStrayText,            // {1} the text, quoted
+  // Keys, and the yes/no lists. {1} of a finding on a pattern is a CheckMsgKeyNamed or a
+  // CheckMsgListNamed.
+  CheckMsgNoAnswer,     // {1} the key, quoted
+  CheckMsgNoOwnAnswer,  // {1} the key, quoted, {2} the line of the answers it takes
+  CheckMsgKeyTooLong,   // {1} its bytes, {2} the bytes read
+  CheckMsgKeyNul,
+  CheckMsgPromptTextOne,   // {1} the pattern, {2} the prompt's key, {3} its role
+  CheckMsgPromptTextMany,  // {1} the pattern, {2} a CheckMsgList of CheckMsgPromptNamed
+  CheckMsgNeverMatches,    // {1} the pattern, {2} why (CheckMsgTooManyNodes ...)
+  CheckMsgEveryLineKey,    // {1} the pattern
+  CheckMsgEveryLineList,   // {1} the pattern
+  CheckMsgAnchorStart,     // {1} the pattern, {2} CheckMsgWordKey or CheckMsgWordList
+  CheckMsgAnchorEnd,       // the same
+  // The two below: {1} the pattern, {2} the hard line's bytes, {3} what it repeats (quoted, or
+  // CheckMsgOwnCharacters), {4} the steps taken; and for the slow key {5} the steps that are slow.
+  CheckMsgSearchBudget,
+  CheckMsgSlowKey,
+  // The text of both files.
+  CheckMsgLeadByteLineEnd,  // {1} the byte, as 0xHH
+  CheckMsgLeadByteBad,      // {1} the byte, {2} the one after it
+  CheckMsgNotCp932Byte,     // {1} the byte
+  CheckMsgEndMark,          // {1} the bytes after it
+  CheckMsgEndMarks,         // {1} the bytes after the first, {2} how many there are
+  CheckMsgAnswerNul,
+  CheckMsgAnswerControl,  // {1} the byte
+  CheckMsgQuipNul,
+  CheckMsgQuipControl,  // {1} the byte
+  CheckMsgAnswerLong,   // {1} its bytes, {2} the bytes shown
+  CheckMsgListLong,     // {1} the list's role, {2} its bytes, {3} the bytes read
+  // Entries.
+  CheckMsgDuplicate,      // {1} the line of the first
+  CheckMsgPromptMissing,  // {1} the prompt's key, {2} its role, {3} its default, quoted
+  CheckMsgPromptAnswers,  // {1} the prompt's key, {2} its role, {3} its answers
+  CheckMsgNoDictionary,
+  // Boke.dat.
+  CheckMsgQuipNoLineEnd,   // {1} the file's bytes
+  CheckMsgQuipCrLineEnds,  // {1} the file's bytes
+  CheckMsgQuipTooMany,     // {1} its lines, {2} the lines read
+  CheckMsgQuipEmptyLine,
+  CheckMsgQuipLong,  // {1} its bytes, {2} the bytes shown
+  // Either file, and what a rule left out.
+  CheckMsgUnreadable,  // {1} why: the system's words, or CheckMsgNotRegularFile
+  CheckMsgMorePlaces,  // {1} the places not shown
+  // mimoza edit's copy, converted back.
+  CheckMsgNoCp932Form,  // {1} the character, as U+HHHH
+  CheckMsgNotUtf8,
+  // Words that the messages above take as arguments.
+  CheckMsgKeyNamed,     // {1} the key, quoted
+  CheckMsgListNamed,    // {1} the list's role, {2} the list, quoted
+  CheckMsgPromptNamed,  // {1} a prompt's key, {2} its role
+  CheckMsgList,         // its arguments, as a list (its text joins them)
+  CheckMsgWordKey,
+  CheckMsgWordList,
+  CheckMsgOwnCharacters,
+  CheckMsgNotRegularFile,
+  CheckMsgTooManyNodes,   // {1} the bound
+  CheckMsgTooManyStates,  // {1} the bound
+  CheckMsgCompileOutOfMemory,
+  CheckMsgNothingGetsThrough,
+  // The prompts' roles, in the order of their keys.
+  CheckMsgRoleTitle,
+  CheckMsgRoleOfferLearn,
+  CheckMsgRoleAskAnswer,
+  CheckMsgRoleLearned,
+  CheckMsgRoleOfferAdd,
+  CheckMsgRoleYesList,
+  CheckMsgRoleNoList,
+  CheckMessageCount
+};
+
+// CheckText: a message and its arguments, each a text (code page 932: a quoted excerpt of the
+// file, a number, a tag, a key) or itself a message; what the checker found, in no language yet.
+struct CheckText {
+  CheckMessage id = CheckMsgVerbatim;  // CheckMsgVerbatim: text is all there is
+  std::string text;
+  std::vector<CheckText> arguments;  // {1}, {2}, ... of the message
+
+  // Two texts are equal when they say the same in every language.
+  bool operator==(const CheckText&) const = default;
+};
+
 struct CheckDiagnostic {
   CheckedFile file = CheckedDictionary;
   CheckSeverity severity = CheckNote;
   CheckRule rule = RuleCount;
   uint32_t line = 0;    // 1-based, counting the file's LFs as stored; 0: the file as a whole
   uint32_t column = 0;  // 1-based, in code page 932 characters; 0 with line 0
-  std::string message;  // code page 932: English, quoting the file's own text
+  CheckText message;    // composed by conversation/messages.h, quoting the file's own text
 };
+
+// PromptRole: the role of the prompt or list under a reserved key (CheckMsgRoleTitle ...), for
+// the words that name it; CheckMsgVerbatim when key is none of them.
+CheckMessage PromptRole(const char* key);
 
 // The bytes of a data file as stored.
 struct StoredFile {

@@ -107,8 +107,9 @@ class LookupObserver {
   // KeyMatched: a key matched; the answers it adds to the pool are told next.
   virtual void KeyMatched(const MatchedKey& key) = 0;
   // AnswerPooled: the next answer of the pool (the first is index 0), as a draw of it would copy
-  // it (cut to the lookup's limit, at a NUL); valid during the call only.
-  virtual void AnswerPooled(const char* text) = 0;
+  // it (cut to the lookup's limit, at a NUL), valid during the call only; line is the line of its
+  // own "<ANS>" in Dictionary.txt as stored, from 1 (0: unknown).
+  virtual void AnswerPooled(const char* text, uint64_t line) = 0;
   // LookupEnded: the pool the lookup draws from holds poolSize answers (0: it yields nothing,
   // whatever was told before); drawn is the index it drew, or -1 when it drew none.
   virtual void LookupEnded(int32_t poolSize, int32_t drawn) = 0;

@@ -22,6 +22,7 @@
 #include "terminal/common/command_line.h"
 #include "terminal/common/data_directory.h"
 #include "terminal/common/exit_code.h"
+#include "terminal/common/words.h"
 #include "terminal/faces/interactive.h"
 #include "terminal/faces/stream_faces.h"
 
@@ -63,12 +64,8 @@ constexpr char kChatHelp[] =
     "Ctrl held offers to add an answer to a line that already got one.\n";
 
 constexpr CommandOption kChatOptions[] = {
-    mimoza::kHelpOption,
-    mimoza::kDirOption,
-    mimoza::kSeedOption,
-    {"--jsonl"},
-    {"--no-history"},
-    {"--version"},
+    mimoza::kHelpOption, mimoza::kDirOption, mimoza::kSeedOption,
+    {"--jsonl"},         {"--no-history"},   {"--version"},
 };
 
 // CheckDictionary: says once on stderr what is wrong with a Dictionary.txt that is there: one
@@ -81,9 +78,10 @@ bool CheckDictionary(const std::string& dir) {
     return false;
   }
   if (access.writeError != 0) {
-    std::fprintf(stderr,
-                 "mimoza: cannot write %s/Dictionary.txt (%s): Mimoza answers but cannot learn\n",
-                 dir.c_str(), std::strerror(access.writeError));
+    const std::string notice =
+        mimoza::Words(mimoza::TerminalLanguage(), mimoza::MsgDictionaryUnwritable,
+                      {dir, std::strerror(access.writeError)});
+    std::fprintf(stderr, "mimoza: %s\n", notice.c_str());
   }
   return true;
 }

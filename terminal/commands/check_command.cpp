@@ -13,6 +13,7 @@
 #include "terminal/common/encoding.h"
 #include "terminal/common/exit_code.h"
 #include "terminal/common/json_text.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 
@@ -29,23 +30,25 @@ namespace {
 constexpr const char* kSeverityNames[] = {"error", "warning", "note"};
 constexpr const char* kFileNames[] = {kDictionaryFile, kQuipFile};
 
-std::string Plural(size_t count, const char* word) {
-  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+// Counted: "1 error", "2 errors" in language; one and many are the message for 1 and the other.
+std::string Counted(Language language, size_t count, MessageId one, MessageId many) {
+  return Words(language, count == 1 ? one : many, {std::to_string(count)});
 }
 
 }  // namespace
 
-std::string DiagnosticLine(const CheckDiagnostic& diagnostic) {
+std::string DiagnosticLine(const CheckDiagnostic& diagnostic, Language language) {
   std::string line = kFileNames[diagnostic.file];
   if (diagnostic.line > 0) {
     line += ":" + std::to_string(diagnostic.line) + ":" + std::to_string(diagnostic.column);
   }
   line += std::string(": ") + kSeverityNames[diagnostic.severity] + ": " +
-          ToUtf8(diagnostic.message) + " [" + kCheckRuleNames[diagnostic.rule] + "]\n";
+          ToUtf8(ComposeCheck(language, diagnostic.message)) + " [" +
+          kCheckRuleNames[diagnostic.rule] + "]\n";
   return line;
 }
 
-std::string DiagnosticJson(const CheckDiagnostic& diagnostic) {
+std::string DiagnosticJson(const CheckDiagnostic& diagnostic, Language language) {
   std::string json = "{\"file\":";
   AppendJsonString(json, kFileNames[diagnostic.file]);
   json += ",\"line\":" + std::to_string(diagnostic.line);
@@ -55,17 +58,19 @@ std::string DiagnosticJson(const CheckDiagnostic& diagnostic) {
   json += ",\"rule\":";
   AppendJsonString(json, kCheckRuleNames[diagnostic.rule]);
   json += ",\"message\":";
-  AppendJsonString(json, ToUtf8(diagnostic.message));
+  AppendJsonString(json, ToUtf8(ComposeCheck(language, diagnostic.message)));
   json += "}\n";
   return json;
 }
 
-std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics) {
+std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics, Language language) {
   size_t counts[3] = {};
   for (const CheckDiagnostic& diagnostic : diagnostics) ++counts[diagnostic.severity];
-  if (diagnostics.empty()) return "no problems found";
-  return Plural(counts[CheckError], "error") + ", " + Plural(counts[CheckWarning], "warning") +
-         ", " + Plural(counts[CheckNote], "note");
+  if (diagnostics.empty()) return Words(language, MsgNoProblems);
+  return Words(language, MsgCheckSummary,
+               {Counted(language, counts[CheckError], MsgErrorCount, MsgErrorsCount),
+                Counted(language, counts[CheckWarning], MsgWarningCount, MsgWarningsCount),
+                Counted(language, counts[CheckNote], MsgNoteCount, MsgNotesCount)});
 }
 
 int RunCheck(const SubcommandCall& call) {
@@ -79,13 +84,14 @@ int RunCheck(const SubcommandCall& call) {
     std::fputs("mimoza check: out of memory\n", stderr);
     return ExitFailure;
   }
+  const Language language = TerminalLanguage();
   bool errors = false;
   std::string out;
   for (const CheckDiagnostic& diagnostic : diagnostics) {
     errors = errors || diagnostic.severity == CheckError;
-    out += json ? DiagnosticJson(diagnostic) : DiagnosticLine(diagnostic);
+    out += json ? DiagnosticJson(diagnostic, language) : DiagnosticLine(diagnostic, language);
   }
-  if (!json) out += CheckSummary(diagnostics) + "\n";
+  if (!json) out += CheckSummary(diagnostics, language) + "\n";
   if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
     std::fprintf(stderr, "mimoza check: cannot write the output: %s\n", std::strerror(errno));
     return ExitFailure;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "conversation/messages.h"
 #include "knowledge/dictionary_check.h"
 #include "terminal/common/command_line.h"
 
@@ -29,15 +30,16 @@ extern const char kCheckHelp[];
 // error or the check cannot run.
 int RunCheck(const SubcommandCall& call);
 
-// DiagnosticLine: "Dictionary.txt:3:1: error: message [rule]" and a line feed, UTF-8; a
+// DiagnosticLine: "Dictionary.txt:3:1: error: message [rule]" and a line feed, UTF-8, the
+// message in language (the severity and the rule are names, the same in every language); a
 // diagnostic of the whole file has no line and column.
-std::string DiagnosticLine(const CheckDiagnostic& diagnostic);
+std::string DiagnosticLine(const CheckDiagnostic& diagnostic, Language language);
 
 // DiagnosticJson: {"file":..,"line":..,"column":..,"severity":..,"rule":..,"message":..} and a
-// line feed; line and column are 0 for the whole file.
-std::string DiagnosticJson(const CheckDiagnostic& diagnostic);
+// line feed; line and column are 0 for the whole file, the message in language.
+std::string DiagnosticJson(const CheckDiagnostic& diagnostic, Language language);
 
-// CheckSummary: "2 errors, 1 warning, 3 notes", or "no problems found".
-std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics);
+// CheckSummary: "2 errors, 1 warning, 3 notes", or "no problems found", in language.
+std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics, Language language);
 
 }  // namespace mimoza

@@ -31,6 +31,8 @@
 #include "terminal/common/exit_code.h"
 #include "terminal/common/safe_text.h"
 #include "terminal/common/store_words.h"
+#include "terminal/common/utf8.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 
@@ -177,10 +179,10 @@ bool ReportProblems(const std::vector<CheckDiagnostic>& diagnostics) {
       ++notes;
       continue;
     }
-    std::fputs(DiagnosticLine(diagnostic).c_str(), stdout);
+    std::fputs(DiagnosticLine(diagnostic, TerminalLanguage()).c_str(), stdout);
   }
   if (!own.empty()) {
-    std::printf("%s%s\n", CheckSummary(own).c_str(),
+    std::printf("%s%s\n", CheckSummary(own, TerminalLanguage()).c_str(),
                 notes > 0 ? " (mimoza check shows the notes)" : "");
   }
   bool told = false;
@@ -188,7 +190,7 @@ bool ReportProblems(const std::vector<CheckDiagnostic>& diagnostics) {
     if (diagnostic.severity == CheckNote) continue;
     if (!told) std::puts("For your information (Boke.dat is not edited, and does not stop this):");
     told = true;
-    std::fputs(DiagnosticLine(diagnostic).c_str(), stdout);
+    std::fputs(DiagnosticLine(diagnostic, TerminalLanguage()).c_str(), stdout);
   }
   return errors;
 }

@@ -14,6 +14,7 @@
 #include "terminal/common/exit_code.h"
 #include "terminal/common/explanation.h"
 #include "terminal/common/line_reader.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 
@@ -27,9 +28,9 @@ namespace {
 
 // DictionaryNote: a word on a Dictionary.txt that is there but cannot be read (a lookup then
 // finds nothing in it); empty otherwise.
-std::string DictionaryNote() {
+std::string DictionaryNote(Language language) {
   if (ProbeDictionary().readError == 0) return {};
-  return "(Dictionary.txt cannot be read: nothing is found in it)\n";
+  return Words(language, MsgExplainUnreadable) + "\n";
 }
 
 }  // namespace
@@ -40,14 +41,16 @@ int RunExplain(const SubcommandCall& call) {
     return ExitFailure;
   }
   Dictionary dictionary;
-  const std::string note = DictionaryNote();
+  const Language language = TerminalLanguage();
+  const std::string note = DictionaryNote(language);
   bool first = true;
   const auto explain = [&](std::string utf8) {
     if (!utf8.empty() && utf8.back() == '\r') utf8.pop_back();  // a CR LF line end
     const std::string line = PrepareLine(utf8);
     std::string out = first ? note : "\n";
     first = false;
-    out += line.empty() ? "> \n  an empty line runs no turn\n" : ExplainReport(dictionary, line);
+    out += line.empty() ? "> \n  " + Words(language, MsgExplainEmptyLine) + "\n"
+                        : ShownText(ExplainReport(dictionary, line, language));
     std::fwrite(out.data(), 1, out.size(), stdout);
   };
   if (!call.words.empty()) {

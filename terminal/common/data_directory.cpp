@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "knowledge/limits.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 namespace {
@@ -81,13 +82,15 @@ DictionaryAccess ProbeDictionary() {
   return result;
 }
 
-std::string AccessProblem(int error) {
-  return error == EINVAL ? "not a regular file" : std::strerror(error);
+std::string AccessProblem(Language language, int error) {
+  return error == EINVAL ? Words(language, MsgNotRegularFile) : std::strerror(error);
 }
 
 void ReportUnreadableDictionary(const char* program, const std::string& dir, int error) {
-  std::fprintf(stderr, "%s: cannot read %s/%s: %s\n", program, dir.c_str(), kDictionary,
-               AccessProblem(error).c_str());
+  const Language language = TerminalLanguage();
+  const std::string problem =
+      Words(language, MsgDictionaryUnreadable, {dir, AccessProblem(language, error)});
+  std::fprintf(stderr, "%s: %s\n", program, problem.c_str());
 }
 
 }  // namespace mimoza

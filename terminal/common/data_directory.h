@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "conversation/messages.h"
+
 namespace mimoza {
 
 // XdgPath: $variable/mimoza/name when the variable holds an absolute path (a relative one is to
@@ -40,10 +42,11 @@ struct DictionaryAccess {
 DictionaryAccess ProbeDictionary();
 
 // AccessProblem: the words for an error number of the probe, or of a read of the file: "not a
-// regular file" for EINVAL, else the system's.
-std::string AccessProblem(int error);
+// regular file" in language for EINVAL, else the system's.
+std::string AccessProblem(Language language, int error);
 
-// ReportUnreadableDictionary: "PROGRAM: cannot read DIR/Dictionary.txt: why" on stderr.
+// ReportUnreadableDictionary: "PROGRAM: cannot read DIR/Dictionary.txt: why" on stderr, in the
+// terminal's language.
 void ReportUnreadableDictionary(const char* program, const std::string& dir, int error);
 
 }  // namespace mimoza

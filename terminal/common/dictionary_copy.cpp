@@ -119,9 +119,8 @@ void ConvertLine(CharsetConverter& toCp932, std::string_view line, uint32_t line
     for (size_t i = 0, step = 0; i < at; i += step, ++problem.column) DecodeUtf8(line, i, &step);
     char code[16];
     std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(c));
-    problem.message = wellFormed ? std::string("the character ") + code +
-                                       " has no code page 932 form: it cannot be stored"
-                                 : std::string("bytes that are not UTF-8");
+    problem.message.id = wellFormed ? CheckMsgNoCp932Form : CheckMsgNotUtf8;
+    if (wellFormed) problem.message.arguments.push_back({CheckMsgVerbatim, code, {}});
     problems->push_back(problem);
     done = at + (length > 0 ? length : 1);
   }

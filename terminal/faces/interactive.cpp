@@ -31,10 +31,10 @@
 #include "terminal/common/explanation.h"
 #include "terminal/common/history.h"
 #include "terminal/common/transcript_store.h"
+#include "terminal/common/words.h"
 #include "terminal/faces/charset.h"
 #include "terminal/faces/line_editor.h"
 #include "terminal/faces/screen.h"
-#include "terminal/faces/stream_faces.h"
 
 namespace mimoza {
 namespace {
@@ -218,6 +218,9 @@ class InteractiveSession : public ConversationHost {
   InteractiveSession(const InteractiveOptions& options, TerminalCharset* terminalCharset)
       : conversation(*this), charset(terminalCharset), saveHistory(options.history) {
     view.ascii = charset != nullptr;
+    // A terminal that cannot show Japanese is told so, and everything else, in English.
+    view.language =
+        charset != nullptr && !charset->Shows(U'あ') ? LanguageEnglish : TerminalLanguage();
     conversation.SetTurnObserver(&lastTurn);
   }
   int Run();
@@ -237,7 +240,9 @@ class InteractiveSession : public ConversationHost {
   void ShowInfoBox(const char* caption, const char* text) override {
     OpenBox(ToUtf8(caption != nullptr ? caption : ""), ToUtf8(text != nullptr ? text : ""));
   }
-  void StoreFailed(int error) override { ShowNotice(StoreFailureMessage(error)); }
+  void StoreFailed(int error) override {
+    ShowNotice(ShownText(StoreFailureWords(view.language, error)));
+  }
 
  private:
   void ShowNotice(std::string text);
@@ -274,8 +279,7 @@ int InteractiveSession::Run() {
   if (saveHistory) LoadEarlierTurns();
   conversation.OpenConversation();
   if (charset != nullptr && !charset->Shows(U'あ')) {
-    ShowNotice("This terminal's character set, " + charset->Name() +
-               ", has no Japanese: it shows as ?. Run Mimoza with LANG=C.UTF-8 to see it.");
+    ShowNotice(Words(view.language, MsgNoJapanese, {charset->Name()}));
   }
   if (saveHistory) LoadHistoryFile();
   Refresh();
@@ -346,13 +350,14 @@ void InteractiveSession::OpenBox(std::string caption, std::string text) {
 void InteractiveSession::LoadHistoryFile() {
   historyPath = HistoryPath();
   if (historyPath.empty()) {
-    ShowNotice("History is not kept: neither XDG_STATE_HOME nor HOME is set.");
+    ShowNotice(Words(view.language, MsgHistoryOff));
     return;
   }
   std::vector<std::string> lines;
   std::string error;
-  if (!LoadHistory(historyPath, &lines, &error))
-    ShowNotice("Earlier lines are not loaded: " + error);
+  if (!LoadHistory(historyPath, &lines, &error)) {
+    ShowNotice(Words(view.language, MsgHistoryNotLoaded, {error}));
+  }
   for (const std::string& line : lines) editor.Remember(line);
 }
 
@@ -363,7 +368,7 @@ std::string InteractiveSession::SaveToHistory(const std::string& line) {
   std::string error;
   if (historyPath.empty() || AppendHistory(historyPath, line, &error) || stateNoticed) return {};
   stateNoticed = true;
-  return "History is not saved: " + error;
+  return Words(view.language, MsgHistoryNotSaved, {error});
 }
 
 // LoadEarlierTurns: the last turns of the sessions before this one on this data directory, faint,
@@ -375,7 +380,7 @@ void InteractiveSession::LoadEarlierTurns() {
   std::vector<StoredEntry> stored;
   std::string error;
   if (!LoadTranscript(transcriptPath, dataDir, &stored, &error)) {
-    ShowNotice("Earlier turns are not shown: " + error);
+    ShowNotice(Words(view.language, MsgTurnsNotShown, {error}));
     return;
   }
   const auto room = static_cast<size_t>(std::max(1, TranscriptPageRows(view) - 1));
@@ -411,7 +416,7 @@ std::string InteractiveSession::SaveTurn(const std::string& line, size_t firstRe
   std::string error;
   if (AppendTurn(transcriptPath, dataDir, turn, &error) || stateNoticed) return {};
   stateNoticed = true;
-  return "Earlier turns are not saved: " + error;
+  return Words(view.language, MsgTurnsNotSaved, {error});
 }
 
 // HandleKey: one key; returns true when it ends the session. While the box is shown, keys
@@ -443,9 +448,9 @@ bool InteractiveSession::HandleKey(const Key& key) {
       break;
     case ActWhy:
       if (lastTurn.started) {
-        OpenBox(kWhyCaption, lastTurn.Describe());
+        OpenBox(kWhyCaption, ShownText(DescribeTurn(lastTurn, view.language)));
       } else {
-        ShowNotice("F3 tells why the last turn said what it said; there is none yet.");
+        ShowNotice(Words(view.language, MsgNoWhyYet));
       }
       break;
     case ActClick:

@@ -8,22 +8,43 @@
 
 #include <algorithm>
 
+#include "terminal/common/encoding.h"
 #include "terminal/common/safe_text.h"
 #include "terminal/common/utf8.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 namespace {
 
 constexpr const char* kPrompt = "> ";
 constexpr int32_t kPromptWidth = 2;
+// The key bar under the input line, in either language until it is laid out from the items of
+// the message table (MsgKeySend ...).
 constexpr const char* kKeysHint =
     "Enter: send  Alt+Enter: with Ctrl  F2: read all  F3: why  PgUp/PgDn  ^D: quit";
-constexpr const char* kBoxHint = "Up/Down, PgUp/PgDn, wheel: scroll  Other keys: close";
-constexpr const char* kSearchHint =
-    "Enter: send  Ctrl+R: further back  Esc: the line as it was  Other keys: edit the line";
-// Under a scrolled-back transcript, where the newest lines are gone from view.
-constexpr const char* kScrolledHint =
-    "  scrolled back: PgDn or typing brings the newest lines back";
+
+// The screen's own words in one language, UTF-8, converted once.
+struct ScreenWords {
+  std::string keysHint;
+  std::string boxHint;
+  std::string searchHint;
+  std::string scrolledHint;  // under a scrolled-back transcript, where the newest lines are gone
+  std::string searching;     // the search's prompt, its text still a placeholder
+  std::string searchFailed;
+};
+
+const ScreenWords& WordsOf(Language language) {
+  static const auto make = [](Language in) {
+    return ScreenWords{kKeysHint,
+                       Words(in, MsgBoxHint),
+                       Words(in, MsgSearchHint),
+                       "  " + Words(in, MsgScrolledBack),
+                       ToUtf8(MessageText(in, MsgSearching)),
+                       ToUtf8(MessageText(in, MsgSearchFailed))};
+  };
+  static const ScreenWords kWords[] = {make(LanguageEnglish), make(LanguageJapanese)};
+  return kWords[language == LanguageJapanese ? 1 : 0];
+}
 // Every transcript row starts with two cells: a user line's or a notice's mark, else an indent.
 constexpr int32_t kEntryIndent = 2;
 
@@ -82,8 +103,13 @@ std::string Repeat(std::string_view piece, int32_t count) {
 // (cut to half the line, so the line found keeps room).
 std::string Prompt(const ScreenView& view) {
   if (!view.searching) return kPrompt;
-  const std::string prompt = std::string(view.searchFailed ? "not found" : "search") + " \"" +
-                             SanitizeLine(view.searchText) + "\": ";
+  const ScreenWords& words = WordsOf(view.language);
+  const std::string searched = SanitizeLine(view.searchText);
+  const std::string_view argument = searched;
+  const std::string prompt =
+      FillPlaceholders(view.searchFailed ? words.searchFailed : words.searching, {&argument, 1},
+                       true) +
+      ": ";
   return ClipToWidth(prompt, std::max(kPromptWidth, ColumnsOf(view) / 2), GlyphsOf(view).ellipsis);
 }
 
@@ -370,12 +396,16 @@ std::string ComposeFrame(const ScreenView& view) {
       }
     } else if (row == layout.transcriptBottom + 1 && row < layout.inputRow &&
                view.transcriptScroll > 0) {
-      out += kFaint + ClipToWidth(kScrolledHint, columns, glyphs.ellipsis) + kReset;
+      out += kFaint + ClipToWidth(WordsOf(view.language).scrolledHint, columns, glyphs.ellipsis) +
+             kReset;
     } else if (row == layout.inputRow) {
       out += prompt;
       out += VisibleInput(view.input, view.cursorColumn, inputWidth, glyphs, &cursorCell);
     } else if (row == layout.hintRow) {
-      const char* hint = view.boxOpen ? kBoxHint : view.searching ? kSearchHint : kKeysHint;
+      const ScreenWords& words = WordsOf(view.language);
+      const std::string& hint = view.boxOpen     ? words.boxHint
+                                : view.searching ? words.searchHint
+                                                 : words.keysHint;
       out += kFaint + ClipToWidth(hint, columns, glyphs.ellipsis) + kReset;
     }
     out += "\x1b[K";

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "conversation/messages.h"
 #include "knowledge/limits.h"
 
 namespace mimoza {
@@ -73,6 +74,7 @@ struct ScreenView {
   int32_t columns = 80;
   bool ascii = false;  // frames and marks in ASCII: the terminal's charset lacks them or shows
                        // them two cells wide
+  Language language = LanguageEnglish;  // of the hints and the search's words
   std::string title;
   Transcript transcript;
   int32_t transcriptScroll = 0;  // rows scrolled back from the newest; 0 shows the newest

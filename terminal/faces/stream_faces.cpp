@@ -1,6 +1,6 @@
 // terminal/faces/stream_faces.cpp: input lines (plain or JSON commands) -> engine turns -> output
 // lines (plain responses or JSON events).
-// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage.
+// Leaves this file: RunPiped, RunJsonLines.
 // Output, RunLines, PipedHost and JsonLinesHost are private. Tested by
 // tests/terminal/program_test.cpp.
 #include "terminal/faces/stream_faces.h"
@@ -15,6 +15,7 @@
 #include "terminal/common/json_text.h"
 #include "terminal/common/line_reader.h"
 #include "terminal/common/safe_text.h"
+#include "terminal/common/words.h"
 #include "terminal/faces/forget_events.h"
 #include "terminal/faces/json_command.h"
 
@@ -49,9 +50,10 @@ class PipedHost final : public ConversationHost {
   void SetInputText(const char*) override {}
   bool IsControlKeyDown() override { return false; }
   void ShowInfoBox(const char*, const char*) override {}
-  // The output carries responses only: the notice goes to stderr.
+  // The output carries responses only: the notice goes to stderr, in the user's language.
   void StoreFailed(int error) override {
-    std::fprintf(stderr, "mimoza: %s\n", StoreFailureMessage(error).c_str());
+    const std::string notice = ShownText(StoreFailureWords(TerminalLanguage(), error));
+    std::fprintf(stderr, "mimoza: %s\n", notice.c_str());
   }
 
  private:
@@ -66,7 +68,10 @@ class JsonLinesHost final : public ConversationHost {
   void SetInputText(const char* text) override { Emit("input", nullptr, text); }
   bool IsControlKeyDown() override { return ctrl; }
   void ShowInfoBox(const char* caption, const char* text) override { Emit("info", caption, text); }
-  void StoreFailed(int error) override { EmitError(StoreFailureMessage(error)); }
+  // The protocol's messages are English whatever the locale: programs read them.
+  void StoreFailed(int error) override {
+    EmitError(ToUtf8(StoreFailureWords(LanguageEnglish, error)));
+  }
 
   // EmitExplanation: the explanation event for {"explain":T}, or an error for a T that leaves
   // nothing to submit; the conversation's state and the generator stay as they were.
@@ -133,14 +138,6 @@ int RunLines(std::FILE* in, Output& output, ConversationHost& host, OnLine onLin
 }
 
 }  // namespace
-
-std::string StoreFailureMessage(int error) {
-  if (error == 0) {
-    return "could not store the pair: it holds a tag of the dictionary (<KEY>, </KEY>, <ANS> or "
-           "</ANS>)";
-  }
-  return std::string("could not store the pair: ") + std::strerror(error);
-}
 
 int RunPiped(std::FILE* in, std::FILE* out) {
   Output output(out);

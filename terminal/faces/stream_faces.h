@@ -1,6 +1,6 @@
 // terminal/faces/stream_faces.h: the terminal program's two faces for streams that are not a
 // terminal: piped lines in, response lines out; and the JSON-lines machine protocol.
-// Leaves this file: RunPiped, RunJsonLines, StoreFailureMessage.
+// Leaves this file: RunPiped, RunJsonLines.
 // Tested by tests/terminal/program_test.cpp (through the built program) and
 // tests/terminal/json_command_test.cpp.
 #pragma once
@@ -9,10 +9,6 @@
 #include <string>
 
 namespace mimoza {
-
-// StoreFailureMessage: what the terminal faces say when a learned pair could not be stored, for
-// the error number ConversationHost::StoreFailed gives (0: a text holding a dictionary tag).
-std::string StoreFailureMessage(int error);
 
 // RunPiped: one submission without Ctrl per input line; every response line the engine sets is
 // written as one output line, made safe by SanitizeLine (terminal/common/safe_text.h).

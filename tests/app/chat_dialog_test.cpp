@@ -432,10 +432,7 @@ TEST_F(ChatDialogTest, F4AndTheMenuItemsOpenTheirBoxes) {
   });
 }
 
-// The two checks below wait for the core's why record, forget and restore (app/last_turn.cpp):
-// take away DISABLED_ when those are wired.
-
-TEST_F(ChatDialogTest, DISABLED_WhyWindowNamesTheKeyThatAnswered) {
+TEST_F(ChatDialogTest, WhyWindowNamesTheKeyThatAnswered) {
   DWORD thread = GetCurrentThreadId();
   ASSERT_TRUE(WriteBytes(Path(L"Dictionary.txt"), Entry(L"^ねこ", L"にゃー")));
   RunDialog([&](HWND dialog) {
@@ -449,6 +446,9 @@ TEST_F(ChatDialogTest, DISABLED_WhyWindowNamesTheKeyThatAnswered) {
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(why); }));
   });
 }
+
+// The check below waits for the core's forget and restore (app/last_turn.cpp): take away
+// DISABLED_ when those are wired.
 
 TEST_F(ChatDialogTest, DISABLED_ForgetTakesBackALearnedPairAndRestorePutsItBack) {
   DWORD thread = GetCurrentThreadId();

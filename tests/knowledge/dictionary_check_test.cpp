@@ -45,7 +45,7 @@ std::string Dump(const StoredFile& dictionary, const StoredFile& quips) {
   std::string dump;
   for (const CheckDiagnostic& d : diagnostics) {
     if (d.rule == RulePromptMissing) continue;
-    EXPECT_FALSE(d.message.empty());
+    EXPECT_NE(d.message.id, CheckMsgVerbatim) << "every diagnostic says something";
     if (!dump.empty()) dump += " | ";
     dump += std::string(d.file == CheckedDictionary ? "D" : "B") + std::to_string(d.line) + ":" +
             std::to_string(d.column) + " " + kSeverities[d.severity] + " " +
@@ -132,7 +132,14 @@ TEST(DictionaryCheck, TheDefaultDictionaryHasNoError) {
   EXPECT_EQ(Dump(File(defaults), StoredFile{}),
             "D6:6 warning anchor-alternative | D8:6 warning anchor-alternative");
   ASSERT_EQ(diagnostics.size(), 2u);
-  EXPECT_NE(diagnostics[1].message.find("the no list"), std::string::npos);
+  // "a "^" in one alternative of the no list "..." anchors the whole list: ..."
+  const CheckText& anchor = diagnostics[1].message;
+  EXPECT_EQ(anchor.id, CheckMsgAnchorStart);
+  ASSERT_EQ(anchor.arguments.size(), 2u);
+  EXPECT_EQ(anchor.arguments[0].id, CheckMsgListNamed);
+  ASSERT_FALSE(anchor.arguments[0].arguments.empty());
+  EXPECT_EQ(anchor.arguments[0].arguments[0].id, CheckMsgRoleNoList);
+  EXPECT_EQ(anchor.arguments[1].id, CheckMsgWordList);
 }
 
 TEST(DictionaryCheck, PromptsMissingAndFilesAbsentOrUnreadable) {
@@ -143,7 +150,9 @@ TEST(DictionaryCheck, PromptsMissingAndFilesAbsentOrUnreadable) {
     EXPECT_EQ(d.rule, RulePromptMissing);
     EXPECT_EQ(d.line, 0u);
   }
-  EXPECT_NE(diagnostics[1].message.find("<SMES1>"), std::string::npos);
+  EXPECT_EQ(diagnostics[1].message.id, CheckMsgPromptMissing);
+  ASSERT_FALSE(diagnostics[1].message.arguments.empty());
+  EXPECT_EQ(diagnostics[1].message.arguments[0].text, "<SMES1>");
   diagnostics.clear();
   ASSERT_TRUE(CheckDataTexts(StoredFile{}, StoredFile{}, CheckOptions{}, &diagnostics));
   ASSERT_EQ(diagnostics.size(), 1u) << "no dictionary: one note";
@@ -164,7 +173,9 @@ TEST(DictionaryCheck, ARuleReportsAHundredPlaces) {
     if (d.rule != RuleStrayClose) continue;
     ++stray;
     if (d.severity == CheckNote) {
-      EXPECT_EQ(d.message, "50 more places like this are not shown");
+      // "50 more places like this are not shown"
+      const CheckText fifty{CheckMsgVerbatim, "50", {}};
+      EXPECT_TRUE(d.message == (CheckText{CheckMsgMorePlaces, "", {fifty}}));
     }
   }
   EXPECT_EQ(stray, 101u);

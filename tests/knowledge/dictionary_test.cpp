@@ -191,9 +191,9 @@ class DumpObserver final : public LookupObserver {
                  ? " [" + std::to_string(key.spanStart) + "," + std::to_string(key.spanEnd) + ")\n"
                  : " (no span)\n");
   }
-  void AnswerPooled(const char* text) override {
+  void AnswerPooled(const char* text, uint64_t line) override {
     answers.emplace_back(text);
-    dump += "answer " + std::string(text) + "\n";
+    dump += "answer " + std::to_string(line) + " " + std::string(text) + "\n";
   }
   void LookupEnded(int32_t poolSize, int32_t drawn) override {
     dump += "end " + std::to_string(poolSize) + " " + std::to_string(drawn) + "\n";
@@ -203,7 +203,7 @@ class DumpObserver final : public LookupObserver {
 };
 
 // The observer hears the matched keys with the line of their "<KEY" in the file as stored, their
-// match, and the pool in order, the same over the index and over the whole text (a 0x1A byte
+// match, and the pool in order with the line of each answer's own "<ANS>", the same over the index and over the whole text (a 0x1A byte
 // makes the dictionary read the file whole); the draw is the one a lookup without it makes.
 TEST_F(DictionaryFile, ObserversHearEachMatchedKeyAndThePool) {
   const std::string text = "<KEY><SMES0></KEY>\r\n<ANS>t</ANS>\r\n" +             // lines 1-2
@@ -212,10 +212,10 @@ TEST_F(DictionaryFile, ObserversHearEachMatchedKeyAndThePool) {
                            Cp932("<KEY\r\n class>.*き$</KEY>\r\n<ANS>すき</ANS>\r\n") +      // 8-10
                            Cp932("<KEY>が</KEY><KEY>好</KEY>\r\n<ANS>x</ANS>\r\n");  // 11-12
   const std::string subject = Cp932("ねこが好き");
-  const std::string expected = "start\nkey 3 " + Cp932("ねこ") + " [0,4)\nanswer " +
-                               Cp932("に\nゃ") + "\nanswer " + Cp932("ごろ") + "\nkey 8 " +
-                               Cp932(".*き$") + " [0,10)\nanswer " + Cp932("すき") + "\nkey 11 " +
-                               Cp932("が") + " [4,6)\nanswer x\n";
+  const std::string expected = "start\nkey 3 " + Cp932("ねこ") + " [0,4)\nanswer 4 " +
+                               Cp932("に\nゃ") + "\nanswer 6 " + Cp932("ごろ") + "\nkey 8 " +
+                               Cp932(".*き$") + " [0,10)\nanswer 10 " + Cp932("すき") +
+                               "\nkey 11 " + Cp932("が") + " [4,6)\nanswer 12 x\n";
   for (const char* tail : {"", "\x1a"}) {
     SCOPED_TRACE(*tail == '\0' ? "indexed" : "whole text");
     WriteBytes("Dictionary.txt", text + tail);
@@ -244,7 +244,7 @@ TEST_F(DictionaryFile, ObserversHearEachMatchedKeyAndThePool) {
     // An exact key matches the whole subject.
     DumpObserver exact;
     EXPECT_TRUE(dictionary.ObserveLookup("<SMES0>", ExactKey, exact));
-    EXPECT_EQ(exact.dump, "start\nkey 1 <SMES0> [0,7)\nanswer t\nend 1 -1\n");
+    EXPECT_EQ(exact.dump, "start\nkey 1 <SMES0> [0,7)\nanswer 2 t\nend 1 -1\n");
   }
   std::filesystem::remove("Dictionary.txt");
   Dictionary dictionary;

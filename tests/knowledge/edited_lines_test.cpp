@@ -148,12 +148,21 @@ TEST(CheckEditedDictionary, PiecesSayWhatTheWholeSays) {
     if (random() % 25 == 0) stored += "<KEY>open\r\n";
     if (random() % 25 == 0) stored += "stray\r\n";
   }
-  const auto kept = [](const std::vector<CheckDiagnostic>& diagnostics) {
+  // A message as its id, text and arguments, nested: two that say the same dump alike.
+  const auto said = [](const CheckText& message) {
+    const auto dump = [](const auto& self, const CheckText& text) -> std::string {
+      std::string out = std::to_string(text.id) + "(" + text.text;
+      for (const CheckText& argument : text.arguments) out += "," + self(self, argument);
+      return out + ")";
+    };
+    return dump(dump, message);
+  };
+  const auto kept = [&said](const std::vector<CheckDiagnostic>& diagnostics) {
     std::vector<std::string> dump;
     for (const CheckDiagnostic& d : diagnostics) {
       if (d.rule == RuleDuplicate || d.rule == RulePromptAnswers || d.line == 0) continue;
       dump.push_back(std::to_string(d.line) + ":" + std::to_string(d.column) + " " +
-                     kCheckRuleNames[d.rule] + " " + d.message);
+                     kCheckRuleNames[d.rule] + " " + said(d.message));
     }
     return dump;
   };

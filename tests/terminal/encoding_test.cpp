@@ -1,14 +1,16 @@
 // tests/terminal/encoding_test.cpp: the UTF-8 / code page 932 edge (ToCp932, ToUtf8, CutToLine)
 // and the one UTF-8 decoder and encoder beneath it and the key decoder; the edge to a terminal
-// whose locale is not UTF-8 (TerminalCharset).
+// whose locale is not UTF-8 (TerminalCharset); the language of the terminal's words.
 #include "terminal/common/encoding.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <string>
 
 #include "terminal/common/utf8.h"
+#include "terminal/common/words.h"
 #include "terminal/faces/charset.h"
 #include "terminal/faces/keys.h"
 
@@ -143,6 +145,56 @@ TEST(EncodingTest, TerminalCharsetKeepsWidths) {
 
   EXPECT_EQ(CharsetOfLocaleName("de_DE.ISO-8859-1@euro"), "ISO-8859-1");
   EXPECT_FALSE(IsUtf8Charset("UTF-16"));
+}
+
+// The first of LC_ALL, LC_MESSAGES and LANG that is set and not empty names the language; the
+// core's lines reach the terminal with their controls made harmless.
+TEST(EncodingTest, TheLocaleChoosesTheLanguage) {
+  const struct {
+    const char* all;
+    const char* messages;
+    const char* lang;
+    Language language;
+  } kCases[] = {
+      {nullptr, nullptr, nullptr, LanguageEnglish},
+      {nullptr, nullptr, "ja_JP.UTF-8", LanguageJapanese},
+      {"", "ja_JP.eucJP", "C.UTF-8", LanguageJapanese},
+      {"C.UTF-8", "ja_JP.UTF-8", "ja_JP.UTF-8", LanguageEnglish},
+      {"ja", nullptr, nullptr, LanguageJapanese},
+      {nullptr, nullptr, "en_US.UTF-8", LanguageEnglish},
+      {nullptr, nullptr, "jam", LanguageJapanese},  // only the first two letters count
+  };
+  const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+  std::string saved[3];
+  bool had[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    const char* value = std::getenv(kNames[i]);
+    had[i] = value != nullptr;
+    if (had[i]) saved[i] = value;
+  }
+  for (const auto& c : kCases) {
+    const char* values[] = {c.all, c.messages, c.lang};
+    for (int i = 0; i < 3; ++i) {
+      if (values[i] == nullptr) {
+        unsetenv(kNames[i]);
+      } else {
+        setenv(kNames[i], values[i], 1);
+      }
+    }
+    EXPECT_EQ(TerminalLanguage(), c.language) << (c.lang != nullptr ? c.lang : "-");
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (had[i]) {
+      setenv(kNames[i], saved[i].c_str(), 1);
+    } else {
+      unsetenv(kNames[i]);
+    }
+  }
+  EXPECT_EQ(ShownText("a\x1b[2J\x80\tb\n\x82\xA0\n"),
+            "a\xEF\xBF\xBD[2J\xEF\xBF\xBD b\n"
+            "あ\n");
+  EXPECT_EQ(Words(LanguageJapanese, MsgHistoryNotSaved, {"/tmp/é"}),
+            "送った行を保存できません: /tmp/é");
 }
 
 }  // namespace

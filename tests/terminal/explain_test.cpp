@@ -10,6 +10,7 @@
 
 #include "terminal/common/encoding.h"
 #include "terminal/common/explanation.h"
+#include "terminal/common/words.h"
 #include "tests/knowledge/test_support.h"
 
 namespace mimoza {
@@ -146,7 +147,9 @@ TEST_F(ExplainTest, TheTraceAgreesWithTheTurnThatRan) {
         EXPECT_EQ(odds.nothing, kOddsDenominator);
       }
       EXPECT_EQ(trace.prompt, c.branch == BranchOfferLearn ? &kOfferLearnKey : nullptr);
-      EXPECT_NE(trace.Describe().find("quip roll: " + std::to_string(c.roll)), std::string::npos);
+      EXPECT_NE(ShownText(DescribeTurn(trace, LanguageEnglish))
+                    .find("quip roll: " + std::to_string(c.roll)),
+                std::string::npos);
     }
   }
 }
@@ -170,7 +173,8 @@ TEST_F(ExplainTest, OddsAddUpToOne) {
 }
 
 // A learned line that is a sound pattern is stored as it is, so "SMES" matches every prompt's
-// key: its answer joins the pools the prompts are drawn from, and the record says so.
+// key: its answer joins the pools the prompts are drawn from, and the record says so, with the
+// answer's own line (the line after its key's).
 TEST_F(ExplainTest, ALearnedKeyJoinsAPromptsPool) {
   Files(nullptr, nullptr);
   ShownHost host;
@@ -191,12 +195,13 @@ TEST_F(ExplainTest, ALearnedKeyJoinsAPromptsPool) {
   for (const LookupRecorder::Answer& answer : trace.promptPool.answers) {
     if (answer.key < 0 || answer.text != ToCp932("えす")) continue;
     const LookupRecorder::Key& key = trace.promptPool.keys[static_cast<size_t>(answer.key)];
-    joined = key.text == "SMES" && key.line == line;
+    joined = key.text == "SMES" && key.line == line && answer.line == line + 1;
   }
   EXPECT_TRUE(joined);
-  EXPECT_NE(trace.Describe().find("Dictionary.txt:" + std::to_string(line) + " (key SMES)"),
+  const std::string why = ShownText(DescribeTurn(trace, LanguageEnglish));
+  EXPECT_NE(why.find("Dictionary.txt:" + std::to_string(line + 1) + " (key SMES)"),
             std::string::npos)
-      << trace.Describe();
+      << why;
 }
 
 // Explaining reads the files and the generator's state but changes neither: the files stay byte

@@ -522,7 +522,10 @@ TEST_F(PtyTest, ConversationUnderAPseudoTerminal) {
   ASSERT_TRUE(program.ReadUntil("┌─ なぜ ")) << program.Output();
   ASSERT_TRUE(program.ReadUntil("│   Dictionary.txt:11  key こんにちは  matches [こんにちは]"))
       << program.Output();
-  ASSERT_TRUE(program.ReadUntil("│ prompt <SMES4>, a pool of 1:")) << program.Output();
+  // Each answer with its own line; a prompt's key with what it is in plain words.
+  ASSERT_TRUE(program.ReadUntil("│   1. (drawn) やあ  Dictionary.txt:12")) << program.Output();
+  ASSERT_TRUE(program.ReadUntil("│ prompt <SMES4> (the offer to add an answer), a pool of 1:"))
+      << program.Output();
   program.Type("x");
   ASSERT_TRUE(program.ReadUntil("> \x1b[K")) << program.Output();
   // A No clears the response, shown as a faint mark; a click on it still shows what this turn

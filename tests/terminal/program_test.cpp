@@ -46,14 +46,15 @@ class ProgramTest : public ::testing::Test {
 
   // RunProgram: runs mimoza with the arguments (already quoted for the shell) and the given
   // standard input, with environment settings put before it (such as "HOME=..."). Home and state
-  // folder are the scratch folder's unless env says otherwise, so nothing touches the real home.
+  // folder are the scratch folder's, and the locale C.UTF-8 (English words), unless env says
+  // otherwise, so nothing touches the real home and the user's locale changes nothing.
   ProgramRun RunProgram(const std::string& args, const std::string& input,
                         const std::string& env = "", const std::string& output = "stdout") {
     WriteFile(work / "stdin", input);
-    const std::string command = "cd '" + work.string() + "' && env HOME='" + work.string() +
-                                "/home' XDG_STATE_HOME='" + work.string() + "/state' " + env +
-                                " '" + MIMOZA_PROGRAM + "' " + args + " <stdin >" + output +
-                                " 2>stderr";
+    const std::string command = "cd '" + work.string() + "' && env LC_ALL=C.UTF-8 HOME='" +
+                                work.string() + "/home' XDG_STATE_HOME='" + work.string() +
+                                "/state' " + env + " '" + MIMOZA_PROGRAM + "' " + args +
+                                " <stdin >" + output + " 2>stderr";
     const int status = std::system(command.c_str());
     ProgramRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -169,6 +170,14 @@ TEST_F(ProgramTest, CheckAndEditCommands) {
   EXPECT_EQ(run.out, ReadFile(expected));
   EXPECT_EQ(ReadFile(work / "broken/Dictionary.txt"), broken) << "nothing is written";
   EXPECT_FALSE(fs::exists(work / "broken/Boke.dat"));
+
+  // Under a Japanese locale, the same diagnostics in Japanese; severities and rules are names.
+  run = RunProgram("check --dir broken", "", "LC_ALL=ja_JP.UTF-8");
+  EXPECT_EQ(
+      run.out.substr(0, run.out.find('\n') + 1),
+      "Dictionary.txt:3:1: error: 「<KEY>」が 4 行目の「<ANS>」より前で閉じていません。キーは "
+      "5 行目の「</KEY>」まで続き、間の項目 1 個は読まれません [unclosed-key]\n");
+  EXPECT_NE(run.out.find("\nエラー 3 件、警告 1 件、注記 8 件\n"), std::string::npos) << run.out;
 
   run = RunProgram("check --format=json --dir=broken", "");
   EXPECT_EQ(run.exitCode, 1);
@@ -297,7 +306,8 @@ TEST_F(ProgramTest, Help) {
 }
 
 // mimoza explain: what each line would do, from the data directory as it is, which it leaves
-// byte for byte; an explanation in JSON lines draws nothing, so the turns after it are the same.
+// byte for byte, each answer with its own lines; an explanation in JSON lines draws nothing, so
+// the turns after it are the same.
 TEST_F(ProgramTest, Explain) {
   fs::create_directories(work / "d");
   const std::string dictionary = ReadFile(kFixtures / "jsonl_explain.dict");
@@ -307,7 +317,7 @@ TEST_F(ProgramTest, Explain) {
   EXPECT_EQ(run.exitCode, 0) << run.err;
   for (const char* has :
        {"> ねこが好き\n  Dictionary.txt:3  key ねこ  matches [ねこ]が好き\n",
-        "  answer にゃーん  29491/65536 (45.00%)  from Dictionary.txt:3, Dictionary.txt:6\n",
+        "  answer にゃーん  29491/65536 (45.00%)  from Dictionary.txt:4, Dictionary.txt:8\n",
         "  quip  3277/32768 (10.00%)  a line of Boke.dat: 1 line, each 32768 of the 32768 draws\n",
         "\n> --dir\n  no key matches\n  quip  1/1 (100.00%)"}) {
     EXPECT_NE(run.out.find(has), std::string::npos) << has << " in\n" << run.out;
@@ -317,7 +327,7 @@ TEST_F(ProgramTest, Explain) {
   run = RunProgram("explain --dir=d", "うさぎ\r\nab\n");  // lines from the input
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_NE(run.out.find("the offer to learn the line, 1/1 (100.00%), saying\n"
-                         "    えす？  1/1 (100.00%)  from Dictionary.txt:9 (key SMES)\n"),
+                         "    えす？  1/1 (100.00%)  from Dictionary.txt:10 (key SMES)\n"),
             std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("> ab\n  no key matches\n"), std::string::npos) << run.out;
