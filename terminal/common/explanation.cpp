@@ -23,6 +23,8 @@ namespace mimoza {
 void LookupRecorder::Clear() {
   keys.clear();
   keysNotKept = 0;
+  unsearched.clear();
+  unsearchedNotKept = 0;
   answers.clear();
   poolSize = 0;
   drawn = -1;
@@ -65,6 +67,14 @@ void LookupRecorder::AnswerPooled(const char* text) {
   answers.push_back(std::move(answer));
 }
 
+void LookupRecorder::KeyUnsearched(const UnsearchedKey& key) {
+  if (unsearched.size() >= kMaxKeys) {
+    ++unsearchedNotKept;
+    return;
+  }
+  unsearched.push_back(Unsearched{key.line, std::string(key.text, key.length), key.reason});
+}
+
 void LookupRecorder::LookupEnded(int32_t size, int32_t index) {
   poolSize = size;
   drawn = index;
@@ -83,6 +93,7 @@ void TurnRecorder::TurnStarted(ConversationState theState, const char* theLine) 
   promptPool.Clear();
   branch = BranchAnswered;
   reply = Neither;
+  abandoned = false;
 }
 
 void TurnRecorder::QuipRolled(int32_t theRoll, int32_t lines) {
@@ -223,6 +234,30 @@ void AppendKeys(std::string& out, const LookupRecorder& pool, const std::string&
   if (more > 0) out += indent + ("and " + std::to_string(more) + " more keys\n");
 }
 
+// UnsearchedReasonText: why a key was not searched to its end, in words and as the JSON event's
+// reason.
+const char* UnsearchedReasonText(UnsearchedReason reason) {
+  return reason == UnsearchedMemory ? "its search needs more memory than one search may take"
+                                    : "its share of the turn's work ran out";
+}
+const char* UnsearchedReasonName(UnsearchedReason reason) {
+  return reason == UnsearchedMemory ? "memory" : "steps";
+}
+
+// AppendUnsearched: one line for each key the lookup could not search to its end.
+void AppendUnsearched(std::string& out, const LookupRecorder& pool, const char* indent) {
+  if (pool.unsearched.empty()) return;
+  out += indent + std::string("not searched to the end, so counted as not matching:\n");
+  for (size_t i = 0; i < pool.unsearched.size() && i < kMaxListed; ++i) {
+    const LookupRecorder::Unsearched& key = pool.unsearched[i];
+    out += indent + ("  " + Where(key.line)) + "  key " + Display(key.text) + "  " +
+           UnsearchedReasonText(key.reason) + "\n";
+  }
+  const size_t more = pool.unsearched.size() - std::min(pool.unsearched.size(), kMaxListed) +
+                      pool.unsearchedNotKept;
+  if (more > 0) out += indent + ("  and " + std::to_string(more) + " more keys\n");
+}
+
 // QuipShares: "12 lines, each 2730 to 2731 of the 32768 draws".
 std::string QuipShares(int32_t lines) {
   int32_t least = kGeneratorOutputs;
@@ -281,6 +316,7 @@ std::string ExplainReport(Dictionary& dictionary, const std::string& line) {
   std::string out = "> " + Display(line) + "\n";
   if (pool.keys.empty() && pool.keysNotKept == 0) out += "  no key matches\n";
   AppendKeys(out, pool, line, "  ");
+  AppendUnsearched(out, pool, "  ");
   const auto distinct = DistinctAnswers(pool, [&](int32_t i) { return AnswerOdds(odds, i); });
   for (size_t i = 0; i < distinct.size() && i < kMaxListed; ++i) {
     out += "  answer " + Shown(distinct[i]) + "  " + Fraction(distinct[i].odds, kOddsDenominator) +
@@ -328,6 +364,11 @@ std::string TurnRecorder::Describe() const {
   if (!started) return {};
   static const char* const kStates[] = {"idle", "awaiting consent", "awaiting the answer"};
   std::string out = "> " + Display(line) + "\n";
+  if (abandoned) {
+    return out +
+           "abandoned: nothing was shown or stored, and the dialogue is as it was before "
+           "the line\n";
+  }
   out += std::string("state: ") + kStates[state] + "\n";
   out += "quip roll: " + std::to_string(roll) + " (" + std::to_string(kQuipRoll) +
          " asks for a quip: " + Fraction(QuipRollOutputs(), kGeneratorOutputs) + "); Boke.dat: " +
@@ -338,6 +379,7 @@ std::string TurnRecorder::Describe() const {
     out += "keys that match:\n";
     AppendKeys(out, response, line, "  ");
   }
+  AppendUnsearched(out, response, "");
   const LineOdds odds = LineOddsFor(response.poolSize, quipLines, line.size());
   if (response.poolSize > 0) {
     out += "pool of " + std::to_string(response.poolSize) +
@@ -403,6 +445,7 @@ std::string TurnRecorder::Describe() const {
     if (promptPool.lookups > 1 && promptPool.poolSize > 0) {
       out += "  (nothing was there: its default was stored first)\n";
     }
+    AppendUnsearched(out, promptPool, "  ");
     if (promptPool.poolSize == 0) {
       out += "  none could be had: what was drawn is shown in its place\n";
     } else {
@@ -432,7 +475,9 @@ std::string ExplanationEvent(Conversation& conversation, std::string_view utf8) 
     out += "[" + Number(n) + "," + Number(d) + "]";
   };
   std::string event = "{\"event\":\"explanation\",\"line\":";
-  AppendJsonString(event, utf8);
+  // The line as it was explained (converted, cut), so the event is valid UTF-8 and the spans
+  // count its characters.
+  AppendJsonString(event, ToUtf8(line));
   event += ",\"keys\":[";
   for (size_t i = 0; i < pool.keys.size(); ++i) {
     const LookupRecorder::Key& key = pool.keys[i];
@@ -445,7 +490,15 @@ std::string ExplanationEvent(Conversation& conversation, std::string_view utf8) 
       event += ",\"span\":null}";
     }
   }
-  event += "],\"answers\":[";
+  event += "]";
+  // The keys not searched to their end, only when there are some.
+  for (size_t i = 0; i < pool.unsearched.size(); ++i) {
+    event += (i == 0 ? ",\"unsearched\":[{\"line\":" : ",{\"line\":") +
+             std::to_string(pool.unsearched[i].line) + ",\"reason\":\"" +
+             UnsearchedReasonName(pool.unsearched[i].reason) + "\"}";
+  }
+  if (!pool.unsearched.empty()) event += "]";
+  event += ",\"answers\":[";
   const auto distinct = DistinctAnswers(pool, [&](int32_t i) { return AnswerOdds(odds, i); });
   for (size_t i = 0; i < distinct.size(); ++i) {
     event += i == 0 ? "{\"text\":" : ",{\"text\":";

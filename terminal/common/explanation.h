@@ -39,14 +39,23 @@ class LookupRecorder final : public LookupObserver {
     int32_t key = -1;  // index in keys of the key it follows; -1 when that key was not kept
     bool cut = false;  // text is only the beginning of the answer
   };
+  // A key the lookup could not search to its end (it counts as not matching).
+  struct Unsearched {
+    uint64_t line = 0;
+    std::string text;
+    UnsearchedReason reason = UnsearchedSteps;
+  };
 
   void LookupStarted() override;
   void KeyMatched(const MatchedKey& key) override;
   void AnswerPooled(const char* text) override;
   void LookupEnded(int32_t size, int32_t index) override;
+  void KeyUnsearched(const UnsearchedKey& key) override;
 
   std::vector<Key> keys;
   size_t keysNotKept = 0;
+  std::vector<Unsearched> unsearched;  // in file order, at most kMaxKeys
+  size_t unsearchedNotKept = 0;
   std::vector<Answer> answers;  // the pool, in order
   int32_t poolSize = 0;         // as the lookup ended: 0 when it yields nothing
   int32_t drawn = -1;           // the index drawn, -1 when none
@@ -71,6 +80,8 @@ class TurnRecorder final : public TurnObserver {
   void KeyMatched(const MatchedKey& key) override { Current().KeyMatched(key); }
   void AnswerPooled(const char* text) override { Current().AnswerPooled(text); }
   void LookupEnded(int32_t size, int32_t index) override { Current().LookupEnded(size, index); }
+  void KeyUnsearched(const UnsearchedKey& key) override { Current().KeyUnsearched(key); }
+  void TurnAbandoned() override { abandoned = true; }
 
   // Describe: the turn as the "なぜ" box shows it, UTF-8; empty before the first turn.
   std::string Describe() const;
@@ -87,6 +98,7 @@ class TurnRecorder final : public TurnObserver {
   LookupRecorder promptPool;            // its lookup
   TurnBranch branch = BranchAnswered;
   ReplyKind reply = Neither;
+  bool abandoned = false;  // the turn was abandoned: nothing of it was shown or stored
 
  private:
   LookupRecorder& Current() { return prompt != nullptr ? promptPool : response; }
@@ -94,7 +106,9 @@ class TurnRecorder final : public TurnObserver {
 
 // ExplanationEvent: the JSON-lines answer to {"explain":T} (without its line end): what the next
 // idle turn would do with T, from the conversation's dictionary; changes nothing. utf8 is T as
-// sent; spans count its characters.
+// sent; the event's line is T as explained (converted to code page 932 and cut, then back to
+// UTF-8), and spans count its characters; "unsearched" lists the keys not searched to their end,
+// when there are some.
 std::string ExplanationEvent(Conversation& conversation, std::string_view utf8);
 
 // ExplainReport: the report `mimoza explain` prints for one line (code page 932, not empty): the
