@@ -297,7 +297,7 @@ bool Dictionary::Lookup(const char* subject, MatchMode mode, char* out, uint32_t
     if (!file.Open(kDictionaryFile)) {
       state->unreadable = errno != ENOENT;
     } else {
-      switch (state->index.Refresh(file)) {
+      switch (state->index.Refresh(file, work.stop)) {
         case DictionaryIndex::Indexed:
           found = state->LookupIndexed(file, matcher, report.get(), out, outLen, &drawn);
           break;
@@ -307,6 +307,8 @@ bool Dictionary::Lookup(const char* subject, MatchMode mode, char* out, uint32_t
         case DictionaryIndex::Unreadable:
           state->unreadable = true;
           break;
+        case DictionaryIndex::Stopped:
+          break;  // the turn is abandoned: nothing is found
       }
     }
     budget.Spent(matcher.Steps());
