@@ -35,6 +35,7 @@
 #include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/exit_code.h"
+#include "terminal/common/safe_text.h"
 #include "terminal/common/utf8.h"
 
 namespace mimoza {
@@ -485,11 +486,11 @@ int RunEdit(const SubcommandCall& call) {
   std::string holder;
   if (!lock.Take(&holder)) {
     if (holder.empty()) {
-      std::fprintf(stderr, "mimoza edit: cannot make %s/%s: %s\n", dir.c_str(), kLockFile,
+      std::fprintf(stderr, "mimoza edit: cannot make %s/%s: %s\n", Visible(dir).c_str(), kLockFile,
                    std::strerror(errno));
     } else {
-      std::fprintf(stderr, "mimoza edit: %s/%s is being edited already (process %s)\n", dir.c_str(),
-                   kDictionary, holder.c_str());
+      std::fprintf(stderr, "mimoza edit: %s/%s is being edited already (process %s)\n",
+                   Visible(dir).c_str(), kDictionary, Visible(holder).c_str());
     }
     return ExitFailure;
   }
@@ -517,17 +518,17 @@ int RunEdit(const SubcommandCall& call) {
     const bool changed = !read || edited != copy.utf8;
     if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       std::fprintf(stderr, "mimoza edit: the editor (%s) %s: Dictionary.txt is not replaced\n",
-                   editor.c_str(), DescribeStatus(status).c_str());
+                   Visible(editor).c_str(), DescribeStatus(status).c_str());
       if (changed) {
-        std::fprintf(stderr, "mimoza edit: your copy is kept: %s\n", path.c_str());
+        std::fprintf(stderr, "mimoza edit: your copy is kept: %s\n", Visible(path).c_str());
       } else {
         unlink(path.c_str());
       }
       return ExitFailure;
     }
     if (!read) {
-      std::fprintf(stderr, "mimoza edit: cannot read the edited copy %s: %s\n", path.c_str(),
-                   std::strerror(errno));
+      std::fprintf(stderr, "mimoza edit: cannot read the edited copy %s: %s\n",
+                   Visible(path).c_str(), std::strerror(errno));
       return ExitFailure;
     }
     if (!changed) {
@@ -552,7 +553,7 @@ int RunEdit(const SubcommandCall& call) {
         unlink(path.c_str());
         std::puts("Your changes are discarded; Dictionary.txt is as it was.");
       } else {
-        std::printf("Dictionary.txt is as it was; your copy is kept: %s\n", path.c_str());
+        std::printf("Dictionary.txt is as it was; your copy is kept: %s\n", Visible(path).c_str());
       }
       return ExitFailure;
     }
@@ -573,13 +574,13 @@ int RunEdit(const SubcommandCall& call) {
         std::printf(
             "Dictionary.txt changed while you were editing, other than by Mimoza's "
             "learning: it is not replaced; your copy is kept: %s\n",
-            path.c_str());
+            Visible(path).c_str());
         return ExitFailure;
       case ReplaceFailed:
         std::fprintf(stderr,
                      "mimoza edit: cannot replace Dictionary.txt: %s; it is as it was, and your "
                      "copy is kept: %s\n",
-                     std::strerror(errno), path.c_str());
+                     std::strerror(errno), Visible(path).c_str());
         return ExitFailure;
     }
   }

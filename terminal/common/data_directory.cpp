@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "knowledge/limits.h"
+#include "terminal/common/safe_text.h"
 
 namespace mimoza {
 namespace {
@@ -50,14 +51,14 @@ bool EnterDataDirectory(const char* program, const std::string& dir, bool create
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (error) {
-      std::fprintf(stderr, "%s: cannot create the data directory %s: %s\n", program, dir.c_str(),
-                   error.message().c_str());
+      std::fprintf(stderr, "%s: cannot create the data directory %s: %s\n", program,
+                   Visible(dir).c_str(), error.message().c_str());
       return false;
     }
   }
   if (chdir(dir.c_str()) != 0) {
-    std::fprintf(stderr, "%s: cannot use the data directory %s: %s\n", program, dir.c_str(),
-                 std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot use the data directory %s: %s\n", program,
+                 Visible(dir).c_str(), std::strerror(errno));
     return false;
   }
   return true;
@@ -86,7 +87,7 @@ std::string AccessProblem(int error) {
 }
 
 void ReportUnreadableDictionary(const char* program, const std::string& dir, int error) {
-  std::fprintf(stderr, "%s: cannot read %s/%s: %s\n", program, dir.c_str(), kDictionary,
+  std::fprintf(stderr, "%s: cannot read %s/%s: %s\n", program, Visible(dir).c_str(), kDictionary,
                AccessProblem(error).c_str());
 }
 
