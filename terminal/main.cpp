@@ -20,6 +20,7 @@
 #include "terminal/common/command_line.h"
 #include "terminal/common/data_directory.h"
 #include "terminal/common/exit_code.h"
+#include "terminal/common/safe_text.h"
 #include "terminal/faces/interactive.h"
 #include "terminal/faces/stream_faces.h"
 
@@ -69,11 +70,11 @@ constexpr CommandOption kChatOptions[] = {
     {"--version"},
 };
 
-// CheckDictionary: says once on stderr what is wrong with a Dictionary.txt that is there: one
-// that cannot be read leaves nothing to answer from (false: the program stops), one that cannot
-// be written still answers but cannot learn. A missing one is made on first use.
+// CheckDictionary: says once on stderr what is wrong with Dictionary.txt: one that is there but
+// cannot be read leaves nothing to answer from (false: the program stops), one that cannot be
+// opened for appending (a symbolic link to nowhere included) still answers but cannot learn.
 bool CheckDictionary(const std::string& dir) {
-  const mimoza::DictionaryAccess access = mimoza::ProbeDictionary();
+  const mimoza::DictionaryAccess access = mimoza::ProbeDictionary(true);
   if (access.readError != 0) {
     mimoza::ReportUnreadableDictionary("mimoza", dir, access.readError);
     return false;
@@ -81,7 +82,7 @@ bool CheckDictionary(const std::string& dir) {
   if (access.writeError != 0) {
     std::fprintf(stderr,
                  "mimoza: cannot write %s/Dictionary.txt (%s): Mimoza answers but cannot learn\n",
-                 dir.c_str(), std::strerror(access.writeError));
+                 mimoza::Visible(dir).c_str(), std::strerror(access.writeError));
   }
   return true;
 }
