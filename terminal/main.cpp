@@ -130,4 +130,9 @@ constexpr Subcommand kCommands[] = {
 
 }  // namespace
 
-int main(int argc, char** argv) { return mimoza::RunCommandLine(kCommands, argc, argv); }
+int main(int argc, char** argv) {
+  // A closed output pipe (mimoza | head -1) ends the program as it ends every filter, even when
+  // the parent left SIGPIPE ignored; a write error is then only what the system says it is.
+  std::signal(SIGPIPE, SIG_DFL);
+  return mimoza::RunCommandLine(kCommands, argc, argv);
+}
