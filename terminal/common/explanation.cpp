@@ -447,7 +447,9 @@ std::string TurnRecorder::Describe() const {
     }
     AppendUnsearched(out, promptPool, "  ");
     if (promptPool.poolSize == 0) {
-      out += "  none could be had: what was drawn is shown in its place\n";
+      out += "  none could be had: its built-in default " + Display(prompt->defaultText) +
+             " is shown, as Dictionary.txt cannot take it (or what was drawn, when the file "
+             "cannot be read)\n";
     } else {
       for (size_t i = 0; i < promptPool.answers.size() && i < kMaxListed; ++i) {
         const auto& answer = promptPool.answers[i];
