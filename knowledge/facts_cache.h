@@ -64,8 +64,8 @@ class FactsCache {
   };
   // An intrusive recency list over entries: the spares, or the kept patterns.
   struct Recency {
-    uint32_t Entry::*older;
-    uint32_t Entry::*newer;
+    uint32_t Entry::*older = nullptr;
+    uint32_t Entry::*newer = nullptr;
     uint32_t oldest = kNone;
     uint32_t newest = kNone;
   };

@@ -76,6 +76,7 @@ TEST_F(TurnBudgetTest, HostileDictionariesStayWithinTheTurn) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::string(c.open) + c.close + (c.line == &longLine ? " on a whole line" : ""));
     std::vector<std::string> slow;
+    slow.reserve(1000);
     for (int i = 0; i < 1000; ++i) slow.push_back(c.open + std::to_string(c.first + i) + c.close);
     std::string text;
     for (const std::string& key : slow) text += Entry(key, "slow");
