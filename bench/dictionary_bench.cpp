@@ -12,10 +12,15 @@
 //   nothing. Compared also with the lookup of the same dictionary and line.
 // - Baseline, BaselineFirstResponse: another revision's lookup and first response, when the
 //   build was configured with MIMOZA_BENCH_BASELINE=<its checkout> (see bench/CMakeLists.txt).
+// - Hostile: dictionaries of a thousand distinct slow keys and one ordinary key, the line short
+//   or a whole line of the slow keys' own character: a conversation's turn (kept, and the first
+//   one of a fresh conversation) and the dictionary's lookup with what it keeps, against the
+//   floor of the same file. Each turn must stay within about 100 ms of its floor.
 // At the end every figure is printed as a ratio to the floor of its dictionary.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -171,6 +176,105 @@ void BM_BaselineFirstResponse(benchmark::State& state) {
 BENCHMARK(BM_BaselineFirstResponse)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 #endif
 
+// ---- Hostile dictionaries -----------------------------------------------------------------------
+// Case c: slow keys (.?){3000+i}.{5990} (c < 2) or (a?){8000+i}a{5990}, on 今日はいい天気ですね。
+// (c even) or on a line of 5999 "a"; the ordinary key ^今日.*ね。$ answers the short line.
+constexpr int kHostileCases = 4;
+
+std::string HostileLine(int64_t c) {
+  return c % 2 == 0 ? "\x8d\xa1\x93\xfa\x82\xcd\x82\xa2\x82\xa2\x93\x56\x8b\x43\x82\xc5"
+                      "\x82\xb7\x82\xcb\x81\x42"
+                    : std::string(kMaxLineBytes, 'a');
+}
+
+void UseHostile(int64_t c) {
+  const std::filesystem::path dir = BenchDir() / ("hostile" + std::to_string(c));
+  std::filesystem::create_directories(dir);
+  std::string text;
+  for (int i = 0; i < 1000; ++i) {
+    text += c < 2 ? "<KEY>(.?){" + std::to_string(3000 + i) + "}.{5990}</KEY>\r\n"
+                  : "<KEY>(a?){" + std::to_string(8000 + i) + "}a{5990}</KEY>\r\n";
+    text += "<ANS>slow</ANS>\r\n";
+  }
+  text += "<KEY>^\x8d\xa1\x93\xfa.*\x82\xcb\x81\x42$</KEY>\r\n<ANS>ordinary</ANS>\r\n";
+  std::FILE* f = std::fopen((dir / "Dictionary.txt").c_str(), "wb");
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+  std::filesystem::current_path(dir);
+}
+
+// A host that shows nothing.
+class QuietHost final : public ConversationHost {
+ public:
+  void SetTitle(const char*) override {}
+  void SetResponseLine(const char*) override {}
+  void SetInputText(const char*) override {}
+  bool IsControlKeyDown() override { return false; }
+  void ShowInfoBox(const char*, const char*) override {}
+};
+
+void BM_HostileFloor(benchmark::State& state) {
+  UseHostile(state.range(0));
+  std::vector<char> buffer;
+  int64_t tags = 0;
+  for (auto _ : state) {
+    std::FILE* f = std::fopen("Dictionary.txt", "rb");
+    std::fseek(f, 0, SEEK_END);
+    buffer.resize(static_cast<size_t>(std::ftell(f)));
+    std::fseek(f, 0, SEEK_SET);
+    const size_t got = std::fread(buffer.data(), 1, buffer.size(), f);
+    std::fclose(f);
+    tags += bench::CountTags(buffer.data(), buffer.data() + got);
+  }
+  benchmark::DoNotOptimize(tags);
+}
+
+// A turn of a kept conversation (the dialogue it may open is dropped again).
+void BM_HostileTurn(benchmark::State& state) {
+  UseHostile(state.range(0));
+  const std::string line = HostileLine(state.range(0));
+  QuietHost host;
+  Conversation conversation(host);
+  conversation.OpenConversation();
+  conversation.SubmitLine(line.c_str());  // as after a turn: the prompts are stored
+  conversation.CancelDialogue();
+  int64_t steps = 0;
+  for (auto _ : state) {
+    conversation.SubmitLine(line.c_str());
+    conversation.CancelDialogue();
+    steps = std::max(steps, conversation.LastTurnSteps());
+  }
+  state.counters["steps"] = static_cast<double>(steps);
+}
+
+// The first turn of a fresh conversation: nothing compiled or known yet.
+void BM_HostileFirstTurn(benchmark::State& state) {
+  UseHostile(state.range(0));
+  const std::string line = HostileLine(state.range(0));
+  for (auto _ : state) {
+    QuietHost host;
+    Conversation conversation(host);
+    conversation.OpenConversation();
+    conversation.SubmitLine(line.c_str());
+  }
+}
+
+// The line's lookup of a kept dictionary, and what the dictionary keeps.
+void BM_HostileLookup(benchmark::State& state) {
+  UseHostile(state.range(0));
+  const std::string line = HostileLine(state.range(0));
+  static char out[kLineBufferBytes + 1];
+  Dictionary dictionary;
+  dictionary.LookupAnswer(line.c_str(), PatternKey, out, kLineBufferBytes);
+  for (auto _ : state) dictionary.LookupAnswer(line.c_str(), PatternKey, out, kLineBufferBytes);
+  state.counters["kept_KiB"] = static_cast<double>(dictionary.MemoryBytes()) / 1024;
+}
+
+BENCHMARK(BM_HostileFloor)->DenseRange(0, kHostileCases - 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_HostileTurn)->DenseRange(0, kHostileCases - 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HostileFirstTurn)->DenseRange(0, kHostileCases - 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HostileLookup)->DenseRange(0, kHostileCases - 1)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_Floor)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Lookup)
     ->ArgsProduct({{1000, 10000, 100000}, {40, 5999}})
@@ -189,11 +293,26 @@ class RatioReporter : public bench::FastestReporter {
       const size_t slash = name.find('/');
       const std::string entries = name.substr(slash + 1, name.find('/', slash + 1) - slash - 1);
       const double floor = Seconds("BM_Floor/" + entries);
-      if (floor == 0 || name.rfind("BM_Floor", 0) == 0) continue;
+      if (floor == 0 || name.rfind("BM_Floor", 0) == 0 || name.rfind("BM_Hostile", 0) == 0) {
+        continue;
+      }
       const bool twice = name.rfind("BM_FirstResponse", 0) == 0;
       std::printf("%-28s %9.3f ms = %5.2fx %s\n", name.c_str(), seconds * 1e3,
                   seconds / (floor * (twice ? 2 : 1)), twice ? "two floors" : "the floor");
     }
+    // Hostile dictionaries: the turns against reading the file, and the worst of them.
+    std::printf("\nhostile dictionaries, against the floor of the same file:\n");
+    double worst = 0;
+    for (const auto& [name, seconds] : Times()) {
+      if (name.rfind("BM_Hostile", 0) != 0 || name.rfind("BM_HostileFloor", 0) == 0) continue;
+      const double floor = Seconds("BM_HostileFloor" + name.substr(name.find('/')));
+      if (floor == 0) continue;
+      std::printf("%-28s %9.3f ms = the floor + %7.3f ms (%7.1fx)\n", name.c_str(), seconds * 1e3,
+                  (seconds - floor) * 1e3, seconds / floor);
+      if (name.rfind("BM_HostileLookup", 0) != 0) worst = std::max(worst, seconds - floor);
+    }
+    std::printf("worst turn: the floor + %.3f ms (the turn's budget stands for 100 ms)\n",
+                worst * 1e3);
     // Explaining, against this revision's lookup of the same line.
     std::printf("\nagainst the lookup of the same dictionary and line:\n");
     for (const auto& [name, seconds] : Times()) {

@@ -6,6 +6,7 @@
 // kTextBufferSize, kInfoCaption. Tested by tests/conversation/conversation_test.cpp.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -80,6 +81,9 @@ class TurnObserver : public LookupObserver {
   virtual void PromptStarted(const ReservedKey& key) = 0;
   // TurnEnded: the turn ran branch; reply is how a reply to the offer read (Neither otherwise).
   virtual void TurnEnded(TurnBranch branch, ReplyKind reply) = 0;
+  // TurnAbandoned: the turn told since TurnStarted was abandoned (Conversation::RequestAbandon):
+  // nothing of it was shown or stored.
+  virtual void TurnAbandoned() {}
 
  protected:
   ~TurnObserver() = default;
@@ -134,9 +138,17 @@ class Conversation {
 
   // OpenConversation: fetches the title (exact key) and shows it; call once before any line.
   void OpenConversation();
-  // SubmitLine: one turn for a non-empty line of at most kMaxLineBytes bytes. A null or empty
-  // line does nothing at all (no roll, no lookup), as if the host had filtered it.
-  void SubmitLine(const char* line);
+  // SubmitLine: one turn for a non-empty line of at most kMaxLineBytes bytes, its searches within
+  // the turn's budget (kTurnSteps). A null or empty line does nothing at all (no roll, no
+  // lookup), as if the host had filtered it. Returns whether a turn ran to its end: false for
+  // such a line, and for a turn abandoned by RequestAbandon.
+  bool SubmitLine(const char* line);
+  // RequestAbandon: asks the turn SubmitLine is running to stop at once. It then returns with no
+  // host operation called, nothing stored and the dialogue's state and last response as before
+  // the line, unless it had already stored a learned pair: from that point a turn runs to its
+  // end. Without a running turn it does nothing. Safe to call from any thread and from a signal
+  // handler (it stores to lock-free atomic flags only).
+  void RequestAbandon();
   // ShowLastResponse: shows the whole last response in an information box, if there is one.
   void ShowLastResponse();
   // CancelDialogue: drops a learning dialogue waiting for its consent or its answer: nothing is
@@ -150,13 +162,16 @@ class Conversation {
   LineOdds ExplainLine(const char* line, LookupObserver& lookupObserver);
 
   ConversationState State() const { return state; }
+  // LastTurnSteps: the search steps the last turn took (TurnBudget::Used).
+  int64_t LastTurnSteps() const { return lastTurnSteps; }
   const char* PendingKey() const { return pendingKey; }
   const char* LastResponse() const { return lastResponse; }
   MatchMode CurrentMatchMode() const { return matchMode; }
 
  private:
+  bool RunTurn(const char* line, TurnBudget& budget);
   bool DrawResponse(const char* line, char* response);
-  void ShowPrompt(const ReservedKey& key, char* response);
+  void FetchPrompt(const ReservedKey& key, char* response);
 
   ConversationHost& host;
   Dictionary dictionary;  // Dictionary.txt of the working directory, kept across turns
@@ -165,6 +180,11 @@ class Conversation {
   char lastResponse[kTextBufferSize] = {};  // the latest turn's response, for ShowLastResponse
   MatchMode matchMode = ExactKey;           // PatternKey once the conversation is open
   TurnObserver* observer = nullptr;         // told how each turn runs, when set
+  // RequestAbandon sets abandon only while turnRunning is; the searches of the turn watch it.
+  std::atomic<bool> turnRunning{false};
+  std::atomic<bool> abandon{false};
+  static_assert(std::atomic<bool>::is_always_lock_free, "RequestAbandon must be signal-safe");
+  int64_t lastTurnSteps = 0;
 };
 
 // FitLineLength: the length of the longest beginning of text[0, length) that is at most limit

@@ -59,6 +59,7 @@ class PoolCounter final : public LookupObserver {
   void LookupStarted() override { inner.LookupStarted(); }
   void KeyMatched(const MatchedKey& key) override { inner.KeyMatched(key); }
   void AnswerPooled(const char* text, uint64_t line) override { inner.AnswerPooled(text, line); }
+  void KeyUnsearched(const UnsearchedKey& key) override { inner.KeyUnsearched(key); }
   void LookupEnded(int32_t size, int32_t drawn) override {
     poolSize = size;
     inner.LookupEnded(size, drawn);
@@ -82,7 +83,7 @@ LineOdds ExplainLine(Dictionary& dictionary, const char* line, LookupObserver& o
 // Prompts are looked up with patterns once the conversation is open, so keys found inside the
 // prompt's key (a learned line such as "SMES") join its pool.
 bool ExplainPrompt(Dictionary& dictionary, const ReservedKey& key, LookupObserver& observer) {
-  return dictionary.ObserveLookup(key.key, PatternKey, observer);
+  return dictionary.ObserveLookup(key.key, PatternKey, observer, LookupReserved);
 }
 
 LineOdds Conversation::ExplainLine(const char* line, LookupObserver& lookupObserver) {

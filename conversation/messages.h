@@ -47,6 +47,10 @@ enum MessageId : int16_t {
   MsgKeyMatches,      // {1} the key's place, {2} the key, {3} the line with the match marked
   MsgSpanGaveUp,      // {1} the line
   MsgMoreKeys,        // {1} keys not listed
+  MsgUnsearchedHeader,
+  MsgUnsearchedKey,     // {1} the key's place, {2} the key, {3} MsgUnsearchedSteps or ...Memory
+  MsgUnsearchedSteps,
+  MsgUnsearchedMemory,
   MsgPool,            // {1} the answers of the pool
   MsgPoolQuipTook,    // {1} the answers of the pool
   MsgPoolEntry,       // {1} its number, {2} the answer, {3} its place
@@ -67,9 +71,10 @@ enum MessageId : int16_t {
   MsgShownQuestion,  // {1} the prompt's key
   MsgShownLearned,   // {1} the prompt's key
   MsgShownNotStored,
+  MsgTurnAbandoned,
   MsgPromptPool,  // {1} the prompt's key, {2} its role, {3} the answers of its pool
   MsgPromptDefaultStored,
-  MsgPromptNone,
+  MsgPromptNone,  // {1} the prompt's built-in default
   MsgSourceWithKey,     // {1} an answer's place, {2} the key that pooled it
   MsgExplainAnswer,     // {1} the answer, {2} its chance, {3} its places
   MsgExplainNoQuips,    // {1} the quip's chance (none), {2} the roll that asks for a quip

@@ -22,6 +22,8 @@ namespace mimoza {
 void LookupRecorder::Clear() {
   keys.clear();
   keysNotKept = 0;
+  unsearched.clear();
+  unsearchedNotKept = 0;
   answers.clear();
   poolSize = 0;
   drawn = -1;
@@ -65,6 +67,14 @@ void LookupRecorder::AnswerPooled(const char* text, uint64_t line) {
   answers.push_back(std::move(answer));
 }
 
+void LookupRecorder::KeyUnsearched(const UnsearchedKey& key) {
+  if (unsearched.size() >= kMaxKeys) {
+    ++unsearchedNotKept;
+    return;
+  }
+  unsearched.push_back(Unsearched{key.line, std::string(key.text, key.length), key.reason});
+}
+
 void LookupRecorder::LookupEnded(int32_t size, int32_t index) {
   poolSize = size;
   drawn = index;
@@ -83,6 +93,7 @@ void TurnRecorder::TurnStarted(ConversationState theState, const char* theLine) 
   promptPool.Clear();
   branch = BranchAnswered;
   reply = Neither;
+  abandoned = false;
 }
 
 void TurnRecorder::QuipRolled(int32_t theRoll, int32_t lines) {
@@ -260,6 +271,26 @@ void AppendKeys(const Say& say, std::string& out, const LookupRecorder& pool,
   if (more > 0) AppendLine(out, indent, say(MsgMoreKeys, {Number(static_cast<int64_t>(more))}));
 }
 
+// AppendUnsearched: one line for each key the lookup could not search to its end.
+void AppendUnsearched(const Say& say, std::string& out, const LookupRecorder& pool,
+                      const std::string& indent) {
+  if (pool.unsearched.empty()) return;
+  AppendLine(out, indent.c_str(), say(MsgUnsearchedHeader));
+  const std::string inner = indent + "  ";
+  for (size_t i = 0; i < pool.unsearched.size() && i < kMaxListed; ++i) {
+    const LookupRecorder::Unsearched& key = pool.unsearched[i];
+    const MessageId reason =
+        key.reason == UnsearchedMemory ? MsgUnsearchedMemory : MsgUnsearchedSteps;
+    AppendLine(out, inner.c_str(),
+               say(MsgUnsearchedKey, {Where(key.line), OneLine(key.text), say(reason)}));
+  }
+  const size_t more = pool.unsearched.size() - std::min(pool.unsearched.size(), kMaxListed) +
+                      pool.unsearchedNotKept;
+  if (more > 0) {
+    AppendLine(out, inner.c_str(), say(MsgMoreKeys, {Number(static_cast<int64_t>(more))}));
+  }
+}
+
 std::string QuipLinesWord(const Say& say, int32_t lines) {
   return say(lines == 1 ? MsgQuipLine : MsgQuipLines, {Number(lines)});
 }
@@ -318,6 +349,7 @@ std::string ExplainReport(Dictionary& dictionary, const std::string& line, Langu
   std::string out = "> " + OneLine(line) + "\n";
   if (pool.keys.empty() && pool.keysNotKept == 0) AppendLine(out, "  ", say(MsgNoKeyMatches));
   AppendKeys(say, out, pool, line, "  ");
+  AppendUnsearched(say, out, pool, "  ");
   const auto distinct = DistinctAnswers(pool, [&](int32_t i) { return AnswerOdds(odds, i); });
   for (size_t i = 0; i < distinct.size() && i < kMaxListed; ++i) {
     AppendLine(
@@ -370,6 +402,10 @@ std::string DescribeTurn(const TurnRecorder& turn, Language language) {
   static constexpr MessageId kStates[] = {MsgStateIdle, MsgStateAwaitingConsent,
                                           MsgStateAwaitingAnswer};
   std::string out = "> " + OneLine(turn.line) + "\n";
+  if (turn.abandoned) {
+    AppendLine(out, "", say(MsgTurnAbandoned));
+    return out;
+  }
   AppendLine(out, "", say(MsgState, {say(kStates[turn.state])}));
   AppendLine(
       out, "",
@@ -383,6 +419,7 @@ std::string DescribeTurn(const TurnRecorder& turn, Language language) {
     AppendLine(out, "", say(MsgKeysThatMatch));
     AppendKeys(say, out, response, turn.line, "  ");
   }
+  AppendUnsearched(say, out, response, "");
   const LineOdds odds = LineOddsFor(response.poolSize, turn.quipLines, turn.line.size());
   if (response.poolSize > 0) {
     AppendLine(out, "",
@@ -447,8 +484,9 @@ std::string DescribeTurn(const TurnRecorder& turn, Language language) {
         out, "",
         say(MsgPromptPool, {turn.prompt->key, say.Role(*turn.prompt), Number(pool.poolSize)}));
     if (pool.lookups > 1 && pool.poolSize > 0) AppendLine(out, "  ", say(MsgPromptDefaultStored));
+    AppendUnsearched(say, out, pool, "  ");
     if (pool.poolSize == 0) {
-      AppendLine(out, "  ", say(MsgPromptNone));
+      AppendLine(out, "  ", say(MsgPromptNone, {OneLine(turn.prompt->defaultText)}));
     } else {
       for (size_t i = 0; i < pool.answers.size() && i < kMaxListed; ++i) {
         const LookupRecorder::Answer& answer = pool.answers[i];

@@ -42,14 +42,23 @@ class LookupRecorder final : public LookupObserver {
     int32_t key = -1;   // index in keys of the key it follows; -1 when that key was not kept
     bool cut = false;   // text is only the beginning of the answer
   };
+  // A key the lookup could not search to its end (it counts as not matching).
+  struct Unsearched {
+    uint64_t line = 0;
+    std::string text;
+    UnsearchedReason reason = UnsearchedSteps;
+  };
 
   void LookupStarted() override;
   void KeyMatched(const MatchedKey& key) override;
   void AnswerPooled(const char* text, uint64_t line) override;
   void LookupEnded(int32_t size, int32_t index) override;
+  void KeyUnsearched(const UnsearchedKey& key) override;
 
   std::vector<Key> keys;
   size_t keysNotKept = 0;
+  std::vector<Unsearched> unsearched;  // in file order, at most kMaxKeys
+  size_t unsearchedNotKept = 0;
   std::vector<Answer> answers;  // the pool, in order
   int32_t poolSize = 0;         // as the lookup ended: 0 when it yields nothing
   int32_t drawn = -1;           // the index drawn, -1 when none
@@ -76,6 +85,8 @@ class TurnRecorder final : public TurnObserver {
     Current().AnswerPooled(text, answerLine);
   }
   void LookupEnded(int32_t size, int32_t index) override { Current().LookupEnded(size, index); }
+  void KeyUnsearched(const UnsearchedKey& key) override { Current().KeyUnsearched(key); }
+  void TurnAbandoned() override { abandoned = true; }
 
   bool started = false;
   std::string line;  // code page 932
@@ -89,6 +100,7 @@ class TurnRecorder final : public TurnObserver {
   LookupRecorder promptPool;            // its lookup
   TurnBranch branch = BranchAnswered;
   ReplyKind reply = Neither;
+  bool abandoned = false;  // the turn was abandoned: nothing of it was shown or stored
 
  private:
   LookupRecorder& Current() { return prompt != nullptr ? promptPool : response; }

@@ -627,6 +627,7 @@ void ChatWindow::ApplyReport(const TurnReport& report) {
     if (event.kind == EventTitle) gtk_window_set_title(window, Valid(title).c_str());
   }
   state = report.state;
+  if (report.abandoned) Notice("このターンを止めました。何も覚えていません。");
   SyncTranscript();
   SetBusy();
   if (gtk_widget_get_visible(whyPanel)) RefreshWhy();

@@ -18,8 +18,11 @@ namespace mimoza {
 // Not wired: the engine has no cancel yet.
 SeamOutcome CancelDialogue(ChatSession& /*session*/) { return {}; }
 
-// Not wired: a running turn cannot be stopped yet.
-bool AbandonTurn(ChatSession& /*session*/) { return false; }
+// The engine's own request: the running SubmitLine returns at once, and its report says so.
+bool AbandonTurn(ChatSession& session) {
+  session.Engine().RequestAbandon();
+  return true;
+}
 
 // Not wired: forget is not in the core yet.
 ForgetProposal ProposeForget(ChatSession& /*session*/) { return {}; }

@@ -34,9 +34,9 @@ struct SeamOutcome {
 SeamOutcome CancelDialogue(ChatSession& session);
 
 // AbandonTurn (window thread, while a job runs on the worker): asks the running turn to stop at
-// once, nothing stored and the dialogue's state as before the line. Returns whether the core
-// can; false leaves the turn to finish. Expects from the core: a thread-safe request that makes
-// the running SubmitLine return early (the turn-wide budget's stop).
+// once, nothing stored and the dialogue's state as before the line; the job's report then says
+// it was abandoned. Returns whether the core can (it can: Conversation::RequestAbandon, which
+// does nothing when the job is no turn, and leaves a turn that has stored its pair to finish).
 bool AbandonTurn(ChatSession& session);
 
 // What F4 would forget: the pair just learned, else the answer just shown, as the core names it

@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
           if (start.chat != nullptr) start.chat->Present(startupId);
         });
     if (claimed == mimoza::ClaimElsewhere) return 0;
-    start.setup.access = mimoza::ProbeDictionary();
+    start.setup.access = mimoza::ProbeDictionary(true);
     if (start.setup.access.readError != 0) {
       start.problem = mimoza::UnreadableMessage(start.setup.dir, start.setup.access.readError);
       std::fprintf(stderr, "mimoza-gtk: %s\n", start.problem.c_str());

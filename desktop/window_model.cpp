@@ -43,7 +43,7 @@ TurnReport ChatSession::Submit(std::string_view utf8, bool ctrl) {
   if (!line.empty()) {
     report = &turn;
     controlDown = ctrl;
-    conversation.SubmitLine(line.c_str());
+    turn.abandoned = !conversation.SubmitLine(line.c_str());
     controlDown = false;
     report = nullptr;
   }

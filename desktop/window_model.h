@@ -39,6 +39,7 @@ struct HostEvent {
 struct TurnReport {
   std::vector<HostEvent> events;
   ConversationState state = Idle;  // the dialogue's state after the job
+  bool abandoned = false;          // the turn was abandoned (AbandonTurn): no event, no change
 };
 
 // ChatSession: the engine and its host for the desktop window, used from the worker thread only.

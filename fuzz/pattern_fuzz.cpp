@@ -63,10 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (pattern.size() <= kMaxPlainBytes && subject.size() <= kMaxPlainBytes) {
       mimoza::MatchSpan* plain = nullptr;
-      mimoza::SearchStats stats{0, kMaxPlainSteps, false};
+      mimoza::PatternWork work;
+      work.stepLimit = kMaxPlainSteps;
       int32_t plainSlots = mimoza::SearchWith(compiled, subject.c_str(), &plain, ignoreCase,
-                                              mimoza::WalkPlain, &stats);
-      if (!stats.gaveUp &&
+                                              mimoza::WalkPlain, &work);
+      if (work.end == mimoza::WorkDone &&
           (plainSlots != slots ||
            (slots > 0 && (plain[0].start != spans[0].start || plain[0].end != spans[0].end)))) {
         std::abort();

@@ -1,5 +1,5 @@
 // knowledge/classifier.cpp: a reply -> Yes, No or Neither, by the dictionary's two lists.
-// Leaves this file: ClassifyReply, DropTrailingBar.
+// Leaves this file: ClassifyReply, DropTrailingBar. FetchList and ListMatches are private.
 // Tested by tests/knowledge/classifier_test.cpp.
 #include <cstring>
 
@@ -16,6 +16,19 @@ namespace {
 bool FetchList(Dictionary& dictionary, const ReservedKey& reserved, char* list) {
   return dictionary.LookupOrSeed(reserved.key, reserved.defaultText, PatternKey, list,
                                  kMaxListBytes);
+}
+
+// ListMatches: whether the list matches the reply, searched within the turn's slice for one
+// search; a list that runs out of it matches nothing.
+bool ListMatches(Dictionary& dictionary, const char* list, const char* text) {
+  TurnBudget own;
+  TurnBudget& budget = dictionary.Turn() != nullptr ? *dictionary.Turn() : own;
+  PatternWork work;
+  work.stepLimit = budget.Take(kSingleSearchSteps);
+  work.stop = budget.StopFlag();
+  const bool found = MatchesWithin(list, text, &work);
+  budget.Spent(work.steps);
+  return found;
 }
 
 }  // namespace
@@ -38,11 +51,11 @@ ReplyKind ClassifyReply(Dictionary& dictionary, const char* text) {
   // A list that could not be had matches nothing; the no-list decides last.
   if (haveYes) {
     DropTrailingBar(yesList);
-    if (MatchesPattern(yesList, text)) kind = Yes;
+    if (ListMatches(dictionary, yesList, text)) kind = Yes;
   }
   if (haveNo) {
     DropTrailingBar(noList);
-    if (MatchesPattern(noList, text)) kind = No;
+    if (ListMatches(dictionary, noList, text)) kind = No;
   }
   return kind;
 }

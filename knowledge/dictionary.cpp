@@ -4,11 +4,12 @@
 // Tested by tests/knowledge/dictionary_test.cpp (in memory and on disk, the index against the
 // reference); fuzzed by fuzz/dictionary_fuzz.cpp; measured by bench/dictionary_bench.cpp.
 //
-// Every lookup makes the walk of knowledge/dictionary_format.h (WalkEntries) over the elements
-// of the file, as the index keeps them or as the reader finds them in a text read whole, and
-// tests each key it reaches with a KeyMatcher. A lookup can tell an observer what it finds;
-// without one it pays a null check per matched key, and with one the extra work (line numbers,
-// spans, answer texts) is for matched keys only.
+// Every lookup hands every key of the file, as the index keeps them or as the reader finds them
+// in a text read whole, to a KeyMatcher, which decides them all within the lookup's slice of the
+// turn; then it makes the walk of knowledge/dictionary_format.h (WalkEntries) over the elements,
+// asking the verdict of each key it reaches. A lookup can tell an observer what it finds; without
+// one it pays a null check per matched key, and with one the extra work (line numbers, spans,
+// answer texts) is for matched keys, and the keys not searched to their end, only.
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -102,14 +103,21 @@ class LookupReport {
   LookupReport(LookupObserver& theObserver, uint32_t theOutLen)
       : observer(theObserver), outLen(std::min<uint32_t>(theOutLen, kLineBufferBytes)) {}
 
-  // Key: a matched key whose "<KEY" is at offset open.
+  // Key: a matched key k whose "<KEY" is at offset open.
   template <typename AnswerText>
-  void Key(LineCounter& lines, uint64_t open, const char* text, size_t length, KeyMatcher& matcher,
-           const AnswerTable& answers, AnswerText answerText) {
+  void Key(LineCounter& lines, uint64_t open, size_t k, const char* text, size_t length,
+           KeyMatcher& matcher, const AnswerTable& answers, AnswerText answerText) {
     Answers(lines, answers, answerText);
     MatchedKey key{lines.LineAt(open), text, length, false, 0, 0};
-    key.spanFound = matcher.Span(text, length, &key.spanStart, &key.spanEnd);
+    key.spanFound = matcher.Span(k, text, length, &key.spanStart, &key.spanEnd);
     observer.KeyMatched(key);
+  }
+  // Unsearched: a key at offset open the walk reached that could not be searched to its end.
+  template <typename AnswerText>
+  void Unsearched(LineCounter& lines, uint64_t open, const char* text, size_t length,
+                  UnsearchedReason reason, const AnswerTable& answers, AnswerText answerText) {
+    Answers(lines, answers, answerText);
+    observer.KeyUnsearched(UnsearchedKey{lines.LineAt(open), text, length, reason});
   }
   template <typename AnswerText>
   void Answers(LineCounter& lines, const AnswerTable& answers, AnswerText answerText) {
@@ -146,7 +154,6 @@ struct Drawn {
 struct Dictionary::State {
   explicit State(size_t blockBytes) : index(cache, blockBytes) {}
 
-  bool KeyMatches(KeyMatcher& matcher, const IndexedKey& key);
   // The lookups copy the drawn answer into out; with out null they draw nothing and only say
   // whether there is an answer to draw. A report (when given) hears what they find.
   bool LookupIndexed(RawFile& file, KeyMatcher& matcher, LookupReport* report, char* out,
@@ -159,24 +166,39 @@ struct Dictionary::State {
   bool unreadable = false;  // the last lookup found the file but could not read it
 };
 
-bool Dictionary::State::KeyMatches(KeyMatcher& matcher, const IndexedKey& key) {
-  return matcher.Matches(index.KeyText(key), key.length, key.kind, key.text);
-}
-
 // LookupIndexed: the walk over the index's tables, then the drawn answer read from the file.
 bool Dictionary::State::LookupIndexed(RawFile& file, KeyMatcher& matcher, LookupReport* report,
                                       char* out, uint32_t outLen, Drawn* drawn) {
+  if (!matcher.Reserve(index.KeyCount())) return false;
+  for (size_t k = 0; k < index.KeyCount(); ++k) {
+    const IndexedKey& key = index.Key(k);
+    if (key.close != kNoPosition) {
+      matcher.Consider(k, index.KeyText(key), key.length, key.kind, key.text);
+    }
+  }
+  matcher.Settle();
+  if (matcher.Stopped()) return false;
   AnswerTable answers;
   LineCounter lines(file);
   const auto answerText = [&](uint64_t start, char* text, uint32_t textLen) {
     if (!ReadAnswer(file, index, start, text, textLen)) text[0] = '\0';
   };
   WalkEntries(
-      index, index.Length(), answers, [&](size_t k) { return KeyMatches(matcher, index.Key(k)); },
+      index, index.Length(), answers,
+      [&](size_t k) {
+        if (matcher.Matches(k)) return true;
+        UnsearchedReason reason = UnsearchedSteps;
+        if (report != nullptr && matcher.Unsearched(k, &reason)) {
+          const IndexedKey& key = index.Key(k);
+          report->Unsearched(lines, key.open, index.KeyText(key), key.length, reason,
+                             answers, answerText);
+        }
+        return false;
+      },
       [&](size_t k) {
         if (report == nullptr) return;
         const IndexedKey& key = index.Key(k);
-        report->Key(lines, key.open, index.KeyText(key), key.length, matcher, answers,
+        report->Key(lines, key.open, k, index.KeyText(key), key.length, matcher, answers,
                     answerText);
       });
   if (report != nullptr) report->Answers(lines, answers, answerText);
@@ -195,6 +217,15 @@ bool Dictionary::State::LookupWholeText(KeyMatcher& matcher, LookupReport* repor
   if (!ReadTextFile(kDictionaryFile, &text)) return false;
   DictionaryElements elements;
   if (!elements.Read(text.bytes, text.length)) return false;
+  if (!matcher.Reserve(elements.KeyCount())) return false;
+  for (size_t k = 0; k < elements.KeyCount(); ++k) {
+    if (elements.Keys()[k].close == kNoOffset) continue;
+    size_t length = 0;
+    const char* key = KeyOf(elements, text.bytes, k, &length);
+    matcher.ConsiderText(k, key, length);
+  }
+  matcher.Settle();
+  if (matcher.Stopped()) return false;
   AnswerTable answers;
   LineCounter lines(text.bytes);
   const auto answerText = [&](uint64_t start, char* copy, uint32_t copyLen) {
@@ -203,15 +234,22 @@ bool Dictionary::State::LookupWholeText(KeyMatcher& matcher, LookupReport* repor
   WalkEntries(
       elements, text.length, answers,
       [&](size_t k) {
-        size_t length = 0;
-        const char* key = KeyOf(elements, text.bytes, k, &length);
-        return matcher.MatchesText(key, length);
+        if (matcher.Matches(k)) return true;
+        UnsearchedReason reason = UnsearchedSteps;
+        if (report != nullptr && matcher.Unsearched(k, &reason)) {
+          size_t length = 0;
+          const char* key = KeyOf(elements, text.bytes, k, &length);
+          report->Unsearched(lines, elements.Keys()[k].open, key, length, reason, answers,
+                             answerText);
+        }
+        return false;
       },
       [&](size_t k) {
         if (report == nullptr) return;
         size_t length = 0;
         const char* key = KeyOf(elements, text.bytes, k, &length);
-        report->Key(lines, elements.Keys()[k].open, key, length, matcher, answers, answerText);
+        report->Key(lines, elements.Keys()[k].open, k, key, length, matcher, answers,
+                    answerText);
       });
   if (report != nullptr) report->Answers(lines, answers, answerText);
   if (!answers.Found()) return false;
@@ -230,22 +268,31 @@ Dictionary::~Dictionary() = default;
 bool Dictionary::LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen,
                               LookupObserver* observer) {
   if (out == nullptr) return false;
-  return Lookup(subject, mode, out, outLen, observer);
+  return Lookup(subject, mode, out, outLen, observer, LookupLine);
 }
 
-bool Dictionary::ObserveLookup(const char* subject, MatchMode mode, LookupObserver& observer) {
-  return Lookup(subject, mode, nullptr, kLineBufferBytes, &observer);
+bool Dictionary::ObserveLookup(const char* subject, MatchMode mode, LookupObserver& observer,
+                               LookupRole role) {
+  return Lookup(subject, mode, nullptr, kLineBufferBytes, &observer, role);
 }
 
-// Lookup: LookupAnswer, and with out null ObserveLookup.
+// Lookup: LookupAnswer, and with out null ObserveLookup, within the slice of role.
 bool Dictionary::Lookup(const char* subject, MatchMode mode, char* out, uint32_t outLen,
-                        LookupObserver* observer) {
+                        LookupObserver* observer, LookupRole role) {
   if (observer != nullptr) observer->LookupStarted();
   Drawn drawn;
   bool found = false;
+  TurnBudget own;
+  TurnBudget& budget = turn != nullptr ? *turn : own;
+  KeyWork work;
+  work.verdictSteps = budget.Take(role == LookupLine ? kLineLookupSteps : kReservedLookupSteps);
+  if (observer != nullptr) {
+    work.spanSteps = budget.Take(role == LookupLine ? kLineSpanSteps : kReservedSpanSteps);
+  }
+  work.stop = budget.StopFlag();
   // Invalid modes match no key.
   if (subject != nullptr && (mode == ExactKey || mode == PatternKey) && state != nullptr) {
-    KeyMatcher matcher(subject, mode, &state->cache);
+    KeyMatcher matcher(subject, mode, &state->cache, work);
     std::unique_ptr<LookupReport> report;
     if (observer != nullptr) report.reset(new (std::nothrow) LookupReport(*observer, outLen));
     RawFile file;
@@ -253,7 +300,7 @@ bool Dictionary::Lookup(const char* subject, MatchMode mode, char* out, uint32_t
     if (!file.Open(kDictionaryFile)) {
       state->unreadable = errno != ENOENT;
     } else {
-      switch (state->index.Refresh(file)) {
+      switch (state->index.Refresh(file, work.stop)) {
         case DictionaryIndex::Indexed:
           found = state->LookupIndexed(file, matcher, report.get(), out, outLen, &drawn);
           break;
@@ -263,8 +310,12 @@ bool Dictionary::Lookup(const char* subject, MatchMode mode, char* out, uint32_t
         case DictionaryIndex::Unreadable:
           state->unreadable = true;
           break;
+        case DictionaryIndex::Stopped:
+          break;  // the turn is abandoned: nothing is found
       }
     }
+    budget.Spent(matcher.Steps());
+    if (matcher.Stopped()) found = false;
   }
   if (!found) drawn = Drawn{};
   if (observer != nullptr) observer->LookupEnded(drawn.poolSize, drawn.index);
@@ -273,16 +324,24 @@ bool Dictionary::Lookup(const char* subject, MatchMode mode, char* out, uint32_t
 
 bool Dictionary::LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
                               uint32_t outLen, LookupObserver* observer) {
-  if (LookupAnswer(key, mode, out, outLen, observer)) return true;
-  // A file that exists but cannot be read would get the default again at every start.
-  if (state == nullptr || state->unreadable) return false;
+  if (out == nullptr) return false;
+  if (Lookup(key, mode, out, outLen, observer, LookupReserved)) return true;
+  // A file that exists but cannot be read would get the default again at every start; a stopped
+  // turn may have missed an entry that is there.
+  if (state == nullptr || state->unreadable || (turn != nullptr && turn->Stopped())) return false;
+  bool present = false;
+  bool appended = false;
   {
     // Another session may have seeded it meanwhile: looked at again under the seed lock,
     // drawing nothing, so a seeded session's draws stay as they were.
     const SeedLock seeding;
-    if (!Lookup(key, mode, nullptr, kLineBufferBytes, nullptr)) AppendEntry(key, defaultAnswer);
+    present = Lookup(key, mode, nullptr, kLineBufferBytes, nullptr, LookupReserved);
+    if (!present) appended = AppendEntry(key, defaultAnswer);
   }
-  return LookupAnswer(key, mode, out, outLen, observer);
+  if (present || appended) return Lookup(key, mode, out, outLen, observer, LookupReserved);
+  // The file lacks the entry and cannot take it: its default is what it stands for.
+  CopyBounded(out, defaultAnswer, outLen);
+  return true;
 }
 
 size_t Dictionary::MemoryBytes() const {
@@ -295,17 +354,20 @@ bool LookupAnswerInText(const char* text, size_t length, const char* subject, Ma
   if (mode != ExactKey && mode != PatternKey) return false;  // no key matches
   DictionaryElements elements;
   if (!elements.Read(text, length)) return false;
-  // The reference: every pattern key compiled and searched, nothing taken from facts.
-  KeyMatcher matcher(subject, mode, nullptr);
+  // The reference: every pattern key compiled and searched, nothing taken from facts; the keys
+  // their facts leave to a search share the slice of a line's lookup as a Dictionary's do.
+  KeyMatcher matcher(subject, mode, nullptr, KeyWork{}, true);
+  if (!matcher.Reserve(elements.KeyCount())) return false;
+  for (size_t k = 0; k < elements.KeyCount(); ++k) {
+    if (elements.Keys()[k].close == kNoOffset) continue;
+    size_t keyLength = 0;
+    const char* key = KeyOf(elements, text, k, &keyLength);
+    matcher.Consider(k, key, keyLength, KeyCompiled);
+  }
+  matcher.Settle();
   AnswerTable answers;
   WalkEntries(
-      elements, length, answers,
-      [&](size_t k) {
-        size_t keyLength = 0;
-        const char* key = KeyOf(elements, text, k, &keyLength);
-        return matcher.Matches(key, keyLength, KeyCompiled);
-      },
-      [](size_t) {});
+      elements, length, answers, [&](size_t k) { return matcher.Matches(k); }, [](size_t) {});
   if (!answers.Found()) return false;
   const int32_t chosen = RandomInt(0, answers.count - 1);
   CopyAnswer(text, length, answers.starts[chosen], out, outLen);

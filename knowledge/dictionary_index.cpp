@@ -21,6 +21,10 @@ constexpr uint64_t kMaxIndexedBytes = UINT32_MAX - 16;
 
 constexpr char kTextEnd = 0x1A;
 
+bool StopSeen(const std::atomic<bool>* stop) {
+  return stop != nullptr && stop->load(std::memory_order_relaxed);
+}
+
 }  // namespace
 
 bool DictionaryIndex::Tag(DictionaryTag tag, uint64_t offset, bool exact) {
@@ -96,7 +100,8 @@ void DictionaryIndex::Clear() {
   valid = false;
 }
 
-DictionaryIndex::RefreshResult DictionaryIndex::Refresh(RawFile& file) {
+DictionaryIndex::RefreshResult DictionaryIndex::Refresh(RawFile& file,
+                                                        const std::atomic<bool>* stop) {
   const uint64_t size = file.Size();
   if (size > kMaxIndexedBytes) {
     Clear();
@@ -105,7 +110,8 @@ DictionaryIndex::RefreshResult DictionaryIndex::Refresh(RawFile& file) {
   uint64_t from = 0;
   if (valid) {
     uint64_t changedBlock = 0;
-    const RefreshResult hashed = HashAll(file, &changedBlock);
+    const RefreshResult hashed = HashAll(file, &changedBlock, stop);
+    if (hashed == Stopped) return Stopped;  // the hashes, and so the index, are as they were
     if (hashed != Indexed) {
       Clear();
       return hashed;
@@ -117,7 +123,7 @@ DictionaryIndex::RefreshResult DictionaryIndex::Refresh(RawFile& file) {
   }
   length = size;
   TruncateFrom(from);
-  const RefreshResult scanned = ScanFrom(file, from, !valid);
+  const RefreshResult scanned = ScanFrom(file, from, !valid, stop);
   valid = scanned == Indexed;
   if (!valid) Clear();
   return scanned;
@@ -136,7 +142,8 @@ uint64_t DictionaryIndex::RestartOffset(uint64_t cut) const {
   return restart;
 }
 
-DictionaryIndex::RefreshResult DictionaryIndex::HashAll(RawFile& file, uint64_t* changedBlock) {
+DictionaryIndex::RefreshResult DictionaryIndex::HashAll(RawFile& file, uint64_t* changedBlock,
+                                                        const std::atomic<bool>* stop) {
   const uint64_t size = file.Size();
   const uint64_t blocks = (size + blockBytes - 1) / blockBytes;
   try {
@@ -147,6 +154,7 @@ DictionaryIndex::RefreshResult DictionaryIndex::HashAll(RawFile& file, uint64_t*
   }
   *changedBlock = kNoChange;
   for (uint64_t k = 0; k < blocks; ++k) {
+    if (StopSeen(stop)) return Stopped;
     const uint64_t offset = k * blockBytes;
     const auto want = static_cast<size_t>(std::min<uint64_t>(blockBytes, size - offset));
     const int64_t got = file.ReadAt(offset, block.data(), want);
@@ -162,8 +170,8 @@ DictionaryIndex::RefreshResult DictionaryIndex::HashAll(RawFile& file, uint64_t*
   return Indexed;
 }
 
-DictionaryIndex::RefreshResult DictionaryIndex::ScanFrom(RawFile& file, uint64_t from,
-                                                         bool hashToo) {
+DictionaryIndex::RefreshResult DictionaryIndex::ScanFrom(RawFile& file, uint64_t from, bool hashToo,
+                                                         const std::atomic<bool>* stop) {
   const uint64_t size = file.Size();
   if (hashToo) {
     try {
@@ -177,6 +185,7 @@ DictionaryIndex::RefreshResult DictionaryIndex::ScanFrom(RawFile& file, uint64_t
   uint64_t offset = from;
   bool atEnd = offset >= size;
   while (true) {
+    if (StopSeen(stop)) return Stopped;
     // Reads stay aligned with the blocks, so that a first scan hashes them as it goes.
     const uint64_t blockEnd = std::min<uint64_t>((offset / blockBytes + 1) * blockBytes, size);
     const auto want = static_cast<size_t>(atEnd ? 0 : blockEnd - offset);

@@ -13,6 +13,7 @@
 // text) and fuzz/dictionary_fuzz.cpp.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -51,6 +52,8 @@ class DictionaryIndex final : public ElementSink {
     NeedsWholeText,  // the file is one the index does not describe (a 0x1A byte, a very long
                      // file, texts that would take too much memory): read it whole instead
     Unreadable,      // reading failed
+    Stopped,         // the stop flag was seen set: the index describes the file as it was, or
+                     // nothing (the next refresh scans it whole)
   };
 
   explicit DictionaryIndex(FactsCache& cache, size_t blockBytes = kDefaultBlockBytes);
@@ -58,8 +61,9 @@ class DictionaryIndex final : public ElementSink {
   DictionaryIndex& operator=(const DictionaryIndex&) = delete;
   ~DictionaryIndex();
 
-  // Refresh: reads the whole open file and brings the index up to its bytes.
-  RefreshResult Refresh(RawFile& file);
+  // Refresh: reads the whole open file and brings the index up to its bytes; it looks at stop
+  // (when given) after every block.
+  RefreshResult Refresh(RawFile& file, const std::atomic<bool>* stop = nullptr);
   // Clear: forgets everything (the next Refresh scans the whole file).
   void Clear();
 
@@ -90,10 +94,10 @@ class DictionaryIndex final : public ElementSink {
   static uint64_t AtOrAfter(const ChunkedArray<uint32_t>& positions, uint64_t offset);
   static constexpr uint64_t kNoChange = UINT64_MAX;
 
-  RefreshResult HashAll(RawFile& file, uint64_t* changedBlock);
+  RefreshResult HashAll(RawFile& file, uint64_t* changedBlock, const std::atomic<bool>* stop);
   uint64_t RestartOffset(uint64_t cut) const;
   void TruncateFrom(uint64_t offset);
-  RefreshResult ScanFrom(RawFile& file, uint64_t from, bool hashToo);
+  RefreshResult ScanFrom(RawFile& file, uint64_t from, bool hashToo, const std::atomic<bool>* stop);
   size_t PoolLimit() const;
 
   FactsCache& cache;

@@ -1,5 +1,5 @@
-// knowledge/facts_cache.cpp: key text -> cached facts and compiled pattern.
-// Leaves this file: FactsCache's members. The hash table and the recency list are private.
+// knowledge/facts_cache.cpp: key text -> cached facts and compiled pattern, within one bound.
+// Leaves this file: FactsCache's members. The hash table and the recency lists are private.
 // Tested by tests/knowledge/dictionary_test.cpp.
 #include "knowledge/facts_cache.h"
 
@@ -17,17 +17,12 @@ constexpr size_t kFirstTableSize = 64;
 
 }  // namespace
 
-FactsCache::FactsCache(size_t spareBytesLimit)
-    : spareLimit(spareBytesLimit),
+FactsCache::FactsCache(size_t limitBytes)
+    : limit(limitBytes),
       seed(static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())) {}
 
 FactsCache::~FactsCache() {
   for (const auto& [slot, pattern] : compiledPatterns) FreePattern(pattern);
-}
-
-Pattern* FactsCache::CompiledOf(uint32_t slot) const {
-  const auto found = compiledPatterns.find(slot);
-  return found == compiledPatterns.end() ? nullptr : found->second;
 }
 
 uint64_t FactsCache::Hash(const char* text, size_t length) const {
@@ -40,10 +35,7 @@ uint64_t FactsCache::Hash(const Entry& entry) const {
 }
 
 size_t FactsCache::Bytes(uint32_t slot) const {
-  const Entry& entry = entries[slot];
-  size_t bytes = sizeof(Entry) + entry.facts.MemoryBytes();
-  if (entry.compiled) bytes += PatternMemoryBytes(CompiledOf(slot));
-  return bytes;
+  return sizeof(Entry) + entries[slot].facts.MemoryBytes();
 }
 
 uint32_t FactsCache::Find(uint64_t hash, const char* text, size_t length) const {
@@ -87,7 +79,7 @@ bool FactsCache::Insert(uint32_t entry, uint64_t hash) {
 }
 
 // Erase: removes the entry from the table (shifting the probes after it back, so no tombstones
-// are needed) and frees its slot.
+// are needed) and frees its slot and its pattern.
 void FactsCache::Erase(uint32_t entry) {
   const size_t mask = table.size() - 1;
   size_t at = static_cast<size_t>(Hash(entries[entry])) & mask;
@@ -103,12 +95,8 @@ void FactsCache::Erase(uint32_t entry) {
     }
   }
   --live;
-  Entry& gone = entries[entry];
-  if (gone.compiled) {
-    FreePattern(CompiledOf(entry));
-    compiledPatterns.erase(entry);
-  }
-  gone = Entry{};
+  DropPattern(entry);
+  entries[entry] = Entry{};
   try {
     free.push_back(entry);
   } catch (const std::bad_alloc&) {
@@ -116,22 +104,47 @@ void FactsCache::Erase(uint32_t entry) {
   }
 }
 
-void FactsCache::Unlink(uint32_t entry) {
+void FactsCache::Link(Recency& list, uint32_t entry) {
   Entry& e = entries[entry];
-  if (e.older != kNone) entries[e.older].newer = e.newer;
-  if (e.newer != kNone) entries[e.newer].older = e.older;
-  if (oldest == entry) oldest = e.newer;
-  if (newest == entry) newest = e.older;
-  e.older = e.newer = kNone;
+  e.*list.older = list.newest;
+  e.*list.newer = kNone;
+  if (list.newest != kNone) entries[list.newest].*list.newer = entry;
+  list.newest = entry;
+  if (list.oldest == kNone) list.oldest = entry;
 }
 
-void FactsCache::DropSpares() {
-  while (spareBytes > spareLimit && oldest != kNone) {
-    const uint32_t entry = oldest;
+void FactsCache::Unlink(Recency& list, uint32_t entry) {
+  Entry& e = entries[entry];
+  if (e.*list.older != kNone) entries[e.*list.older].*list.newer = e.*list.newer;
+  if (e.*list.newer != kNone) entries[e.*list.newer].*list.older = e.*list.older;
+  if (list.oldest == entry) list.oldest = e.*list.newer;
+  if (list.newest == entry) list.newest = e.*list.older;
+  e.*list.older = e.*list.newer = kNone;
+}
+
+void FactsCache::DropPattern(uint32_t entry) {
+  Entry& e = entries[entry];
+  if (!e.compiled) return;
+  const auto found = compiledPatterns.find(entry);
+  patternBytes -= PatternMemoryBytes(found->second);
+  FreePattern(found->second);
+  compiledPatterns.erase(found);
+  Unlink(patterns, entry);
+  e.compiled = false;
+}
+
+// MakeRoom: drops spare entries, then kept patterns, least recently used first, until bytes more
+// fit the bound. False when they still do not.
+bool FactsCache::MakeRoom(size_t bytes) {
+  if (heldBytes + bytes > limit) return false;  // held entries stay: dropping the rest cannot help
+  while (MemoryBytes() + bytes > limit && spares.oldest != kNone) {
+    const uint32_t entry = spares.oldest;
     spareBytes -= Bytes(entry);
-    Unlink(entry);
+    Unlink(spares, entry);
     Erase(entry);
   }
+  while (MemoryBytes() + bytes > limit && patterns.oldest != kNone) DropPattern(patterns.oldest);
+  return MemoryBytes() + bytes <= limit;
 }
 
 uint32_t FactsCache::Acquire(const char* text, size_t length) {
@@ -140,7 +153,7 @@ uint32_t FactsCache::Acquire(const char* text, size_t length) {
   if (entry != kNone) {
     Entry& found = entries[entry];
     if (found.holders++ == 0) {
-      Unlink(entry);
+      Unlink(spares, entry);
       spareBytes -= Bytes(entry);
       heldBytes += Bytes(entry);
     }
@@ -159,6 +172,8 @@ uint32_t FactsCache::Acquire(const char* text, size_t length) {
   copy[length] = '\0';
   Entry made{};
   if (!ComputePatternFacts(copy, &made.facts)) return kNone;
+  const size_t bytes = sizeof(Entry) + made.facts.MemoryBytes();
+  if (!MakeRoom(bytes)) return kNone;
   made.holders = 1;
   made.used = true;
   if (!free.empty()) {
@@ -178,7 +193,7 @@ uint32_t FactsCache::Acquire(const char* text, size_t length) {
     }
     return kNone;
   }
-  heldBytes += Bytes(entry);
+  heldBytes += bytes;
   return entry;
 }
 
@@ -187,36 +202,29 @@ void FactsCache::Release(uint32_t entry) {
   if (--e.holders > 0) return;
   heldBytes -= Bytes(entry);
   spareBytes += Bytes(entry);
-  e.older = newest;
-  e.newer = kNone;
-  if (newest != kNone) entries[newest].newer = entry;
-  newest = entry;
-  if (oldest == kNone) oldest = entry;
-  DropSpares();
+  Link(spares, entry);
 }
 
-const Pattern* FactsCache::Compiled(uint32_t entry) {
-  Entry& e = entries[entry];
-  if (e.compiled) return CompiledOf(entry);
-  // The compiler takes a NUL-terminated text; the source is stored without one.
-  const FactsText source = e.facts.Source();
-  std::unique_ptr<char[]> text(new (std::nothrow) char[source.length + 1]);
-  if (text == nullptr) return nullptr;
-  std::memcpy(text.get(), source.bytes, source.length);
-  text[source.length] = '\0';
-  PatternPtr pattern(CompilePattern(text.get()));
-  const size_t before = Bytes(entry);
+const Pattern* FactsCache::KeptPattern(uint32_t entry) {
+  if (!entries[entry].compiled) return nullptr;
+  Unlink(patterns, entry);
+  Link(patterns, entry);
+  return compiledPatterns.find(entry)->second;
+}
+
+const Pattern* FactsCache::KeepPattern(uint32_t entry, PatternPtr& pattern) {
+  DropPattern(entry);
+  const size_t bytes = PatternMemoryBytes(pattern.get());
+  if (!MakeRoom(bytes)) return pattern.get();
   try {
     compiledPatterns.emplace(entry, pattern.get());
   } catch (const std::bad_alloc&) {
-    // Not kept: it serves this one search.
-    uncached = std::move(pattern);
-    return uncached.get();
+    return pattern.get();  // not kept: it serves the caller's one search
   }
-  e.compiled = true;
-  const Pattern* kept = pattern.release();
-  (e.holders > 0 ? heldBytes : spareBytes) += Bytes(entry) - before;
-  return kept;
+  entries[entry].compiled = true;
+  Link(patterns, entry);
+  patternBytes += bytes;
+  return pattern.release();
 }
 
 }  // namespace mimoza

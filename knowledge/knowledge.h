@@ -6,6 +6,7 @@
 // n + 1 bytes) and leaves the buffer untouched when it finds nothing.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -89,6 +90,48 @@ int32_t CountQuips(const char* fileName);
 // write fails; *error (when given) is then 0 for a refused text, else the system's error number.
 bool AppendEntry(const char* key, const char* answer, int* error = nullptr);
 
+// TurnBudget: the work one turn's searches may do, in search steps (knowledge/limits.h), and the
+// flag that stops them. Each part of the turn takes its fixed slice (kLineLookupSteps, ...); the
+// turn as a whole never passes kTurnSteps. Once the stop flag is set every search of the turn
+// gives up at once. Used by one thread; the flag may be set from any thread or signal handler.
+class TurnBudget {
+ public:
+  explicit TurnBudget(const std::atomic<bool>* stopFlag = nullptr) : stop(stopFlag) {}
+
+  // Take: the steps of one part: its slice, or what the turn has left when that is less.
+  int64_t Take(int64_t slice) {
+    const int64_t taken = slice < left ? slice : left;
+    left -= taken;
+    return taken;
+  }
+  // Commit: the turn has stored what it learned; from here it heeds no stop and runs to its end.
+  void Commit() { stop = nullptr; }
+  // Spent: a part tells the steps it took, for Used.
+  void Spent(int64_t steps) { used += steps; }
+  int64_t Used() const { return used; }
+  const std::atomic<bool>* StopFlag() const { return stop; }
+  bool Stopped() const { return stop != nullptr && stop->load(std::memory_order_relaxed); }
+
+ private:
+  const std::atomic<bool>* stop;
+  int64_t left = kTurnSteps;
+  int64_t used = 0;
+};
+
+// Why a key a lookup tested was not searched to its end; such a key counts as not matching.
+enum UnsearchedReason : int8_t {
+  UnsearchedSteps = 0,  // its share of the turn's steps ran out
+  UnsearchedMemory,     // its search needed more memory than one search may take
+};
+
+// A key a lookup could not search to its end, as a LookupObserver is told it.
+struct UnsearchedKey {
+  uint64_t line;     // line of its "<KEY" in Dictionary.txt as stored, from 1 (0: unknown)
+  const char* text;  // the key text, code page 932; valid during the call only
+  size_t length;
+  UnsearchedReason reason;
+};
+
 // A key a lookup found matching, as a LookupObserver is told it.
 struct MatchedKey {
   uint64_t line;     // line of its "<KEY" in Dictionary.txt as stored, from 1 (0: unknown)
@@ -113,9 +156,18 @@ class LookupObserver {
   // LookupEnded: the pool the lookup draws from holds poolSize answers (0: it yields nothing,
   // whatever was told before); drawn is the index it drew, or -1 when it drew none.
   virtual void LookupEnded(int32_t poolSize, int32_t drawn) = 0;
+  // KeyUnsearched: a key the lookup tested, in file order with the matched ones, counts as not
+  // matching because its search could not run to its end.
+  virtual void KeyUnsearched(const UnsearchedKey& key) { static_cast<void>(key); }
 
  protected:
   ~LookupObserver() = default;
+};
+
+// Which part of a turn a lookup is; each has its own slice of the turn's budget.
+enum LookupRole : int8_t {
+  LookupLine = 0,  // the line's lookup (kLineLookupSteps)
+  LookupReserved,  // a prompt's or a yes/no list's (kReservedLookupSteps)
 };
 
 // Dictionary: Dictionary.txt in the working directory, and what was learned about it kept from
@@ -123,6 +175,9 @@ class LookupObserver {
 // lookup costs little more than reading the file. The file is still read whole by every lookup,
 // so an edit or an append, by this process or any other, takes effect on the next one. One per
 // data directory, used by one thread at a time.
+// Every lookup takes the slice of its role from the budget of the turn it belongs to (SetTurn),
+// or, outside a turn, from a budget of its own: what a lookup decides depends only on the file,
+// the subject and its role, never on the lookups before it.
 class Dictionary {
  public:
   // blockBytes: the size of the blocks the file is read and compared in (0: the default).
@@ -131,22 +186,33 @@ class Dictionary {
   Dictionary& operator=(const Dictionary&) = delete;
   ~Dictionary();
 
-  // LookupAnswer: pools the answers of every key that matches subject and copies one drawn at
-  // random into out. Returns false, leaving out untouched, when none matched or the file cannot
-  // be read. An observer (when given) is told the matched keys, the pool and the draw.
+  // LookupAnswer: pools the answers of every key that matches subject (the line's lookup of a
+  // turn) and copies one drawn at random into out. Returns false, leaving out untouched, when
+  // none matched, the file cannot be read or the turn was stopped. An observer (when given) is
+  // told the matched keys, the keys not searched to their end, the pool and the draw.
   bool LookupAnswer(const char* subject, MatchMode mode, char* out, uint32_t outLen,
                     LookupObserver* observer = nullptr);
 
-  // LookupOrSeed: LookupAnswer, and when that finds nothing in a file that was read (or that does
-  // not exist yet), appends the default under the key and looks up once more; a file that exists
-  // but cannot be read gets nothing appended. Returns whether out holds an answer; out stays
-  // untouched when nothing can be read or stored. The observer sees each lookup.
+  // LookupOrSeed: the lookup of a prompt or a list (LookupReserved), and when that finds nothing
+  // in a file that was read (or that does not exist yet), appends the default under the key and
+  // looks up once more. When the default cannot be stored, out gets the default itself: the file
+  // lacks the entry, and the default is what it stands for. A file that exists but cannot be
+  // read gets nothing appended and out stays untouched, as it does when the turn was stopped.
+  // Returns whether out holds an answer. The observer sees each lookup.
   bool LookupOrSeed(const char* key, const char* defaultAnswer, MatchMode mode, char* out,
                     uint32_t outLen, LookupObserver* observer = nullptr);
 
-  // ObserveLookup: the lookup LookupAnswer would run, told to observer (answers cut to a line's
-  // bytes), drawing nothing and copying nothing. Returns whether LookupAnswer would find one.
-  bool ObserveLookup(const char* subject, MatchMode mode, LookupObserver& observer);
+  // ObserveLookup: the lookup LookupAnswer (LookupLine) or LookupOrSeed's first (LookupReserved)
+  // would run, told to observer (answers cut to a line's bytes), drawing nothing and copying
+  // nothing. Returns whether it would find one.
+  bool ObserveLookup(const char* subject, MatchMode mode, LookupObserver& observer,
+                     LookupRole role = LookupLine);
+
+  // SetTurn: the budget of the turn the next lookups belong to; null: each lookup has a budget
+  // of its own. The budget must outlive its use here.
+  void SetTurn(TurnBudget* budget) { turn = budget; }
+  // Turn: the budget set, or null.
+  TurnBudget* Turn() const { return turn; }
 
   // MemoryBytes: what the dictionary keeps between lookups.
   size_t MemoryBytes() const;
@@ -154,12 +220,14 @@ class Dictionary {
  private:
   struct State;
   bool Lookup(const char* subject, MatchMode mode, char* out, uint32_t outLen,
-              LookupObserver* observer);
+              LookupObserver* observer, LookupRole role);
   std::unique_ptr<State> state;
+  TurnBudget* turn = nullptr;
 };
 
 // ClassifyReply: searches the dictionary's yes-list and no-list in the reply; the no-list decides
-// last. A null reply is Neither.
+// last. A null reply is Neither. The lists' lookups and searches are parts of the dictionary's
+// turn (a list whose search runs out of its slice matches nothing).
 ReplyKind ClassifyReply(Dictionary& dictionary, const char* text);
 
 }  // namespace mimoza

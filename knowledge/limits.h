@@ -1,8 +1,8 @@
 // knowledge/limits.h: the names of the data files, and the limits of the core and of its faces,
 // each with why its number is enough. The pattern language's own limits are in pattern/limits.h.
-// Leaves this file: kDictionaryFile, kQuipFile and the k... limits below. Included by
-// knowledge/knowledge.h, so every user of the core sees them; the faces' classes name their own
-// limits after these.
+// Leaves this file: kDictionaryFile, kQuipFile and the k... limits below, the turn's budget among
+// them. Included by knowledge/knowledge.h, so every user of the core sees them; the faces'
+// classes name their own limits after these.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +28,35 @@ inline constexpr uint32_t kMaxKeyBytes = kLineBufferBytes;  // keys are learned 
 // The yes/no lists are fetched with this limit: one pattern of "|"-separated alternatives, and
 // 2999 bytes hold far more words than anyone types into such a list.
 inline constexpr uint32_t kMaxListBytes = 2999;
+
+// ---- A turn's work, in search steps (pattern/limits.h: a step stands for about 6 ns) ----
+// Everything one turn searches (the line's lookup with every key, the prompts' and the yes/no
+// lists' lookups, the lists searched in a reply, an explanation's spans) takes at most this many
+// steps: about 100 ms on the machine we measure on, on top of reading the files.
+inline constexpr int64_t kTurnSteps = 16000000;
+// Each part of a turn has a fixed slice of it, whatever the other parts took, so that what one
+// part decides never depends on another (an explanation's spans on a turn's prompts, say). A turn
+// runs the line's lookup, at most six lookups of prompts and lists (each of the three that one
+// turn fetches may be missing and seeded), and at most three single searches (the two lists in a
+// reply, a learned line in itself): the slices add up to less than the turn.
+inline constexpr int64_t kLineLookupSteps = kTurnSteps / 2;       // the line's keys
+inline constexpr int64_t kLineSpanSteps = kTurnSteps / 8;         // where they match, when told
+inline constexpr int64_t kReservedLookupSteps = kTurnSteps / 32;  // a prompt's or list's keys
+inline constexpr int64_t kReservedSpanSteps = kTurnSteps / 128;   // where they match, when told
+inline constexpr int64_t kSingleSearchSteps = kTurnSteps / 64;    // one list, or a learned line
+static_assert(kLineLookupSteps + kLineSpanSteps + 6 * (kReservedLookupSteps + kReservedSpanSteps) +
+                  3 * kSingleSearchSteps <=
+              kTurnSteps);
+// Within a lookup's slice every key that needs a search first gets this share (less when more
+// keys need one than the slice holds this many times); the keys that run out of it then share
+// what is left equally. The keys people write take a few hundred steps on a line, and at most a
+// few ten thousand on a whole line of their own characters; this is about 1.5 ms.
+inline constexpr int64_t kKeyShareSteps = 250000;
+// What the knowledge files keep from one lookup to the next besides the file's own positions:
+// the keys' facts and their compiled patterns, held entries included. 16 MiB hold the facts of a
+// hundred thousand pattern keys; a turn's search may take kSearchMemoryBudget more, and a
+// compilation a few megabytes, so a turn stays within 64 MB of the file's own size.
+inline constexpr size_t kMaxKeptBytes = size_t{16} << 20;
 
 // ---- The dictionary checker ----
 // A rule reports this many places in a file; a file broken everywhere (a binary file, a file

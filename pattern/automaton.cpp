@@ -33,6 +33,61 @@ void AddEpsilon(Pattern& pattern, int32_t from, int32_t to, int32_t kind) {
   AddEdge(pattern, from, to, -1, kind);
 }
 
+// ClassMemo: the class texts a build has copied and their byte tables, so that the copies of a
+// counted repeat share one copy and one table instead of making thousands of each.
+class ClassMemo {
+ public:
+  // Find: a copy of text made before, with its table (null when the class has two-byte items).
+  bool Find(const char* text, const char** copy, const uint8_t** set) const {
+    const Slot& slot = slots[Hash(text)];
+    if (slot.text == nullptr || std::strcmp(slot.text, text) != 0) return false;
+    *copy = slot.text;
+    *set = slot.set;
+    return true;
+  }
+  void Keep(const char* copy, const uint8_t* set) { slots[Hash(copy)] = Slot{copy, set}; }
+
+ private:
+  static constexpr size_t kSlots = 16;
+  struct Slot {
+    const char* text;
+    const uint8_t* set;
+  };
+  static size_t Hash(const char* text) {
+    size_t hash = 0;
+    for (const char* c = text; *c != '\0'; ++c) hash = hash * 31 + static_cast<unsigned char>(*c);
+    return hash % kSlots;
+  }
+  Slot slots[kSlots] = {};
+};
+
+// ClassEdge: gives a class edge its text and, when the class tests one byte, its byte table (a
+// table then replaces reading the class text), from the memo or made and charged.
+void ClassEdge(Pattern& pattern, PatternEdge& edge, const char* text, ClassMemo& memo,
+               CompileMeter* meter) {
+  const uint8_t* known = nullptr;
+  if (text == nullptr) {  // the parser ran out of memory for it
+    pattern.failed = true;
+    return;
+  }
+  if (memo.Find(text, &edge.classText, &known)) {
+    edge.byteSet = known;
+    return;
+  }
+  if (meter != nullptr && !meter->Charge(kCompileClassSteps)) {
+    pattern.failed = true;
+    return;
+  }
+  edge.classText = DupText(pattern.arena, text);
+  if (edge.classText == nullptr) {
+    pattern.failed = true;
+    return;
+  }
+  auto* set = static_cast<uint8_t*>(pattern.arena.Allocate(32));
+  if (set != nullptr && ClassByteSet(edge.classText, set)) edge.byteSet = set;
+  memo.Keep(edge.classText, edge.byteSet);
+}
+
 // LiteralText: the bytes of a tree that is one character or a run of concatenated characters,
 // or null for any other tree. Such a pattern matches exactly where its bytes occur: at a lead
 // byte both bytes must be equal, elsewhere the one byte, and start positions move byte by byte.
@@ -102,12 +157,19 @@ int32_t CountExtraStates(const PatternNode* node) {
   return count;
 }
 
-void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int32_t to) {
+void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int32_t to,
+                   CompileMeter* meter) {
   // Steps run in the order a recursive build would take them: a node's new states are numbered
   // before its children, its left child is built before its right one.
+  ClassMemo classes;
+  size_t bytesCharged = 0;  // of the arena's heap bytes (the state array's first)
   WorkStack<BuildStep> work;
   work.Push({node, from, to, false});
   while (!work.Empty() && !pattern.failed) {
+    if (meter != nullptr && !meter->ChargeGrowth(pattern.arena.HeapBytes(), &bytesCharged)) {
+      pattern.failed = true;
+      break;
+    }
     BuildStep step = work.Pop();
     const PatternNode* at = step.node;
     int32_t f = step.from;
@@ -129,13 +191,7 @@ void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int3
         break;
       case NodeClass:
         if (PatternEdge* edge = AddEdge(pattern, f, t, 0, NodeClass)) {
-          edge->classText = DupText(pattern.arena, at->classText);
-          if (edge->classText == nullptr) pattern.failed = true;
-          // Most classes test one byte: a table then replaces reading the class text.
-          auto* set = static_cast<uint8_t*>(pattern.arena.Allocate(32));
-          if (set != nullptr && edge->classText != nullptr && ClassByteSet(edge->classText, set)) {
-            edge->byteSet = set;
-          }
+          ClassEdge(pattern, *edge, at->classText, classes, meter);
         }
         break;
       case NodeEmpty:
@@ -268,11 +324,12 @@ Pattern* NewPattern(int32_t count, int32_t groupSlots) {
 // BuildFragment would make, without a tree: the concatenations nest to the left, so the
 // character k (from 1) leads from state t(k - 1) to t(k), where t(0) = 0, t(n) = 1 and
 // t(k) = n + 1 - k in between.
-Pattern* CompileLiteral(const char* text, int32_t n) {
-  // The tree would hold n characters and n - 1 concatenations.
+Pattern* CompileLiteral(const char* text, int32_t n, CompileMeter& meter) {
+  // The tree would hold n characters and n - 1 concatenations; it is charged as if it were made.
   if (2 * static_cast<int64_t>(n) - 1 > kMaxPatternNodes || n + 1 > kMaxPatternStates) {
     return nullptr;
   }
+  if (!meter.Charge((2 * static_cast<int64_t>(n) - 1) * kCompileNodeSteps)) return nullptr;
   Pattern* pattern = NewPattern(n + 1, 1);
   if (pattern == nullptr) return nullptr;
   auto t = reinterpret_cast<const unsigned char*>(text);
@@ -286,12 +343,15 @@ Pattern* CompileLiteral(const char* text, int32_t n) {
     from = to;
   }
   pattern->stateCount = n + 1;
+  size_t bytesCharged = 0;
+  if (!meter.ChargeGrowth(pattern->arena.HeapBytes(), &bytesCharged)) pattern->failed = true;
   if (!pattern->failed) BuildStartFilter(*pattern);
   if (!pattern->failed) pattern->literal = DupText(pattern->arena, text);
   if (pattern->failed || pattern->literal == nullptr) {
     delete pattern;
     return nullptr;
   }
+  pattern->compileSteps = meter.steps;
   return pattern;
 }
 
@@ -302,17 +362,22 @@ Pattern* BuildPattern(PatternLexer& lexer) {
   if (extra > kMaxPatternStates - 2) return nullptr;
   Pattern* pattern = NewPattern(extra + 2, lexer.groupCount + 1);
   if (pattern == nullptr) return nullptr;
-  if (!pattern->failed) BuildFragment(*pattern, lexer.root, 0, 1);
+  if (!pattern->failed) BuildFragment(*pattern, lexer.root, 0, 1, &lexer.meter);
   if (!pattern->failed) BuildStartFilter(*pattern);
   if (!pattern->failed) pattern->literal = LiteralText(*pattern, lexer.root);
   if (pattern->failed) {
     delete pattern;
     return nullptr;
   }
+  pattern->compileSteps = lexer.meter.steps;
   return pattern;
 }
 
-Pattern* CompileReporting(const char* text, CompileFailure* failure) {
+namespace {
+
+// Compile: text -> Pattern through the lexer and the parser (or the plain-text path), its work
+// charged to meter. *failure says why the result is null when no limit of the meter cut it.
+Pattern* Compile(const char* text, CompileMeter& meter, CompileFailure* failure) {
   *failure = CompileOk;
   if (text == nullptr) {
     *failure = CompileOutOfMemory;  // a caller's mistake; no bound was passed
@@ -320,7 +385,7 @@ Pattern* CompileReporting(const char* text, CompileFailure* failure) {
   }
   // Most keys are plain text: they skip the lexer, the parser and the tree.
   if (int32_t characters = PlainTextCharacters(text, std::strlen(text))) {
-    Pattern* pattern = CompileLiteral(text, characters);
+    Pattern* pattern = CompileLiteral(text, characters, meter);
     if (pattern == nullptr) {
       *failure = 2 * static_cast<int64_t>(characters) - 1 > kMaxPatternNodes ? CompileTooManyNodes
                  : characters + 1 > kMaxPatternStates                        ? CompileTooManyStates
@@ -331,23 +396,48 @@ Pattern* CompileReporting(const char* text, CompileFailure* failure) {
   // The record lives on this frame: its first tree block covers a usual key without a heap call.
   // The tree dies with the lexer's arena; freeing it node by node would only cost time.
   PatternLexer lexer;
+  lexer.meter = meter;
+  Pattern* pattern = nullptr;
   if (!ParsePattern(lexer, text)) {
     // The parser fails at its node bound (deep nesting counts against it too) or when memory runs
     // out; a tree within the bound takes a few megabytes, so it is the bound.
     *failure = CompileTooManyNodes;
-    return nullptr;
+  } else {
+    pattern = BuildPattern(lexer);
+    if (pattern == nullptr) {
+      *failure = CountExtraStates(lexer.root) > kMaxPatternStates - 2 ? CompileTooManyStates
+                                                                      : CompileOutOfMemory;
+    }
   }
-  Pattern* pattern = BuildPattern(lexer);
-  if (pattern == nullptr) {
-    *failure = CountExtraStates(lexer.root) > kMaxPatternStates - 2 ? CompileTooManyStates
-                                                                    : CompileOutOfMemory;
-  }
+  meter = lexer.meter;
   return pattern;
+}
+
+}  // namespace
+
+Pattern* CompileReporting(const char* text, CompileFailure* failure) {
+  CompileMeter unlimited;
+  return Compile(text, unlimited, failure);
 }
 
 Pattern* CompilePattern(const char* text) {
   CompileFailure ignored = CompileOk;
   return CompileReporting(text, &ignored);
+}
+
+Pattern* CompileWithin(const char* text, PatternWork* work) {
+  CompileMeter meter;
+  meter.limit = work->stepLimit;
+  meter.stop = work->stop;
+  CompileFailure ignored = CompileOk;
+  Pattern* pattern = Compile(text, meter, &ignored);
+  work->end = meter.end;
+  work->steps = meter.end == WorkOutOfSteps ? work->stepLimit : meter.steps;
+  return pattern;
+}
+
+int64_t CompileSteps(const Pattern* pattern) {
+  return pattern == nullptr ? 0 : pattern->compileSteps;
 }
 
 void FreePattern(Pattern* pattern) { delete pattern; }

@@ -13,6 +13,8 @@
 
 namespace mimoza {
 
+struct CompileMeter;  // pattern/lexer.h
+
 struct PatternEdge {
   PatternEdge* next;       // the next edge of the same state, tried after this one
   const char* classText;   // NodeClass: the edge's own copy (null if it could not be made)
@@ -37,6 +39,7 @@ struct Pattern {
   int32_t lineEndAnchored = 0;     // 1: final only at a line end, nothing consumes CR or LF
   bool hasGroupEdges = false;      // some edge records a span
   bool failed = false;             // memory ran out while building: the build gives null
+  int64_t compileSteps = 0;        // what compiling it took (CompileSteps)
   const char* literal = nullptr;   // the pattern is this plain text: searched as bytes
   // Start filter: which subject characters a match can begin with. anyStart: no filter;
   // firstLead != 0: only that character (firstTrail its second byte); else firstBytes, a bit
@@ -69,8 +72,9 @@ void BuildStartFilter(Pattern& pattern);
 int32_t CountExtraStates(const PatternNode* node);
 
 // BuildFragment: adds the states and edges that take the walk from state from to state to by
-// matching node.
-void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int32_t to);
+// matching node; the byte tables of its classes are charged to meter (null: not counted).
+void BuildFragment(Pattern& pattern, const PatternNode* node, int32_t from, int32_t to,
+                   CompileMeter* meter);
 
 // AddEdge: a new edge at the head of from's list (so it is tried before the edges added
 // earlier), or null, with the list unchanged, when memory runs out.

@@ -194,12 +194,13 @@ SearchCost HardLineCost(const Pattern* pattern, size_t lineBytes, int64_t floor)
     }
     if (line[0] == '\0') continue;
     MatchSpan* spans = nullptr;
-    SearchStats stats{};
-    SearchWith(pattern, line.get(), &spans, 0, WalkBounded, &stats);
+    PatternWork work;
+    SearchWith(pattern, line.get(), &spans, 0, WalkBounded, &work);
     FreeSpans(spans);
-    if (stats.gaveUp > cost.gaveUp || (stats.gaveUp == cost.gaveUp && stats.steps > cost.steps)) {
-      cost.steps = stats.steps;
-      cost.gaveUp = stats.gaveUp;
+    const bool gaveUp = work.end != WorkDone;
+    if (gaveUp > cost.gaveUp || (gaveUp == cost.gaveUp && work.steps > cost.steps)) {
+      cost.steps = work.steps;
+      cost.gaveUp = gaveUp;
       cost.repeated[0] = static_cast<char>(c.lead);
       cost.repeated[1] = static_cast<char>(c.trail);
       cost.repeated[2] = '\0';

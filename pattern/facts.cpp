@@ -482,8 +482,12 @@ bool ComputePatternFacts(const char* text, PatternFacts* facts) {
   }
 
   PatternLexer lexer;
+  lexer.meter.limit = kFactsBaseSteps + kFactsStepsPerByte * static_cast<int64_t>(length);
+  const bool parsed = ParsePattern(lexer, text);
+  // Past its work limit the facts say nothing: the matcher decides.
+  if (lexer.meter.end != WorkDone) return facts->Store(source, nullptr, 0);
   // A pattern past the size bounds compiles to null, and a null pattern never matches.
-  if (!ParsePattern(lexer, text) || CountExtraStates(lexer.root) > kMaxPatternStates - 2) {
+  if (!parsed || CountExtraStates(lexer.root) > kMaxPatternStates - 2) {
     facts->textCount = 0;
     return facts->Store(source, nullptr, 0);
   }

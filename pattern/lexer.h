@@ -2,8 +2,8 @@
 // small text helpers shared by the later stages.
 // Leaves this file: PatternToken, kTokenTexts, kMetacharacters, IsMetacharacter and
 // AlternationByte (declared in pattern/pattern.h), EscapeMode, PatternLexer, NextToken,
-// PlainTextCharacters, DecodeEscape, HexValue, DupText. The limits it applies are in pattern/limits.h. Tested by
-// tests/pattern/lexer_test.cpp.
+// PlainTextCharacters, DecodeEscape, HexValue, DupText. The limits it applies are in
+// pattern/limits.h. Tested by tests/pattern/lexer_test.cpp.
 #pragma once
 
 #include <cstddef>
@@ -74,6 +74,42 @@ enum EscapeMode : int32_t {
   ExpandClassEscapes = 1,  // outside brackets and in the class test: they become class texts
 };
 
+// CompileMeter: the work of one compilation in search steps (pattern/limits.h says what each
+// part is worth), against a limit and a stop flag: a caller sharing a budget cuts a compilation
+// as it cuts a search.
+struct CompileMeter {
+  int64_t steps = 0;
+  int64_t limit = INT64_MAX;
+  const std::atomic<bool>* stop = nullptr;
+  WorkEnd end = WorkDone;
+  int64_t nextPoll = kStopPollSteps;
+
+  // Charge: adds cost; false, with end set, once the limit is passed or the stop flag is seen.
+  bool Charge(int64_t cost) {
+    if (end != WorkDone) return false;
+    steps += cost;
+    if (steps > limit) {
+      end = WorkOutOfSteps;
+      return false;
+    }
+    if (steps >= nextPoll) {
+      nextPoll = steps + kStopPollSteps;
+      if (stop != nullptr && stop->load(std::memory_order_relaxed)) {
+        end = WorkStopped;
+        return false;
+      }
+    }
+    return true;
+  }
+  // ChargeGrowth: what an arena took from the heap since *charged was brought up to it last.
+  bool ChargeGrowth(size_t heapBytes, size_t* charged) {
+    if (heapBytes <= *charged) return end == WorkDone;
+    const auto cost = static_cast<int64_t>((heapBytes - *charged) / kFreshBytesPerStep);
+    *charged = heapBytes;
+    return Charge(cost);
+  }
+};
+
 // The state of one compilation, shared by the lexer and the parser.
 // treeBlock is raw storage for the arena and is left uninitialised on purpose.
 // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
@@ -96,6 +132,8 @@ struct PatternLexer {
   PatternNode* freeNodes = nullptr;  // released nodes, linked through their left field
   int32_t liveNodes = 0;             // nodes in use, checked against kMaxPatternNodes
   bool failed = false;               // a bound was passed or memory ran out: compile to null
+  CompileMeter meter;                // every node made is charged here; past its limit: failed
+  size_t treeBytesCharged = 0;       // of the arena's heap bytes, those charged to the meter
 };
 
 // NextToken: reads the token at cursor into the record and advances past it. Never fails; once

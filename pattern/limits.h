@@ -1,7 +1,9 @@
 // pattern/limits.h: every size limit of the pattern language, with why the number is enough.
 // Leaves this file: kClassTextLimit, kEscapeOutputBytes, kMaxPatternNodes, kMaxPatternStates,
 // kMaxSubjectBytes, kMaxClassCharacters, the facts limits (kMaxFacts*), kSearchStepBudget,
-// kSearchMemoryBudget. Each limit is tested where it bites (tests/pattern/).
+// kSearchMemoryBudget, and what work is worth in search steps (kCompile*Steps,
+// kFreshBytesPerStep, kStopPollSteps, kFacts*Steps). Each limit is tested where it bites
+// (tests/pattern/).
 #pragma once
 
 #include <cstddef>
@@ -43,9 +45,30 @@ inline constexpr size_t kMaxFactsSourceBytes = 8192;
 // much memory for its visited record, its stack and its log; past either it gives up and counts
 // as no match. The keys people write take a few hundred steps on a whole line; a key built to be
 // slow (counted repeats of optional groups over a line of the same character) reaches the step
-// budget after 25 to 50 ms on the machines we measure on, and the memory budget keeps the
-// largest automata from allocating a visited record of hundreds of megabytes.
+// budget after 15 to 30 ms on the machine we measure on, and the memory budget keeps the
+// largest automata from allocating a visited record of hundreds of megabytes: 24 MiB hold the
+// record of 30,000 states over a whole line. A caller sharing a budget (a dictionary's turn)
+// gives each search a limit of its own (PatternWork).
 inline constexpr int64_t kSearchStepBudget = 2500000;
-inline constexpr size_t kSearchMemoryBudget = size_t{48} << 20;
+inline constexpr size_t kSearchMemoryBudget = size_t{24} << 20;
+
+// What other work is worth in search steps, so that one limit bounds the time of everything a
+// bounded task does. Measured once on the machine we build on (a virtual x86-64 server, 2025): a
+// search step takes 4 to 7 ns; making a node of the syntax tree (copies of counted repeats
+// included) with the automaton's edges it leads to, 12 to 20 ns; a class's byte table, made once
+// for each distinct class text, 100 to 400 ns; and memory a task takes fresh from the system,
+// 2.3 ns a byte, for the page faults of its first touch (a visited record, a deep walk's stack, a
+// large automaton). So a step stands for about 6 ns, and 16 million steps for 100 ms.
+inline constexpr int64_t kCompileNodeSteps = 3;
+inline constexpr int64_t kCompileClassSteps = 48;
+inline constexpr size_t kFreshBytesPerStep = 2;
+// A bounded task looks at its stop flag once every this many steps: a few tens of microseconds.
+inline constexpr int64_t kStopPollSteps = 4096;
+
+// Working out a pattern's facts (pattern.h) takes at most this many steps for each byte of its
+// text, and this many more: keys people write make one or two nodes a byte, a short counted
+// repeat a few dozen; beyond that the facts say nothing and the pattern is searched instead.
+inline constexpr int64_t kFactsStepsPerByte = 48;
+inline constexpr int64_t kFactsBaseSteps = 768;
 
 }  // namespace mimoza

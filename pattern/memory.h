@@ -98,6 +98,7 @@ class WorkStack {
   bool Push(const T& item) {
     if (count == capacity && !Grow()) return false;
     items[count++] = item;
+    if (count > peak) peak = count;
     return true;
   }
   T& Top() { return items[count - 1]; }
@@ -109,6 +110,9 @@ class WorkStack {
   // SetBudget: growing takes its bytes from *bytesLeft, and fails (as if memory ran out) when
   // they are not there; a stack whose owner bounds what a task may take.
   void SetBudget(size_t* bytesLeft) { budget = bytesLeft; }
+  // TouchedBytes: the heap bytes the stack has written so far (its deepest point beyond the
+  // inline entries), for an owner that charges a task for the memory it touches.
+  size_t TouchedBytes() const { return peak > kInline ? peak * kEntryBytes : 0; }
 
  private:
   static constexpr size_t kEntryBytes = sizeof(T[1]);
@@ -132,6 +136,7 @@ class WorkStack {
   T inlineItems[kInline];
   T* items = inlineItems;
   size_t count = 0;
+  size_t peak = 0;  // the most entries it held
   size_t capacity = kInline;
   size_t* budget = nullptr;
 };

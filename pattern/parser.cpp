@@ -84,7 +84,8 @@ void Abandon(PatternLexer& lexer, WorkStack<OpenGroup>& open) {
 
 PatternNode* NewNode(PatternLexer& lexer, NodeKind kind, PatternNode* left, PatternNode* right) {
   PatternNode* node = nullptr;
-  if (!lexer.failed && lexer.liveNodes < kMaxPatternNodes) {
+  if (!lexer.failed && lexer.liveNodes < kMaxPatternNodes &&
+      lexer.meter.Charge(kCompileNodeSteps)) {
     if (lexer.freeNodes != nullptr) {
       node = lexer.freeNodes;
       lexer.freeNodes = node->left;
@@ -92,7 +93,8 @@ PatternNode* NewNode(PatternLexer& lexer, NodeKind kind, PatternNode* left, Patt
       node = static_cast<PatternNode*>(lexer.arena.Allocate(sizeof(PatternNode)));
     }
   }
-  if (node == nullptr) {
+  if (node == nullptr ||
+      !lexer.meter.ChargeGrowth(lexer.arena.HeapBytes(), &lexer.treeBytesCharged)) {
     lexer.failed = true;
     FreeTree(lexer, left);
     FreeTree(lexer, right);

@@ -53,8 +53,9 @@ PatternNode* ParseQuantified(PatternLexer& lexer, PatternNode* atom);
 // ParseAtom: a character, class or anchor; null, consuming nothing, for anything else.
 PatternNode* ParseAtom(PatternLexer& lexer);
 
-// NewNode: a node from the compilation's arena, or null (setting lexer.failed and releasing the
-// children) when kMaxPatternNodes would be passed or memory runs out.
+// NewNode: a node from the compilation's arena, charged to lexer.meter, or null (setting
+// lexer.failed and releasing the children) when kMaxPatternNodes would be passed, the meter's
+// limit is passed or memory runs out.
 PatternNode* NewNode(PatternLexer& lexer, NodeKind kind, PatternNode* left, PatternNode* right);
 
 // CopyTree: a deep copy of node (class texts and group numbers included); null on failure.

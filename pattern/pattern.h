@@ -5,6 +5,7 @@
 // matches. Nothing here throws, prints or keeps global state.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -77,6 +78,51 @@ bool PatternFound(const Pattern* pattern, const char* subject);
 // MatchesPattern: compiles text, searches it inside subject and frees both.
 bool MatchesPattern(const char* text, const char* subject);
 
+// ---- Bounded work -----------------------------------------------------------------------------
+// A caller that shares one budget among many compilations and searches (a turn over every key of
+// a dictionary) gives each its limits and reads back what it took. Steps are the one unit of
+// work: a search step enters one (state, position) pair; clearing a search's visited record and
+// compiling are counted in the same steps (pattern/limits.h says what each is worth), so a limit
+// in steps bounds the time of both.
+
+// How a bounded compilation or search ended.
+enum WorkEnd : int8_t {
+  WorkDone = 0,     // it ran to its end: its result is the pattern's own
+  WorkOutOfSteps,   // it passed its step limit; a search then counts as no match
+  WorkOutOfMemory,  // a search needed more memory than its limit, or than there was
+  WorkStopped,      // the caller's stop flag was seen set: it gave up at once
+};
+
+// What one compilation or search may take, and what it took.
+struct PatternWork {
+  int64_t stepLimit = kSearchStepBudget;     // in: the steps it may take
+  size_t memoryLimit = kSearchMemoryBudget;  // in: the bytes a search may hold while it walks
+  const std::atomic<bool>* stop = nullptr;   // in: looked at every kStopPollSteps steps
+  int64_t steps = 0;                         // out: the steps taken, at most stepLimit
+  WorkEnd end = WorkDone;                    // out: why it ended
+};
+
+// CompileWithin: CompilePattern, its work counted against work's step limit and stop flag. Null
+// with work->end WorkDone is a pattern that never matches (past a size bound, or memory ran out);
+// null with another end is one whose compilation was cut short, which says nothing of it.
+Pattern* CompileWithin(const char* text, PatternWork* work);
+
+// CompileSteps: the steps compiling the pattern took (0 for null). A caller that keeps compiled
+// patterns charges them again on every use, so that keeping one never changes what a limit
+// decides.
+int64_t CompileSteps(const Pattern* pattern);
+
+// SearchWithin: SearchPattern (case-sensitive) within work's limits; a search that passes them
+// counts as no match, and work->end says why.
+int32_t SearchWithin(const Pattern* pattern, const char* subject, MatchSpan** spans,
+                     PatternWork* work);
+
+// MatchesWithin: MatchesPattern within work's limits, compiling and searching together; when
+// compiled is given it receives the pattern (null when it did not compile). False, with
+// work->end saying why, when the work passed its limits.
+bool MatchesWithin(const char* text, const char* subject, PatternWork* work,
+                   PatternPtr* compiled = nullptr);
+
 // ---- What a pattern text tells without searching -----------------------------------------
 // The key facts of a pattern, computed from the same lexer and parser the compiler uses, by one
 // bottom-up walk over the parsed tree: the literal texts any match must contain, the finite set
@@ -135,8 +181,11 @@ class PatternFacts {
 };
 
 // ComputePatternFacts: the facts of a NUL-terminated pattern text. A pattern that compiles to
-// null (past a size bound) never matches, and its facts say so. Returns false, the facts saying
-// nothing, when memory runs out.
+// null (past a size bound) never matches, and its facts say so. Working them out takes at most
+// kFactsStepsPerByte steps for each byte of the text (and kFactsBaseSteps more), so that the facts
+// of a dictionary cost in proportion to its size; a pattern that would take more (counted repeats
+// of counted repeats) gets facts that say nothing, and is searched. Returns false, the facts
+// saying nothing, when memory runs out.
 bool ComputePatternFacts(const char* text, PatternFacts* facts);
 
 // IsPlainPattern: whether text[0, length) is a plain text: every character a literal, so the

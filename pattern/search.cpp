@@ -1,6 +1,6 @@
 // pattern/search.cpp: (Pattern, subject line) -> first match in try order, with group spans.
-// Leaves this file: SearchPattern, FreeSpans, PatternFound, MatchesPattern, SearchWith. MatchFrom
-// and the span log are private.
+// Leaves this file: SearchPattern, SearchWithin, FreeSpans, PatternFound, MatchesPattern,
+// MatchesWithin, SearchWith. MatchFrom and the span log are private.
 // Tested by tests/pattern/search_test.cpp.
 //
 // The walk is depth-first with an explicit stack of choice points, trying each state's edges in
@@ -19,6 +19,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "pattern/automaton.h"
 #include "pattern/class.h"
@@ -70,6 +71,8 @@ class PairMap {
   }
   // SetBudget: growing takes its bytes from *bytesLeft (see WorkStack::SetBudget).
   void SetBudget(size_t* bytesLeft) { budget = bytesLeft; }
+  // Bytes: its table, every slot of which is written when it is made.
+  size_t Bytes() const { return capacity * sizeof(Slot); }
   uint32_t Find(uint64_t pair) const {
     if (capacity == 0) return 0;
     for (size_t i = Hash(pair + 1);; i = (i + 1) & (capacity - 1)) {
@@ -128,13 +131,20 @@ struct MatchContext {  // NOLINT(cppcoreguidelines-pro-type-member-init)
   int32_t ignoreCase = 0;      // folding only when exactly 1
   const unsigned char* subject = nullptr;
   uint64_t stateCount = 0;
-  bool plain = false;    // WalkPlain: on-path marks only, spans written directly
-  bool logging = false;  // the bounded walk's second pass: span writes go to the log
-  bool failed = false;   // out of steps or memory: the search reports no match
+  bool plain = false;      // WalkPlain: on-path marks only, spans written directly
+  bool logging = false;    // the bounded walk's second pass: span writes go to the log
+  bool failed = false;     // out of steps or memory, or stopped: the search reports no match
+  WorkEnd end = WorkDone;  // why it failed
   size_t memoryLeft = kSearchMemoryBudget;  // for the visited record, the stack and the log
+  // Memory is charged in steps as it is touched: the visited record and the stretch table when
+  // they are made, the stacks as deep as they went. fixedTouched counts the first two.
+  size_t fixedTouched = 0;
+  size_t touchedCharged = 0;
   bool skipped = false;  // the walk met a pair it had entered before (failed, or on the path)
   int64_t steps = 0;
   int64_t maxSteps = kSearchStepBudget;
+  const std::atomic<bool>* stop = nullptr;  // the caller's stop flag, or null
+  int64_t checkAt = kSearchStepBudget;      // the next step count to look at the limits at
 
   // The visited record: one bit per (state, position), position-major, set while the pair is on
   // the path and, in the bounded walk, kept once it has failed. Whether a set pair failed or is
@@ -156,9 +166,42 @@ struct MatchContext {  // NOLINT(cppcoreguidelines-pro-type-member-init)
     delete[] denseCloses;
   }
   void ClearVisited(uint64_t pair) { marks[pair >> 6] &= ~(uint64_t{1} << (pair & 63)); }
+  // Fail: the search ends as no match; the first reason is the one told.
+  void Fail(WorkEnd why) {
+    if (!failed) end = why;
+    failed = true;
+  }
 };
 
 namespace {
+
+// ChargeMemory: the memory taken since the last charge, in steps.
+void ChargeMemory(MatchContext& context) {
+  const size_t touched = context.fixedTouched + context.closes.Bytes() +
+                         context.frames.TouchedBytes() + context.log.TouchedBytes();
+  if (touched > context.touchedCharged) {
+    context.steps += static_cast<int64_t>((touched - context.touchedCharged) / kFreshBytesPerStep);
+    context.touchedCharged = touched;
+  }
+}
+
+// CheckLimits: the memory taken is charged; then past the step limit, or with the stop flag set,
+// the search fails; otherwise the next look is set. Called when the step count reaches checkAt,
+// and whenever memory is taken at once (the visited record).
+[[gnu::noinline]] void CheckLimits(MatchContext& context) {
+  ChargeMemory(context);
+  if (context.steps >= context.maxSteps) {
+    context.Fail(WorkOutOfSteps);
+    return;
+  }
+  if (context.stop != nullptr && context.stop->load(std::memory_order_relaxed)) {
+    context.Fail(WorkStopped);
+    return;
+  }
+  context.checkAt = context.steps + kStopPollSteps < context.maxSteps
+                        ? context.steps + kStopPollSteps
+                        : context.maxSteps;
+}
 
 unsigned char FoldAscii(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 0x20) : c;
@@ -197,7 +240,7 @@ inline bool AcceptsAt(const MatchContext& context, uint32_t pos) {
 }
 
 void Log(MatchContext& context, int32_t field, uint32_t value) {
-  if (!context.log.Push(LogEntry{field, value, false})) context.failed = true;
+  if (!context.log.Push(LogEntry{field, value, false})) context.Fail(WorkOutOfMemory);
 }
 
 // RecordSpan: a group edge was taken at pos.
@@ -232,7 +275,7 @@ void Leave(MatchContext& context, const WalkFrame& frame) {
     if (context.denseCloses != nullptr) {
       context.denseCloses[pair] = close + 1;
     } else if (!context.closes.Insert(pair, close + 1)) {
-      context.failed = true;
+      context.Fail(WorkOutOfMemory);
     }
   }
 }
@@ -254,10 +297,10 @@ void Leave(MatchContext& context, const WalkFrame& frame) {
     return false;
   }
   word |= bit;
-  if (++context.steps == context.maxSteps) context.failed = true;
+  if (++context.steps >= context.checkAt) CheckLimits(context);
   if (!context.frames.Push(WalkFrame{context.pattern->states[state], pos, state,
                                      static_cast<uint32_t>(context.log.Size())})) {
-    context.failed = true;
+    context.Fail(WorkOutOfMemory);
   }
   return false;
 }
@@ -372,27 +415,39 @@ uint32_t NextStart(const MatchContext& context, uint32_t pos) {
 
 // PrepareMarks: an empty visited record (allocated once per search), and for the logging pass
 // the dense table of stretches when the pairs are few.
+// The record's memory is charged before it is touched, so a limit too small for it gives up
+// without the page faults. False, with the reason set, when it cannot be had.
 bool PrepareMarks(MatchContext& context, size_t length) {
+  const auto outOfMemory = [&] {
+    context.Fail(WorkOutOfMemory);
+    return false;
+  };
   uint64_t pairs = context.stateCount * (uint64_t{length} + 1);
-  if (pairs > kMaxPairs) return false;
+  if (pairs > kMaxPairs) return outOfMemory();
   if (context.marks == nullptr) {
     context.markWords = (pairs + 63) / 64;
-    if (context.markWords > SIZE_MAX / sizeof(uint64_t)) return false;  // 32-bit targets
+    if (context.markWords > SIZE_MAX / sizeof(uint64_t)) return outOfMemory();  // 32-bit targets
     if (context.markWords <= sizeof(context.inlineMarks) / sizeof(uint64_t)) {
       context.marks = context.inlineMarks;
     } else {
-      if (context.markWords * sizeof(uint64_t) > context.memoryLeft) return false;
+      if (context.markWords * sizeof(uint64_t) > context.memoryLeft) return outOfMemory();
       context.memoryLeft -= static_cast<size_t>(context.markWords) * sizeof(uint64_t);
+      context.fixedTouched += static_cast<size_t>(context.markWords) * sizeof(uint64_t);
+      CheckLimits(context);
+      if (context.failed) return false;
       context.marks = new (std::nothrow) uint64_t[static_cast<size_t>(context.markWords)];
-      if (context.marks == nullptr) return false;
+      if (context.marks == nullptr) return outOfMemory();
     }
   }
   std::memset(context.marks, 0, static_cast<size_t>(context.markWords) * sizeof(uint64_t));
   if (context.logging && pairs <= kMaxDensePairs && context.denseCloses == nullptr) {
-    if (pairs * sizeof(uint32_t) > context.memoryLeft) return false;
+    if (pairs * sizeof(uint32_t) > context.memoryLeft) return outOfMemory();
     context.memoryLeft -= static_cast<size_t>(pairs) * sizeof(uint32_t);
+    context.fixedTouched += static_cast<size_t>(pairs) * sizeof(uint32_t);
+    CheckLimits(context);
+    if (context.failed) return false;
     context.denseCloses = new (std::nothrow) uint32_t[static_cast<size_t>(pairs)]();
-    if (context.denseCloses == nullptr) return false;
+    if (context.denseCloses == nullptr) return outOfMemory();
   }
   return true;
 }
@@ -495,10 +550,10 @@ int32_t BoundedSearch(MatchContext& context, const char* subject, size_t length,
 
 // SearchWith: dispatches to the reference walk, the literal search or the bounded walk.
 int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** spans,
-                   int32_t ignoreCase, SearchWalk walk, SearchStats* stats) {
-  if (stats != nullptr) {
-    stats->steps = 0;
-    stats->gaveUp = false;
+                   int32_t ignoreCase, SearchWalk walk, PatternWork* work) {
+  if (work != nullptr) {
+    work->steps = 0;
+    work->end = WorkDone;
   }
   if (pattern == nullptr || subject == nullptr || spans == nullptr || subject[0] == '\0') {
     return 0;
@@ -514,19 +569,24 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
   context.subject = reinterpret_cast<const unsigned char*>(subject);
   context.stateCount = static_cast<uint64_t>(pattern->stateCount);
   context.plain = walk == WalkPlain;
-  if (stats != nullptr && stats->maxSteps > 0) context.maxSteps = stats->maxSteps;
+  if (work != nullptr) {
+    context.maxSteps = work->stepLimit;
+    context.memoryLeft = work->memoryLimit;
+    context.stop = work->stop;
+  }
+  CheckLimits(context);  // a limit of no steps, or a stop already asked for, ends it here
   context.frames.SetBudget(&context.memoryLeft);
   context.log.SetBudget(&context.memoryLeft);
   context.closes.SetBudget(&context.memoryLeft);
-  if (!PrepareMarks(context, length)) {
-    if (stats != nullptr) stats->gaveUp = true;
-    return 0;
+  int32_t result = 0;
+  if (!context.failed && PrepareMarks(context, length)) {
+    result = context.plain ? ReferenceSearch(context, subject, spans)
+                           : BoundedSearch(context, subject, length, spans);
   }
-  const int32_t result = context.plain ? ReferenceSearch(context, subject, spans)
-                                       : BoundedSearch(context, subject, length, spans);
-  if (stats != nullptr) {
-    stats->steps = context.steps;
-    stats->gaveUp = context.failed;
+  ChargeMemory(context);  // what it took since the last look, for the count told
+  if (work != nullptr) {
+    work->steps = context.steps < context.maxSteps ? context.steps : context.maxSteps;
+    work->end = context.failed ? context.end : WorkDone;
   }
   return result;
 }
@@ -534,6 +594,28 @@ int32_t SearchWith(const Pattern* pattern, const char* subject, MatchSpan** span
 int32_t SearchPattern(const Pattern* pattern, const char* subject, MatchSpan** spans,
                       int32_t ignoreCase) {
   return SearchWith(pattern, subject, spans, ignoreCase, WalkBounded, nullptr);
+}
+
+int32_t SearchWithin(const Pattern* pattern, const char* subject, MatchSpan** spans,
+                     PatternWork* work) {
+  return SearchWith(pattern, subject, spans, 0, WalkBounded, work);
+}
+
+bool MatchesWithin(const char* text, const char* subject, PatternWork* work, PatternPtr* compiled) {
+  PatternPtr pattern(CompileWithin(text, work));
+  const int64_t compiling = work->steps;
+  bool found = false;
+  if (work->end == WorkDone) {
+    PatternWork searching = *work;
+    searching.stepLimit = work->stepLimit - compiling;
+    MatchSpan* spans = nullptr;
+    found = SearchWithin(pattern.get(), subject, &spans, &searching) > 0;
+    FreeSpans(spans);
+    work->steps = compiling + searching.steps;
+    work->end = searching.end;
+  }
+  if (compiled != nullptr) *compiled = std::move(pattern);
+  return found;
 }
 
 void FreeSpans(MatchSpan* spans) { delete[] spans; }

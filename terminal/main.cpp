@@ -22,6 +22,7 @@
 #include "terminal/common/command_line.h"
 #include "terminal/common/data_directory.h"
 #include "terminal/common/exit_code.h"
+#include "terminal/common/safe_text.h"
 #include "terminal/common/words.h"
 #include "terminal/faces/interactive.h"
 #include "terminal/faces/stream_faces.h"
@@ -68,11 +69,11 @@ constexpr CommandOption kChatOptions[] = {
     {"--jsonl"},         {"--no-history"},   {"--version"},
 };
 
-// CheckDictionary: says once on stderr what is wrong with a Dictionary.txt that is there: one
-// that cannot be read leaves nothing to answer from (false: the program stops), one that cannot
-// be written still answers but cannot learn. A missing one is made on first use.
+// CheckDictionary: says once on stderr what is wrong with Dictionary.txt: one that is there but
+// cannot be read leaves nothing to answer from (false: the program stops), one that cannot be
+// opened for appending (a symbolic link to nowhere included) still answers but cannot learn.
 bool CheckDictionary(const std::string& dir) {
-  const mimoza::DictionaryAccess access = mimoza::ProbeDictionary();
+  const mimoza::DictionaryAccess access = mimoza::ProbeDictionary(true);
   if (access.readError != 0) {
     mimoza::ReportUnreadableDictionary("mimoza", dir, access.readError);
     return false;
@@ -80,7 +81,7 @@ bool CheckDictionary(const std::string& dir) {
   if (access.writeError != 0) {
     const std::string notice =
         mimoza::Words(mimoza::TerminalLanguage(), mimoza::MsgDictionaryUnwritable,
-                      {dir, std::strerror(access.writeError)});
+                      {mimoza::Visible(dir), std::strerror(access.writeError)});
     std::fprintf(stderr, "mimoza: %s\n", notice.c_str());
   }
   return true;
@@ -135,4 +136,9 @@ constexpr Subcommand kCommands[] = {
 
 }  // namespace
 
-int main(int argc, char** argv) { return mimoza::RunCommandLine(kCommands, argc, argv); }
+int main(int argc, char** argv) {
+  // A closed output pipe (mimoza | head -1) ends the program as it ends every filter, even when
+  // the parent left SIGPIPE ignored; a write error is then only what the system says it is.
+  std::signal(SIGPIPE, SIG_DFL);
+  return mimoza::RunCommandLine(kCommands, argc, argv);
+}

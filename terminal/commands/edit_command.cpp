@@ -196,7 +196,7 @@ bool ReportProblems(const std::vector<CheckDiagnostic>& diagnostics) {
 }
 
 // Keep: the copy moved into backups/, and where it now is.
-std::string Keep(DictionaryCopy& copy) { return SanitizeLine(copy.Keep()); }
+std::string Keep(DictionaryCopy& copy) { return Visible(copy.Keep()); }
 
 // Edit: all state of one `mimoza edit`.
 struct Edit {
@@ -245,7 +245,7 @@ int Edit::Replace(const std::string& bytes) {
           std::puts("Dictionary.txt is replaced.");
         }
         if (!result.backup.empty()) {
-          std::printf("The old one is kept: %s/%s\n", SanitizeLine(dir).c_str(),
+          std::printf("The old one is kept: %s/%s\n", Visible(dir).c_str(),
                       result.backup.c_str());
         }
         return ExitOk;
@@ -267,7 +267,7 @@ int Edit::Replace(const std::string& bytes) {
     }
     std::fprintf(stderr,
                  "mimoza edit: %s; Dictionary.txt is as it was, and your copy is kept: %s\n",
-                 StoreResultText(result, SanitizeLine(dir)).c_str(), Keep(copy).c_str());
+                 StoreResultText(result, Visible(dir)).c_str(), Keep(copy).c_str());
     return ExitFailure;
   }
 }
@@ -275,13 +275,13 @@ int Edit::Replace(const std::string& bytes) {
 int Edit::Run() {
   std::string problem;
   if (!copy.Make(old.bytes, &problem)) {
-    std::fprintf(stderr, "mimoza edit: %s\n", SanitizeLine(problem).c_str());
+    std::fprintf(stderr, "mimoza edit: %s\n", Visible(problem).c_str());
     return ExitFailure;
   }
   for (;;) {
     if (!copy.Exists()) {
       std::fprintf(stderr, "mimoza edit: the copy %s no longer exists: %s is not replaced\n",
-                   SanitizeLine(copy.Path()).c_str(), kDictionaryFile);
+                   Visible(copy.Path()).c_str(), kDictionaryFile);
       return ExitFailure;
     }
     int signal = 0;
@@ -293,7 +293,7 @@ int Edit::Run() {
     const CopyState state = copy.ReadBack(old.bytes, &bytes, &diagnostics, &error);
     if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       std::fprintf(stderr, "mimoza edit: the editor (%s) %s: Dictionary.txt is not replaced\n",
-                   SanitizeLine(editor).c_str(), DescribeStatus(status).c_str());
+                   Visible(editor).c_str(), DescribeStatus(status).c_str());
       if (state == CopyChanged) {
         std::fprintf(stderr, "mimoza edit: your copy is kept: %s\n", Keep(copy).c_str());
       }
@@ -302,11 +302,11 @@ int Edit::Run() {
     switch (state) {
       case CopyMissing:
         std::fprintf(stderr, "mimoza edit: the copy %s no longer exists: %s is not replaced\n",
-                     SanitizeLine(copy.Path()).c_str(), kDictionaryFile);
+                     Visible(copy.Path()).c_str(), kDictionaryFile);
         return ExitFailure;
       case CopyUnreadable:
         std::fprintf(stderr, "mimoza edit: cannot read the edited copy %s: %s\n",
-                     SanitizeLine(copy.Path()).c_str(), std::strerror(error));
+                     Visible(copy.Path()).c_str(), std::strerror(error));
         return ExitFailure;
       case CopyUnchanged:
         copy.Remove();
@@ -372,13 +372,13 @@ int RunEdit(const SubcommandCall& call) {
   const StoreResult taken = edit.lock.Take();
   if (taken.status == StoreBusy) {
     std::fprintf(stderr, "mimoza edit: %s/%s is being edited already (process %s)\n",
-                 SanitizeLine(edit.dir).c_str(), kDictionaryFile,
-                 SanitizeLine(taken.holder).c_str());
+                 Visible(edit.dir).c_str(), kDictionaryFile,
+                 Visible(taken.holder).c_str());
     return ExitFailure;
   }
   if (taken.status != StoreDone) {
     std::fprintf(stderr, "mimoza edit: %s\n",
-                 StoreResultText(taken, SanitizeLine(edit.dir)).c_str());
+                 StoreResultText(taken, Visible(edit.dir)).c_str());
     return ExitFailure;
   }
   edit.old = ReadCurrentDictionary();

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "terminal/common/exit_code.h"
+#include "terminal/common/safe_text.h"
 
 namespace mimoza {
 namespace {
@@ -38,9 +39,10 @@ bool HasShortForms(const Subcommand& command) {
                      [](const CommandOption& option) { return option.shortName != 0; });
 }
 
-// Fail: says on stderr why the command line is wrong; returns false.
+// Fail: says on stderr why the command line is wrong, its quoted arguments made visible;
+// returns false.
 bool Fail(const SubcommandCall& call, const std::string& why) {
-  std::fprintf(stderr, "%s: %s\n", call.Program().c_str(), why.c_str());
+  std::fprintf(stderr, "%s: %s\n", call.Program().c_str(), Visible(why).c_str());
   return false;
 }
 

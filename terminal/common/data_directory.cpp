@@ -17,6 +17,7 @@
 #include <system_error>
 
 #include "knowledge/limits.h"
+#include "terminal/common/safe_text.h"
 #include "terminal/common/words.h"
 
 namespace mimoza {
@@ -51,14 +52,14 @@ bool EnterDataDirectory(const char* program, const std::string& dir, bool create
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     if (error) {
-      std::fprintf(stderr, "%s: cannot create the data directory %s: %s\n", program, dir.c_str(),
-                   error.message().c_str());
+      std::fprintf(stderr, "%s: cannot create the data directory %s: %s\n", program,
+                   Visible(dir).c_str(), error.message().c_str());
       return false;
     }
   }
   if (chdir(dir.c_str()) != 0) {
-    std::fprintf(stderr, "%s: cannot use the data directory %s: %s\n", program, dir.c_str(),
-                 std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot use the data directory %s: %s\n", program,
+                 Visible(dir).c_str(), std::strerror(errno));
     return false;
   }
   return true;
@@ -66,19 +67,30 @@ bool EnterDataDirectory(const char* program, const std::string& dir, bool create
 
 // The file is opened, not only its mode read: a permission the mode does not show (an ACL, a
 // read-only mount's rules) still counts. O_NONBLOCK keeps a FIFO from waiting for a writer.
-DictionaryAccess ProbeDictionary() {
+// For learning it is opened for appending as an append opens it, so whatever keeps an append
+// from working (a symbolic link to nowhere, a folder that cannot take the file) is told; a
+// missing file is made then, as the first lookup would make it.
+DictionaryAccess ProbeDictionary(bool forLearning) {
   DictionaryAccess result;
   struct stat st {};
-  if (stat(kDictionary, &st) != 0) return result;
-  result.present = true;
-  const int fd = open(kDictionary, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    result.readError = errno;
-  } else {
-    if (!S_ISREG(st.st_mode)) result.readError = EINVAL;
-    close(fd);
+  result.present = stat(kDictionary, &st) == 0;
+  if (result.present) {
+    const int fd = open(kDictionary, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+      result.readError = errno;
+    } else {
+      if (!S_ISREG(st.st_mode)) result.readError = EINVAL;
+      close(fd);
+    }
   }
-  if (access(kDictionary, W_OK) != 0) result.writeError = errno;
+  if (forLearning && result.readError == 0) {
+    const int fd = open(kDictionary, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      result.writeError = errno;
+    } else {
+      close(fd);
+    }
+  }
   return result;
 }
 
@@ -89,7 +101,7 @@ std::string AccessProblem(Language language, int error) {
 void ReportUnreadableDictionary(const char* program, const std::string& dir, int error) {
   const Language language = TerminalLanguage();
   const std::string problem =
-      Words(language, MsgDictionaryUnreadable, {dir, AccessProblem(language, error)});
+      Words(language, MsgDictionaryUnreadable, {Visible(dir), AccessProblem(language, error)});
   std::fprintf(stderr, "%s: %s\n", program, problem.c_str());
 }
 

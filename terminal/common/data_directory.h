@@ -34,12 +34,13 @@ bool EnterDataDirectory(const char* program, const std::string& dir, bool create
 struct DictionaryAccess {
   bool present = false;  // it is there; a missing one is made on first use
   int readError = 0;     // why it cannot be read (EINVAL: not a regular file); 0 when it can
-  int writeError = 0;    // why it cannot be written; 0 when it can, or when it is missing
+  int writeError = 0;    // why it cannot be opened for appending (asked for learning only)
 };
 
-// ProbeDictionary: asks whether Dictionary.txt of the working directory can be read and written,
-// without reading it and without waiting on a FIFO.
-DictionaryAccess ProbeDictionary();
+// ProbeDictionary: asks whether Dictionary.txt of the working directory can be read and, for
+// learning, opened for appending, without reading it and without waiting on a FIFO. Asked for
+// learning, it makes a missing file that can be made (empty), as the first lookup would.
+DictionaryAccess ProbeDictionary(bool forLearning = false);
 
 // AccessProblem: the words for an error number of the probe, or of a read of the file: "not a
 // regular file" in language for EINVAL, else the system's.

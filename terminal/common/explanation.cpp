@@ -52,7 +52,9 @@ std::string ExplanationEvent(Conversation& conversation, std::string_view utf8) 
     out += "[" + Number(n) + "," + Number(d) + "]";
   };
   std::string event = "{\"event\":\"explanation\",\"line\":";
-  AppendJsonString(event, utf8);
+  // The line as it was explained (converted, cut), so the event is valid UTF-8 and the spans
+  // count its characters.
+  AppendJsonString(event, ToUtf8(line));
   event += ",\"keys\":[";
   for (size_t i = 0; i < pool.keys.size(); ++i) {
     const LookupRecorder::Key& key = pool.keys[i];
@@ -65,7 +67,15 @@ std::string ExplanationEvent(Conversation& conversation, std::string_view utf8) 
       event += ",\"span\":null}";
     }
   }
-  event += "],\"answers\":[";
+  event += "]";
+  // The keys not searched to their end, only when there are some.
+  for (size_t i = 0; i < pool.unsearched.size(); ++i) {
+    event += (i == 0 ? ",\"unsearched\":[{\"line\":" : ",{\"line\":") +
+             std::to_string(pool.unsearched[i].line) + ",\"reason\":\"" +
+             (pool.unsearched[i].reason == UnsearchedMemory ? "memory" : "steps") + "\"}";
+  }
+  if (!pool.unsearched.empty()) event += "]";
+  event += ",\"answers\":[";
   const auto distinct = DistinctAnswers(pool, [&](int32_t i) { return AnswerOdds(odds, i); });
   for (size_t i = 0; i < distinct.size(); ++i) {
     event += i == 0 ? "{\"text\":" : ",{\"text\":";

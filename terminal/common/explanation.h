@@ -17,7 +17,9 @@ inline constexpr char kWhyCaption[] = "\xE3\x81\xAA\xE3\x81\x9C";
 
 // ExplanationEvent: the JSON-lines answer to {"explain":T} (without its line end): what the next
 // idle turn would do with T, from the conversation's dictionary; changes nothing. utf8 is T as
-// sent; spans count its characters; each answer's "lines" are those where its text stands.
+// sent; the event's line is T as explained (converted to code page 932 and cut, then back to
+// UTF-8), and spans count its characters; each answer's "lines" are those where its text stands;
+// "unsearched" lists the keys not searched to their end, when there are some.
 std::string ExplanationEvent(Conversation& conversation, std::string_view utf8);
 
 }  // namespace mimoza

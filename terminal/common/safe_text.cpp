@@ -1,7 +1,9 @@
 // terminal/common/safe_text.cpp: any UTF-8 text -> a line without control characters.
-// Leaves this file: IsControlChar, AppendSanitized, DropFinalBreak, SanitizeLine.
+// Leaves this file: IsControlChar, AppendSanitized, DropFinalBreak, SanitizeLine, Visible.
 // Tested by tests/terminal/interactive_test.cpp and tests/terminal/program_test.cpp.
 #include "terminal/common/safe_text.h"
+
+#include <cstdio>
 
 #include "terminal/common/utf8.h"
 
@@ -32,6 +34,26 @@ std::string SanitizeLine(std::string_view utf8) {
     const char32_t c = DecodeUtf8(utf8, pos, &length);
     if (c == '\r' && pos + 1 < utf8.size() && utf8[pos + 1] == '\n') continue;  // one break
     AppendSanitized(out, c);
+  }
+  return out;
+}
+
+std::string Visible(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  size_t length = 0;
+  for (size_t pos = 0; pos < text.size(); pos += length) {
+    bool wellFormed = false;
+    const char32_t c = DecodeUtf8(text, pos, &length, &wellFormed);
+    if (wellFormed && !IsControlChar(c)) {
+      out.append(text.substr(pos, length));
+      continue;
+    }
+    for (size_t i = pos; i < pos + length; ++i) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(text[i]));
+      out += hex;
+    }
   }
   return out;
 }

@@ -1,19 +1,22 @@
 // terminal/faces/interactive.cpp: key presses on the controlling terminal -> engine turns -> screen
 // refreshes, for as long as the user talks.
 // Leaves this file: RunInteractive. The raw-mode pair (EnterTerminal, RestoreTerminal), the
-// signal handlers (job control among them) and InteractiveSession (the engine's host here, with
-// the transcript and the turns of earlier sessions, the box, the record of the last turn, the
-// history file and the order in which Esc leaves modes) are private.
+// signal handlers (job control among them), TurnWatch (Ctrl+C during a turn) and
+// InteractiveSession (the engine's host here, with the transcript and the turns of earlier
+// sessions, the box, the record of the last turn, the history file and the order in which Esc
+// leaves modes) are private.
 // Tested by tests/terminal/interactive_test.cpp, which runs the program under a pseudo-terminal.
 #include "terminal/faces/interactive.h"
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -24,6 +27,8 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "conversation/conversation.h"
@@ -198,6 +203,87 @@ void WriteFrame(const std::string& frame) {
   sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
+// TurnWatch: while a turn runs, a thread of its own reads the terminal, so that Ctrl+C abandons
+// the turn at once (Conversation::RequestAbandon) instead of waiting for it to end; every byte
+// it read is handed back to the loop afterwards, in order. Without a thread (none could be
+// started) the turn simply runs to its end, as Ctrl+C is then read after it.
+class TurnWatch {
+ public:
+  explicit TurnWatch(Conversation& watched) : conversation(watched) {
+    if (pipe(stopPipe) != 0) return;
+    // The thread takes no signal: the handlers expect to run on the loop's thread.
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    try {
+      reader = std::thread([this] { Read(); });
+    } catch (const std::system_error&) {
+      // Unwatched.
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  }
+  TurnWatch(const TurnWatch&) = delete;
+  TurnWatch& operator=(const TurnWatch&) = delete;
+  ~TurnWatch() {
+    Stop();
+    for (int fd : stopPipe) {
+      if (fd >= 0) close(fd);
+    }
+  }
+
+  // Finish: stops the watch; returns the bytes read meanwhile. *interrupted: Ctrl+C was among
+  // them (the bytes after it are dropped: the session ends).
+  std::string Finish(bool* interrupted) {
+    Stop();
+    *interrupted = sawInterrupt;
+    return std::move(bytes);
+  }
+
+ private:
+  void Stop() {
+    if (!reader.joinable()) return;
+    const char byte = 's';
+    if (write(stopPipe[1], &byte, 1) < 0) {
+      // The reader sees the pipe closed below instead; it never blocks for long.
+    }
+    reader.join();
+  }
+
+  // Read: the thread: bytes as the terminal sends them, decoded only to find Ctrl+C.
+  void Read() {
+    KeyDecoder decoder;
+    char buffer[256];
+    for (;;) {
+      pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        return;
+      }
+      if ((fds[1].revents & POLLIN) != 0 || (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+        return;
+      }
+      const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+      if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+      if (got <= 0) return;
+      bytes.append(buffer, static_cast<size_t>(got));
+      for (ssize_t i = 0; i < got; ++i) {
+        if (decoder.Feed(static_cast<unsigned char>(buffer[i])).kind == KeyInterrupt) {
+          sawInterrupt = true;
+          conversation.RequestAbandon();
+          return;
+        }
+      }
+    }
+  }
+
+  Conversation& conversation;
+  int stopPipe[2] = {-1, -1};
+  std::thread reader;
+  std::string bytes;          // written by the thread, read once it is joined
+  bool sawInterrupt = false;  // likewise
+};
+
 // DividerDate: the local date and time under which earlier turns are shown.
 std::string DividerDate(int64_t seconds) {
   const auto time = static_cast<time_t>(seconds);
@@ -255,7 +341,7 @@ class InteractiveSession : public ConversationHost {
   void CancelInnermostMode();
   void HandleBoxKey(const Key& key);
   void Click(int32_t row);
-  void Submit(const EditorAction& action);
+  bool Submit(const EditorAction& action);
   void Feed(const char* bytes, size_t size, bool* quit);
   void ReadScreenSize();
   void Refresh();
@@ -272,6 +358,7 @@ class InteractiveSession : public ConversationHost {
   bool stateNoticed = false;   // a failed write of either file was told once; later ones are not
   bool controlDown = false;    // the Ctrl flag of the submission being handled
   bool titleChanged = false;
+  std::string typedDuringTurn;  // what the terminal sent while a turn ran, not yet handled
 };
 
 int InteractiveSession::Run() {
@@ -314,6 +401,12 @@ int InteractiveSession::Run() {
       if (got == 0) return 0;  // the terminal is gone: as good as Ctrl+D
       bool quit = false;
       Feed(buffer, static_cast<size_t>(got), &quit);
+      // What was typed during a turn comes after the rest of the bytes read before it.
+      while (!quit && !typedDuringTurn.empty()) {
+        const std::string typed = std::move(typedDuringTurn);
+        typedDuringTurn.clear();
+        Feed(typed.data(), typed.size(), &quit);
+      }
       if (quit) return 0;
       Refresh();
     }
@@ -438,8 +531,7 @@ bool InteractiveSession::HandleKey(const Key& key) {
       return true;
     case ActSubmit:
       view.transcriptScroll = 0;
-      Submit(action);
-      break;
+      return Submit(action);
     case ActEdited:
       view.transcriptScroll = 0;  // typing brings the newest turn back into view
       break;
@@ -549,15 +641,23 @@ void InteractiveSession::Click(int32_t row) {
 
 // Submit: the line goes to the engine as code page 932, cut to what the engine takes; a line
 // that is empty then runs nothing. It joins the transcript and the history file as typed.
-void InteractiveSession::Submit(const EditorAction& action) {
+// Returns true when Ctrl+C came during the turn: the turn was abandoned and the session ends,
+// as Ctrl+C ends it at any other time.
+bool InteractiveSession::Submit(const EditorAction& action) {
   const std::string line = PrepareLine(action.line);
-  if (line.empty()) return;
+  if (line.empty()) return false;
   const std::string problem = action.remembered && saveHistory ? SaveToHistory(action.line) : "";
   view.transcript.Add(EntryUser, action.line);
   const size_t before = view.transcript.Entries().size();
   controlDown = action.ctrl;
-  conversation.SubmitLine(line.c_str());
+  bool interrupted = false;
+  {
+    TurnWatch watch(conversation);
+    conversation.SubmitLine(line.c_str());
+    typedDuringTurn += watch.Finish(&interrupted);
+  }
   controlDown = false;
+  if (interrupted) return true;
   // What this turn drew, for a click on its response once it is older; kept only where it
   // differs from what the response line showed.
   const std::string drawn = ToUtf8(conversation.LastResponse());
@@ -571,6 +671,7 @@ void InteractiveSession::Submit(const EditorAction& action) {
   const std::string turnProblem = SaveTurn(action.line, before);
   if (!problem.empty()) ShowNotice(problem);
   if (!turnProblem.empty()) ShowNotice(turnProblem);
+  return false;
 }
 
 void InteractiveSession::ReadScreenSize() {

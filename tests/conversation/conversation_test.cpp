@@ -7,6 +7,7 @@
 #include <iconv.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -383,6 +384,120 @@ TEST_F(ConversationTest, LongestTexts) {
   RunTurn(quipEngine, quipHost, "hello", 1, false);
   EXPECT_EQ(quipHost.Take(), "response:" + std::string(kTextBufferSize, 'q'));
   EXPECT_EQ(quipEngine.LastResponse(), std::string(kMaxLineBytes, 'q'));
+}
+
+// A TurnObserver that asks for the running turn to be abandoned at one of its events, as another
+// thread or a signal handler would while the turn runs there.
+class Abandoner final : public TurnObserver {
+ public:
+  explicit Abandoner(Conversation& theEngine) : engine(theEngine) {}
+  void TurnStarted(ConversationState, const char*) override { At("start"); }
+  void QuipRolled(int32_t, int32_t) override {}
+  void QuipDrawn(const QuipPick&) override {}
+  void PromptStarted(const ReservedKey&) override { At("prompt"); }
+  void TurnEnded(TurnBranch, ReplyKind) override {}
+  void TurnAbandoned() override { abandoned = true; }
+  void LookupStarted() override {}
+  void KeyMatched(const MatchedKey&) override {}
+  void AnswerPooled(const char*) override {}
+  void LookupEnded(int32_t, int32_t) override {}
+  const char* when = "";  // the event to ask at: "start", "prompt", or none
+  bool abandoned = false;
+
+ private:
+  void At(const char* event) {
+    if (std::strcmp(event, when) == 0) engine.RequestAbandon();
+  }
+  Conversation& engine;
+};
+
+// An abandoned turn shows nothing, stores nothing and leaves the dialogue as it was, in each
+// state; once the learned pair is stored the turn runs to its end. Outside a turn a request does
+// nothing.
+TEST_F(ConversationTest, AnAbandonedTurnLeavesNothing) {
+  RecordingHost host;
+  Conversation engine(host);
+  Abandoner abandoner(engine);
+  engine.SetTurnObserver(&abandoner);
+  engine.OpenConversation();
+  engine.RequestAbandon();  // no turn: nothing happens, and the next turn runs
+  host.Take();
+  const struct {
+    const char* line;
+    const char* when;
+    bool runs;
+    const char* calls;
+    ConversationState after;
+  } kTurns[] = {
+      {"ねこねこ", "prompt", false, "", Idle},  // the offer's prompt was being fetched
+      {"ねこねこ", "", true, "response:覚えていい？", AwaitingConsent},
+      {"うん", "start", false, "", AwaitingConsent},
+      {"うん", "prompt", false, "", AwaitingConsent},  // the lists were read and seeded
+      {"うん", "", true, "response:何て言えばいい？", AwaitingAnswer},
+      {"にゃー", "start", false, "", AwaitingAnswer},
+      {"にゃー", "prompt", true, "response:OK 学習した", Idle},  // asked after the store
+  };
+  for (const auto& turn : kTurns) {
+    SCOPED_TRACE(std::string(turn.line) + " abandoned at " + turn.when);
+    const std::string before = ReadDictionary();
+    const std::string pending = engine.PendingKey();
+    const std::string last = engine.LastResponse();
+    abandoner.when = turn.when;
+    abandoner.abandoned = false;
+    EXPECT_EQ(engine.SubmitLine(Sjis(turn.line).c_str()), turn.runs);
+    EXPECT_EQ(abandoner.abandoned, !turn.runs);
+    EXPECT_EQ(host.Take(), turn.calls);
+    EXPECT_EQ(engine.State(), turn.after);
+    if (!turn.runs) {
+      EXPECT_EQ(engine.PendingKey(), pending);
+      EXPECT_EQ(engine.LastResponse(), last);
+      if (std::strcmp(turn.line, "うん") != 0) {
+        EXPECT_EQ(ReadDictionary(), before);
+      }
+    }
+  }
+  EXPECT_NE(ReadDictionary().find("<KEY>ねこねこ</KEY>\r\n<ANS>にゃー</ANS>"), std::string::npos);
+}
+
+// A Dictionary.txt that cannot be written (here a link to a folder that is not there) lacks
+// every prompt: their built-in defaults are shown, and the lists' defaults read the reply.
+TEST_F(ConversationTest, AFileThatCannotBeWrittenShowsTheDefaults) {
+  std::filesystem::create_symlink("missing/Dictionary.txt", "Dictionary.txt");
+  RecordingHost host;
+  Conversation engine(host);
+  engine.OpenConversation();
+  EXPECT_EQ(host.Take(), "title:ミモザ");
+  RunTurn(engine, host, Sjis("ねこねこ"), 0, false);
+  EXPECT_EQ(host.Take(), "response:覚えていい？");
+  RunTurn(engine, host, Sjis("うん"), 0, false);
+  EXPECT_EQ(host.Take(), "response:何て言えばいい？");
+  RunTurn(engine, host, Sjis("にゃー"), 0, false);
+  EXPECT_EQ(host.Take(), "response:(null) / store-failed:" + std::to_string(ENOENT));
+}
+
+// Turns over a dictionary of a thousand slow keys each stay within the turn's budget, through
+// a whole learning dialogue, and an ordinary key among them still answers.
+TEST_F(ConversationTest, HostileTurnsStayWithinTheBudget) {
+  std::string text;
+  for (int i = 0; i < 1000; ++i) {
+    text += "<KEY>(.?){" + std::to_string(3000 + i) + "}.{5990}</KEY>\n<ANS>slow</ANS>\n";
+    text += "<KEY>(a?){" + std::to_string(8000 + i) + "}a{5990}</KEY>\n<ANS>slow</ANS>\n";
+  }
+  WriteFile("Dictionary.txt", text + "<KEY>^今日.*ね。$</KEY>\n<ANS>晴れ</ANS>\n");
+  RecordingHost host;
+  Conversation engine(host);
+  engine.OpenConversation();
+  host.Take();
+  const std::string lines[] = {Sjis("今日はいい天気ですね。"), std::string(kMaxLineBytes, 'a'),
+                               Sjis("うん"), std::string(kMaxLineBytes, 'a')};
+  const char* const kCalls[] = {"response:晴れ", "response:覚えていい？",
+                                "response:何て言えばいい？", "response:OK 学習した"};
+  for (size_t i = 0; i < std::size(lines); ++i) {
+    RunTurn(engine, host, lines[i], 0, false);
+    EXPECT_EQ(host.Take(), kCalls[i]);
+    EXPECT_GT(engine.LastTurnSteps(), 0);
+    EXPECT_LE(engine.LastTurnSteps(), kTurnSteps);
+  }
 }
 
 TEST(FitLineLengthTest, CutsAtCharacterBoundaries) {

@@ -149,34 +149,46 @@ TEST_F(DictionaryText, TagHelpers) {
   EXPECT_EQ(FindBytes(nullptr, "a", 1, end), nullptr);
 }
 
-// The facts cache keeps every entry a caller holds, and of the others only as many as fit its
-// spare bound, the least recently used dropped first; a dropped key's facts come back on demand.
-TEST(FactsCacheBound, HeldEntriesStaySparesAreBounded) {
-  constexpr size_t kSpareBytes = 4096;
-  FactsCache cache(kSpareBytes);
+// Everything the facts cache keeps stays within its bound, held entries included: spare entries
+// go first (least recently used first), then kept patterns; an entry that still does not fit is
+// not made, and a dropped key's facts come back on demand.
+TEST(FactsCacheBound, EverythingKeptStaysWithinTheBound) {
+  constexpr size_t kBound = 8192;
+  FactsCache cache(kBound);
   std::vector<std::string> keys;
   std::vector<uint32_t> entries;
   for (int i = 0; i < 200; ++i) {
     keys.push_back("k" + std::to_string(i) + "|x.*y");
-    entries.push_back(cache.Acquire(keys.back().data(), keys.back().size()));
-    ASSERT_NE(entries.back(), FactsCache::kNone);
+    const uint32_t entry = cache.Acquire(keys.back().data(), keys.back().size());
+    EXPECT_LE(cache.MemoryBytes(), kBound);
+    if (entry == FactsCache::kNone) break;  // full of held entries
+    entries.push_back(entry);
   }
-  EXPECT_EQ(cache.Count(), 200u);  // held: nothing is dropped, whatever the bound
-  EXPECT_EQ(cache.SpareBytes(), 0u);
+  ASSERT_GT(entries.size(), 10u);
+  ASSERT_LT(entries.size(), 200u);
+  // Released, they make room for others, the least recently released dropped first.
   for (const uint32_t entry : entries) cache.Release(entry);
-  EXPECT_LE(cache.SpareBytes(), kSpareBytes);
-  EXPECT_LT(cache.Count(), 200u);
-  EXPECT_GT(cache.Count(), 0u);
-  // The last one released is still there, the first one is not; both give their facts.
-  const size_t kept = cache.Count();
-  const uint32_t last = cache.Acquire(keys.back().data(), keys.back().size());
-  EXPECT_EQ(last, entries.back());
-  EXPECT_EQ(cache.Count(), kept);
+  const std::string extra = "extra|x.*y";
+  const uint32_t made = cache.Acquire(extra.data(), extra.size());
+  ASSERT_NE(made, FactsCache::kNone);
+  EXPECT_LE(cache.MemoryBytes(), kBound);
+  const uint32_t last =
+      cache.Acquire(keys[entries.size() - 1].data(), keys[entries.size() - 1].size());
+  EXPECT_EQ(last, entries.back());  // still there
   const uint32_t first = cache.Acquire(keys.front().data(), keys.front().size());
-  ASSERT_NE(first, FactsCache::kNone);
+  ASSERT_NE(first, FactsCache::kNone);  // dropped, and made again
   const FactsText source = cache.Facts(first).Source();
   EXPECT_EQ(std::string(source.bytes, source.length), keys.front());
-  EXPECT_EQ(cache.Facts(first).clauseCount, 1);
+  // Patterns are kept while they fit, and make room for each other.
+  PatternPtr small(CompilePattern("(a|b)*c"));
+  const Pattern* kept = cache.KeepPattern(made, small);
+  EXPECT_EQ(small, nullptr);
+  EXPECT_EQ(cache.KeptPattern(made), kept);
+  PatternPtr large(CompilePattern("(a|b){2000}c"));
+  const Pattern* notKept = cache.KeepPattern(last, large);
+  EXPECT_EQ(notKept, large.get());  // larger than the bound: it stays with the caller
+  EXPECT_EQ(cache.KeptPattern(last), nullptr);
+  EXPECT_LE(cache.MemoryBytes(), kBound);
 }
 
 class DictionaryFile : public InTempDir {};

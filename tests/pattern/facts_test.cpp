@@ -71,8 +71,12 @@ TEST(Facts, TrickyKeys) {
       // says; the byte after it must still be there.
       {"\\x82\\xA0", "[\\xA0]"},
       {"\x82\xA0\x82\xA2", "texts{\\x82\\xA0\\x82\\xA2}"},  // two-byte characters are whole
-      {"\x83\x5C*", " star{}\\x83\\*{}"},  // "ソ": its second byte "\" is no escape
-      {"(.*){30000}b", "texts{}"},         // past the size bound: compiles to nothing
+      {"\x83\x5C*", " star{}\\x83\\*{}"},           // "ソ": its second byte "\" is no escape
+      {"(ab){10}", "texts{abababababababababab}"},  // within the work its length allows
+      // More work than the text's length allows: the facts say nothing and the matcher decides
+      // (this one compiles to nothing too: past the size bound).
+      {"(.*){30000}b", "nothing"},
+      {"(ab){2000}", "nothing"},
   };
   for (const auto& c : kCases) EXPECT_EQ(DumpFacts(c.key), c.facts) << DumpBytes(c.key);
 }

@@ -254,6 +254,41 @@ TEST_F(ProgramTest, DataFolderAndOutputFaults) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("cannot write the output"), std::string::npos) << run.err;
 
+  // A closed pipe ends the program by SIGPIPE even when the parent ignores it, as every filter.
+  fs::create_directories(work / "pipe");
+  WriteFile(work / "pipe/Dictionary.txt", "<KEY>a</KEY><ANS>" + std::string(200, 'b') + "</ANS>");
+  std::string many;
+  for (int i = 0; i < 2000; ++i) many += "a\n";
+  WriteFile(work / "many", many);
+  const std::string piped =
+      "cd '" + work.string() + "' && trap '' PIPE && ( '" + MIMOZA_PROGRAM +
+      "' --dir pipe <many 2>pipe.err; echo $? >pipe.status ) | head -1 >/dev/null";
+  ASSERT_EQ(std::system(piped.c_str()), 0);
+  EXPECT_EQ(ReadFile(work / "pipe.status"), "141\n");
+  EXPECT_EQ(ReadFile(work / "pipe.err"), "");
+
+  // A Dictionary.txt that cannot be opened for appending, a link to nowhere included: said once;
+  // the prompts it lacks are their defaults.
+  fs::create_directories(work / "dangling");
+  fs::create_symlink("missing/Dictionary.txt", work / "dangling/Dictionary.txt");
+  run = RunProgram("--jsonl --dir dangling --seed 4242", "{\"submit\":\"ねこねこ\"}\n");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.err.find("cannot learn"), std::string::npos) << run.err;
+  EXPECT_EQ(run.out,
+            "{\"event\":\"title\",\"text\":\"ミモザ\"}\n{\"event\":\"response\",\"text\":"
+            "\"覚えていい？\"}\n");
+
+  // What the environment puts in a message is made visible, never sent to the terminal raw.
+  run = RunProgram("--dir $(printf 'stdin/\\033[2J') --seed 1", "abc\n");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("stdin/\\x1B[2J"), std::string::npos) << run.err;
+  run = RunProgram("--bo$(printf '\\033')gus", "");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_NE(run.err.find("--bo\\x1Bgus"), std::string::npos) << run.err;
+  run = RunProgram("--seed 1", "abc\n", "XDG_DATA_HOME=\"$PWD/stdin/$(printf '\\007')x\"");
+  EXPECT_NE(run.err.find("/stdin/\\x07x/mimoza"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find('\x07'), std::string::npos) << run.err;
+
   // A pair that cannot be stored is said so: on stderr when piped, as an event in JSON lines.
   run = RunProgram("--dir tags --seed 4242", "ab</KEY>cd\nうん\nにゃ\n");
   EXPECT_EQ(run.exitCode, 0);
