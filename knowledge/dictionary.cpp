@@ -103,7 +103,7 @@ class LookupReport {
   LookupReport(LookupObserver& theObserver, uint32_t theOutLen)
       : observer(theObserver), outLen(std::min<uint32_t>(theOutLen, kLineBufferBytes)) {}
 
-  // Key: a matched key k whose "<KEY" is at offset open.
+  // Key: a matched key k whose element opens at offset open.
   template <typename AnswerText>
   void Key(LineCounter& lines, uint64_t open, size_t k, const char* text, size_t length,
            KeyMatcher& matcher, const AnswerTable& answers, AnswerText answerText) {
@@ -123,7 +123,7 @@ class LookupReport {
   void Answers(LineCounter& lines, const AnswerTable& answers, AnswerText answerText) {
     for (; told < answers.count; ++told) {
       answerText(answers.starts[told], answer, outLen);
-      // An "<ANS>" holds no line feed: its text starts on its line.
+      // An answer element holds no line feed: its text starts on its line.
       observer.AnswerPooled(answer, lines.LineAt(answers.starts[told]));
     }
   }
