@@ -72,7 +72,7 @@ check_key() {
     passed=$((passed + 1))
   else
     fail "$doc: key $key $verb $shown"
-    echo "$got" | sed 's/^/    /'
+    sed 's/^/    /' <<<"$got"
   fi
 }
 
@@ -147,7 +147,7 @@ run_document() {
       output+=("$line")
     fi
     continued=0
-    [[ $running -eq 1 && ${#output[@]} -eq 0 && ( $line == *'\' || $line == *'|' ) ]] && continued=1
+    [[ $running -eq 1 && ${#output[@]} -eq 0 && ( $line == *"\\" || $line == *'|' ) ]] && continued=1
   done < <(code_lines "$file")
   finish
   echo "$doc: $keys key examples, $transcripts transcripts"
