@@ -1,7 +1,7 @@
 # cmake/Packaging.cmake: install rules and CPack settings -> `cmake --install` and `cpack`.
 # On Linux, two components, each a .deb of its own from one cpack run, whose dependencies
 # dpkg-shlibdeps reads off its program: "terminal" (package mimoza) with the terminal program in
-# bin/, its manual page gzipped in share/man/man1/, README, changelog and copyright in
+# bin/, its manual pages gzipped in share/man/man1/ and man5/, README, changelog and copyright in
 # share/doc/mimoza/ with the example quips in its examples/; and, where the window is built,
 # "desktop" (package mimoza-gtk) with mimoza-gtk, its manual page, its desktop entry, AppStream
 # metainfo and icons named by the application ID, and its own copyright and changelog. For
@@ -57,11 +57,16 @@ function(mimoza_gzip source output)
                      VERBATIM)
 endfunction()
 mimoza_gzip(${PROJECT_SOURCE_DIR}/docs/mimoza.1 ${PROJECT_BINARY_DIR}/mimoza.1.gz)
+mimoza_gzip(${PROJECT_SOURCE_DIR}/docs/mimoza-dictionary.5
+            ${PROJECT_BINARY_DIR}/mimoza-dictionary.5.gz)
 mimoza_gzip(${PROJECT_SOURCE_DIR}/docs/changelog ${PROJECT_BINARY_DIR}/changelog.gz)
 add_custom_target(mimoza_docs ALL DEPENDS ${PROJECT_BINARY_DIR}/mimoza.1.gz
+                                          ${PROJECT_BINARY_DIR}/mimoza-dictionary.5.gz
                                           ${PROJECT_BINARY_DIR}/changelog.gz)
 
 install(FILES ${PROJECT_BINARY_DIR}/mimoza.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+        COMPONENT terminal)
+install(FILES ${PROJECT_BINARY_DIR}/mimoza-dictionary.5.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man5
         COMPONENT terminal)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/copyright
               ${PROJECT_BINARY_DIR}/changelog.gz
