@@ -474,7 +474,7 @@ void ChatWindow::AskForget() {
         return Notice("忘れられるものがありません。覚えたばかりの組か、辞書から出た答えを忘れます。");
       }
       if (proposal.status != SeamDone) return Notice(proposal.text);
-      Confirm("この項目を辞書から忘れますか？", proposal.text, "忘れる", [this, proposal] {
+      Confirm("この項目を辞書から忘れますか？", proposal.text, "忘れる(_Y)", [this, proposal] {
         worker.Post([this, proposal](ChatSession& forgetting) {
           SeamOutcome outcome = Forget(forgetting, proposal);
           return [this, outcome = std::move(outcome)] {
@@ -556,7 +556,7 @@ void ChatWindow::ApplyEdit(const std::string& path, bool shrinkAllowed) {
       }
       if (outcome.status == SeamAsk) {
         return Confirm(
-            outcome.text, "", "置き換える", [this, path] { ApplyEdit(path, true); },
+            outcome.text, "", "置き換える(_Y)", [this, path] { ApplyEdit(path, true); },
             [this, path] { AskEditDone(path); });
       }
       Notice(outcome.text);
@@ -616,7 +616,7 @@ void ChatWindow::ChooseBackup(const std::vector<BackupRow>& backups) {
                      const std::string name =
                          static_cast<const char*>(g_object_get_data(G_OBJECT(label), "name"));
                      gtk_window_destroy(GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(row))));
-                     chat->Confirm("このバックアップに戻しますか？", name, "戻す", [chat, name] {
+                     chat->Confirm("このバックアップに戻しますか？", name, "戻す(_Y)", [chat, name] {
                        chat->worker.Post([chat, name](ChatSession& session) {
                          SeamOutcome outcome = ::mimoza::RestoreBackup(session, name);
                          return [chat, outcome = std::move(outcome)] {
@@ -807,7 +807,7 @@ void ChatWindow::ShowDiagnostics(const char* title, const std::vector<Diagnostic
 }
 
 // Confirm: a question with the entry it is about; yes runs only on an explicit yes (the button
-// labelled yesLabel), no on anything else.
+// labelled yesLabel, with its mnemonic _Y), no on anything else.
 void ChatWindow::Confirm(const std::string& question, const std::string& detail,
                          const char* yesLabel, std::function<void()> yes,
                          std::function<void()> no) {
@@ -817,7 +817,8 @@ void ChatWindow::Confirm(const std::string& question, const std::string& detail,
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
                                              Valid(detail).c_str());
   }
-  gtk_dialog_add_button(GTK_DIALOG(dialog), "やめる", GTK_RESPONSE_NO);
+  // Alt+Y and Alt+N answer from the keyboard, as in any dialog of the desktop.
+  gtk_dialog_add_button(GTK_DIALOG(dialog), "やめる(_N)", GTK_RESPONSE_NO);
   gtk_dialog_add_button(GTK_DIALOG(dialog), yesLabel, GTK_RESPONSE_YES);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_NO);
   using Answers = std::pair<std::function<void()>, std::function<void()>>;

@@ -35,7 +35,7 @@ std::string LineText(uint64_t line) { return std::to_string(line) + " 行目"; }
 // DataDirectory: the working directory, which is the data directory, as messages name it.
 std::string DataDirectory() {
   char* cwd = getcwd(nullptr, 0);
-  const std::string dir = cwd != nullptr ? Visible(cwd) : ".";
+  std::string dir = cwd != nullptr ? Visible(cwd) : ".";
   std::free(cwd);
   return dir;
 }
