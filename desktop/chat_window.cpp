@@ -4,10 +4,13 @@
 // builders are private. Tested end to end by scripts/test-desktop.
 #include "desktop/chat_window.h"
 
+#include <ctime>
 #include <utility>
 
 #include "terminal/common/encoding.h"
 #include "terminal/common/history.h"
+#include "terminal/common/transcript_store.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 namespace {
@@ -47,8 +50,8 @@ std::string Valid(const std::string& text) {
 }
 
 // The tags of the transcript, one per row kind (and one for the Ctrl mark).
-constexpr const char* kRowTags[] = {"user", "response", "cleared", "notice"};
-static_assert(sizeof(kRowTags) / sizeof(kRowTags[0]) == RowNotice + 1);
+constexpr const char* kRowTags[] = {"user", "response", "cleared", "notice", "divider"};
+static_assert(sizeof(kRowTags) / sizeof(kRowTags[0]) == RowDivider + 1);
 
 constexpr auto kDialogFlags =
     static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT);
@@ -76,6 +79,7 @@ ChatWindow::ChatWindow(GtkApplication* application, WindowSetup windowSetup)
       transcript.AddNotice(HistoryNotice(true, error));
     }
     for (std::string& line : lines) history.Remember(std::move(line));
+    LoadEarlierTurns();
   }
   SyncTranscript();
   worker.Post([this](ChatSession& session) {
@@ -86,6 +90,20 @@ ChatWindow::ChatWindow(GtkApplication* application, WindowSetup windowSetup)
 }
 
 ChatWindow::~ChatWindow() = default;
+
+// LoadEarlierTurns: the turns earlier sessions on this data directory kept in the transcript
+// store, faint, above a divider; a store that cannot be read is a notice.
+void ChatWindow::LoadEarlierTurns() {
+  transcriptPath = TranscriptPath(setup.dir, &realDir);
+  if (transcriptPath.empty()) return;  // no state directory: the history's notice tells
+  std::vector<StoredEntry> stored;
+  std::string error;
+  if (!LoadTranscript(transcriptPath, realDir, &stored, &error)) {
+    transcript.AddNotice(Words(LanguageJapanese, MsgTurnsNotShown, {error}));
+    return;
+  }
+  transcript.AddEarlier(stored);
+}
 
 void ChatWindow::Present(const char* startupId) {
   if (startupId != nullptr && startupId[0] != '\0') gtk_window_set_startup_id(window, startupId);
@@ -189,6 +207,9 @@ GtkWidget* ChatWindow::BuildTranscript() {
                              "foreground", "gray60", nullptr);
   gtk_text_buffer_create_tag(transcriptBuffer, kRowTags[RowNotice], "style", PANGO_STYLE_ITALIC,
                              "foreground", "#b0401a", nullptr);
+  gtk_text_buffer_create_tag(transcriptBuffer, kRowTags[RowDivider], "justification",
+                             GTK_JUSTIFY_CENTER, "foreground", "gray50", "scale", 0.85, nullptr);
+  gtk_text_buffer_create_tag(transcriptBuffer, "earlier", "foreground", "gray55", nullptr);
   gtk_text_buffer_create_tag(transcriptBuffer, "ctrl", "weight", PANGO_WEIGHT_NORMAL, "foreground",
                              "gray50", nullptr);
   GtkTextIter end;
@@ -386,9 +407,18 @@ void ChatWindow::Send(bool ctrl) {
   }
   transcript.AddUserLine(line, ctrl);
   SyncTranscript();
-  worker.Post([this, line, ctrl](ChatSession& session) {
+  worker.Post([this, line, ctrl, path = transcriptPath, dir = realDir](ChatSession& session) {
     TurnReport turn = session.Submit(line, ctrl);
-    return [this, turn = std::move(turn)] { ApplyReport(turn); };
+    std::string why;
+    const bool kept = path.empty() || turn.abandoned ||
+                      AppendTurn(path, dir, StoredTurn(line, turn, std::time(nullptr)), &why);
+    return [this, turn = std::move(turn), kept, why] {
+      ApplyReport(turn);
+      if (!kept && !transcriptNoticed) {
+        transcriptNoticed = true;
+        Notice(Words(LanguageJapanese, MsgTurnsNotSaved, {why}));
+      }
+    };
   });
   SetBusy();
 }
@@ -409,11 +439,7 @@ void ChatWindow::Escape() {
     return [this, outcome = std::move(outcome), after] {
       state = after;
       SetBusy();
-      if (outcome.status == SeamUnavailable) {
-        Unavailable("学習の取り消し");
-      } else if (outcome.status == SeamDone) {
-        Notice(outcome.text.empty() ? "学習をやめました。何も覚えていません。" : outcome.text);
-      }
+      if (outcome.status == SeamDone) Notice(outcome.text);
     };
   });
   SetBusy();
@@ -444,9 +470,11 @@ void ChatWindow::AskForget() {
     ForgetProposal proposal = ProposeForget(session);
     return [this, proposal = std::move(proposal)] {
       SetBusy();
-      if (proposal.status == SeamUnavailable) return Unavailable("忘れる機能");
-      if (proposal.status != SeamDone) return Notice("忘れられるものがありません。");
-      Confirm("この項目を辞書から忘れますか？", proposal.entry, [this, proposal] {
+      if (proposal.status == SeamNothing) {
+        return Notice("忘れられるものがありません。覚えたばかりの組か、辞書から出た答えを忘れます。");
+      }
+      if (proposal.status != SeamDone) return Notice(proposal.text);
+      Confirm("この項目を辞書から忘れますか？", proposal.text, "忘れる(_Y)", [this, proposal] {
         worker.Post([this, proposal](ChatSession& forgetting) {
           SeamOutcome outcome = Forget(forgetting, proposal);
           return [this, outcome = std::move(outcome)] {
@@ -478,72 +506,83 @@ void ChatWindow::EditDictionary() {
     EditCopy copy = MakeEditableCopy(session);
     return [this, copy = std::move(copy)] {
       SetBusy();
-      if (copy.status == SeamUnavailable) return Unavailable("辞書の編集");
       if (copy.status != SeamDone) return Notice(copy.text);
       char* uri = g_filename_to_uri(copy.path.c_str(), nullptr, nullptr);
       if (uri != nullptr) gtk_show_uri(window, uri, GDK_CURRENT_TIME);
       g_free(uri);
-      AskEditDone(copy);
+      AskEditDone(copy.path);
     };
   });
   SetBusy();
 }
 
 // AskEditDone: waits, in a dialog of the window, for the user to have saved the copy; then
-// applies it (the check's problems, if any, are listed and the dialog comes back) or discards it.
-void ChatWindow::AskEditDone(const EditCopy& copy) {
+// applies it, discards it, or (the dialog closed otherwise) keeps it in backups/, so that no
+// edit is lost by a stray Esc.
+void ChatWindow::AskEditDone(const std::string& path) {
   GtkWidget* dialog =
       gtk_message_dialog_new(window, kDialogFlags, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
                              "辞書のコピーをエディタで開きました。");
   gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog),
                                            "編集して保存したら「適用」を押してください。"
                                            "検査してから Dictionary.txt と置き換えます。\n%s",
-                                           copy.path.c_str());
+                                           Valid(path).c_str());
   gtk_dialog_add_button(GTK_DIALOG(dialog), "破棄", GTK_RESPONSE_REJECT);
   gtk_dialog_add_button(GTK_DIALOG(dialog), "適用", GTK_RESPONSE_ACCEPT);
-  auto* held = new EditCopy(copy);
-  g_object_set_data_full(G_OBJECT(dialog), "copy", held,
-                         [](gpointer data) { delete static_cast<EditCopy*>(data); });
-  g_signal_connect(
-      dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
-        auto* chat = static_cast<ChatWindow*>(data);
-        const EditCopy edited = *static_cast<EditCopy*>(g_object_get_data(G_OBJECT(self), "copy"));
-        gtk_window_destroy(GTK_WINDOW(self));
-        if (response != GTK_RESPONSE_ACCEPT) {
-          chat->worker.Post([chat, edited](ChatSession& session) {
-            DiscardEditedCopy(session, edited);
-            return [chat] { chat->SetBusy(); };
-          });
-          chat->SetBusy();
-          return;
-        }
-        chat->worker.Post([chat, edited](ChatSession& session) {
-          EditOutcome outcome = ApplyEditedCopy(session, edited);
-          return [chat, edited, outcome = std::move(outcome)] {
-            chat->SetBusy();
-            if (outcome.status == SeamFailed && !outcome.problems.empty()) {
-              chat->ShowDiagnostics("編集したコピーの問題", outcome.problems, true);
-              chat->AskEditDone(edited);
-            } else if (outcome.status == SeamUnavailable) {
-              chat->Unavailable("辞書の置き換え");
-            } else {
-              chat->Notice(outcome.text);
-            }
-          };
-        });
-        chat->SetBusy();
-      }),
-      this);
+  g_object_set_data_full(G_OBJECT(dialog), "path", g_strdup(path.c_str()), g_free);
+  g_signal_connect(dialog, "response",
+                   G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
+                     auto* chat = static_cast<ChatWindow*>(data);
+                     const std::string edited =
+                         static_cast<const char*>(g_object_get_data(G_OBJECT(self), "path"));
+                     gtk_window_destroy(GTK_WINDOW(self));
+                     if (response == GTK_RESPONSE_ACCEPT) return chat->ApplyEdit(edited, false);
+                     chat->EndEdit(response != GTK_RESPONSE_REJECT);
+                   }),
+                   this);
   gtk_window_present(GTK_WINDOW(dialog));
+}
+
+// ApplyEdit: the saved copy checked and applied; its problems are listed and the dialog comes
+// back, and a copy that shrank asks first.
+void ChatWindow::ApplyEdit(const std::string& path, bool shrinkAllowed) {
+  worker.Post([this, path, shrinkAllowed](ChatSession& session) {
+    EditOutcome outcome = ApplyEditedCopy(session, shrinkAllowed);
+    return [this, path, outcome = std::move(outcome)] {
+      SetBusy();
+      if (outcome.status == SeamFailed && !outcome.problems.empty()) {
+        ShowDiagnostics("編集したコピーの問題", outcome.problems, true);
+        return AskEditDone(path);
+      }
+      if (outcome.status == SeamAsk) {
+        return Confirm(
+            outcome.text, "", "置き換える(_Y)", [this, path] { ApplyEdit(path, true); },
+            [this, path] { AskEditDone(path); });
+      }
+      Notice(outcome.text);
+    };
+  });
+  SetBusy();
+}
+
+void ChatWindow::EndEdit(bool keep) {
+  worker.Post([this, keep](ChatSession& session) {
+    SeamOutcome outcome = DiscardEditedCopy(session, keep);
+    return [this, outcome = std::move(outcome)] {
+      SetBusy();
+      Notice(outcome.text);
+    };
+  });
+  SetBusy();
 }
 
 void ChatWindow::RestoreBackup() {
   worker.Post([this](ChatSession& session) {
     std::vector<BackupRow> backups;
-    const SeamStatus status = ListBackups(session, &backups);
-    return [this, status, backups = std::move(backups)] {
+    SeamOutcome listed = ListBackups(session, &backups);
+    return [this, listed = std::move(listed), backups = std::move(backups)] {
       SetBusy();
-      if (status == SeamUnavailable) return Unavailable("バックアップからの復元");
+      if (listed.status != SeamDone) return Notice(listed.text);
       if (backups.empty()) return Notice("バックアップはまだありません。");
       ChooseBackup(backups);
     };
@@ -577,7 +616,7 @@ void ChatWindow::ChooseBackup(const std::vector<BackupRow>& backups) {
                      const std::string name =
                          static_cast<const char*>(g_object_get_data(G_OBJECT(label), "name"));
                      gtk_window_destroy(GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(row))));
-                     chat->Confirm("このバックアップに戻しますか？", name, [chat, name] {
+                     chat->Confirm("このバックアップに戻しますか？", name, "戻す(_Y)", [chat, name] {
                        chat->worker.Post([chat, name](ChatSession& session) {
                          SeamOutcome outcome = ::mimoza::RestoreBackup(session, name);
                          return [chat, outcome = std::move(outcome)] {
@@ -651,12 +690,14 @@ void ChatWindow::SyncTranscript() {
     const TranscriptRow& row = transcript.Row(shownTo);
     std::string text = row.kind == RowUser      ? "> " + row.text
                        : row.kind == RowCleared ? std::string("·")
+                       : row.kind == RowDivider ? "── ここまで前回までの会話 (" + row.text + ") ──"
                                                 : row.text;
     text = Valid(text);
     GtkTextIter end;
     gtk_text_buffer_get_end_iter(transcriptBuffer, &end);
     gtk_text_buffer_insert_with_tags_by_name(transcriptBuffer, &end, text.c_str(), -1,
-                                             kRowTags[row.kind], nullptr);
+                                             kRowTags[row.kind],
+                                             row.earlier ? "earlier" : nullptr, nullptr);
     int32_t chars = static_cast<int32_t>(g_utf8_strlen(text.c_str(), -1)) + 1;
     if (row.ctrl) {
       gtk_text_buffer_insert_with_tags_by_name(transcriptBuffer, &end, "  (Ctrl)", -1,
@@ -678,10 +719,6 @@ void ChatWindow::Notice(std::string text) {
   if (text.empty()) return;
   transcript.AddNotice(std::move(text));
   SyncTranscript();
-}
-
-void ChatWindow::Unavailable(const char* what) {
-  Notice(std::string(what) + "は、このミモザではまだ使えません。");
 }
 
 // SetBusy: the spinner, the send controls and the transcript's busy state follow the worker.
@@ -769,21 +806,33 @@ void ChatWindow::ShowDiagnostics(const char* title, const std::vector<Diagnostic
   gtk_window_present(GTK_WINDOW(dialog));
 }
 
-// Confirm: a question with the entry it is about; yes runs only on an explicit yes.
+// Confirm: a question with the entry it is about; yes runs only on an explicit yes (the button
+// labelled yesLabel, with its mnemonic _Y), no on anything else.
 void ChatWindow::Confirm(const std::string& question, const std::string& detail,
-                         std::function<void()> yes) {
+                         const char* yesLabel, std::function<void()> yes,
+                         std::function<void()> no) {
   GtkWidget* dialog = gtk_message_dialog_new(window, kDialogFlags, GTK_MESSAGE_QUESTION,
-                                             GTK_BUTTONS_YES_NO, "%s", question.c_str());
-  gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", Valid(detail).c_str());
+                                             GTK_BUTTONS_NONE, "%s", Valid(question).c_str());
+  if (!detail.empty()) {
+    gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
+                                             Valid(detail).c_str());
+  }
+  // Alt+Y and Alt+N answer from the keyboard, as in any dialog of the desktop.
+  gtk_dialog_add_button(GTK_DIALOG(dialog), "やめる(_N)", GTK_RESPONSE_NO);
+  gtk_dialog_add_button(GTK_DIALOG(dialog), yesLabel, GTK_RESPONSE_YES);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_NO);
-  auto* held = new std::function<void()>(std::move(yes));
-  g_object_set_data_full(G_OBJECT(dialog), "yes", held,
-                         [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+  using Answers = std::pair<std::function<void()>, std::function<void()>>;
+  g_object_set_data_full(G_OBJECT(dialog), "answers", new Answers(std::move(yes), std::move(no)),
+                         [](gpointer data) { delete static_cast<Answers*>(data); });
   g_signal_connect(dialog, "response", G_CALLBACK(+[](GtkDialog* self, int response, gpointer) {
-                     const std::function<void()> then = *static_cast<std::function<void()>*>(
-                         g_object_get_data(G_OBJECT(self), "yes"));
+                     const Answers answers =
+                         *static_cast<Answers*>(g_object_get_data(G_OBJECT(self), "answers"));
                      gtk_window_destroy(GTK_WINDOW(self));
-                     if (response == GTK_RESPONSE_YES) then();
+                     if (response == GTK_RESPONSE_YES) {
+                       answers.first();
+                     } else if (answers.second) {
+                       answers.second();
+                     }
                    }),
                    nullptr);
   gtk_window_present(GTK_WINDOW(dialog));

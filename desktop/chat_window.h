@@ -60,13 +60,16 @@ class ChatWindow {
   void ApplyReport(const TurnReport& report);
   void SyncTranscript();
   void Notice(std::string text);
-  void Unavailable(const char* what);
   void SetBusy();
   void RefreshWhy();
   void ShowDiagnostics(const char* title, const std::vector<DiagnosticRow>& rows, bool complete);
-  void AskEditDone(const EditCopy& copy);
+  void AskEditDone(const std::string& path);
+  void ApplyEdit(const std::string& path, bool shrinkAllowed);
+  void EndEdit(bool keep);
+  void LoadEarlierTurns();
   void ChooseBackup(const std::vector<BackupRow>& backups);
-  void Confirm(const std::string& question, const std::string& detail, std::function<void()> yes);
+  void Confirm(const std::string& question, const std::string& detail, const char* yesLabel,
+               std::function<void()> yes, std::function<void()> no = nullptr);
 
   // Static thunks: the toolkit's callbacks find the object and call the member.
   static void OnAction(GSimpleAction* action, GVariant* parameter, gpointer self);
@@ -97,6 +100,9 @@ class ChatWindow {
   HistoryWalk history;
   std::string historyPath;         // empty: no history file this session
   bool historyNoticed = false;     // a failed write is told once
+  std::string transcriptPath;      // empty: earlier turns are neither shown nor kept
+  std::string realDir;             // the data directory as the transcript store names it
+  bool transcriptNoticed = false;  // a failed write is told once
   bool preediting = false;         // an input method is composing: Up, Down and Esc are its
   ConversationState state = Idle;  // the dialogue's, as the last job left it
 

@@ -28,6 +28,8 @@ std::string WithoutFinalLineEnd(std::string text) {
 
 ChatSession::ChatSession() : conversation(*this) { conversation.SetTurnObserver(&lastTurn); }
 
+ChatSession::~ChatSession() = default;
+
 TurnReport ChatSession::Open() {
   TurnReport opened;
   report = &opened;
@@ -46,8 +48,10 @@ TurnReport ChatSession::Submit(std::string_view utf8, bool ctrl) {
     turn.abandoned = !conversation.SubmitLine(line.c_str());
     controlDown = false;
     report = nullptr;
+    stale = stale && turn.abandoned;
   }
   turn.state = conversation.State();
+  turn.drawn = ToUtf8(conversation.LastResponse());
   return turn;
 }
 
@@ -139,6 +143,39 @@ void TranscriptModel::AddNotice(std::string text) {
   row.kind = RowNotice;
   row.text = std::move(text);
   Add(std::move(row));
+}
+
+void TranscriptModel::AddEarlier(const std::vector<StoredEntry>& entries) {
+  // Kinds of the store are also indexes into this table: keep it in StoredKind's order.
+  static constexpr RowKind kKinds[] = {RowUser, RowResponse, RowCleared};
+  for (const StoredEntry& entry : entries) {
+    if (entry.kind == StoredLine) ++turns;
+    TranscriptRow row;
+    row.kind = kKinds[entry.kind];
+    row.earlier = true;
+    if (row.kind != RowCleared) row.text = entry.text;
+    Add(std::move(row));
+  }
+  if (entries.empty()) return;
+  TranscriptRow divider;
+  divider.kind = RowDivider;
+  divider.text = StoredTimeText(entries.back().time);
+  Add(std::move(divider));
+}
+
+std::vector<StoredEntry> StoredTurn(const std::string& line, const TurnReport& report,
+                                    int64_t now) {
+  std::vector<StoredEntry> turn = {{StoredLine, now, line}};
+  for (const HostEvent& event : report.events) {
+    if (event.kind != EventResponse) continue;
+    const std::string text = WithoutFinalLineEnd(event.text);
+    if (text.empty()) {
+      turn.push_back({StoredCleared, now, report.drawn});
+    } else {
+      turn.push_back({StoredResponse, now, text});
+    }
+  }
+  return turn;
 }
 
 bool HistoryWalk::Remember(std::string line) {

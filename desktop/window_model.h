@@ -1,15 +1,17 @@
 // desktop/window_model.h: what the desktop window shows, without the toolkit: the engine's host
 // operations of one turn -> a report; reports -> transcript rows and notices; the checker's
-// diagnostics -> list rows; the history file's lines -> what Up and Down bring back.
+// diagnostics -> list rows; the history file's lines -> what Up and Down bring back; earlier
+// sessions' turns <-> the transcript store.
 // Leaves this file: HostEventKind, HostEvent, TurnReport, ChatSession, RowKind, TranscriptRow,
-// TranscriptModel, HistoryWalk, DiagnosticRow, DiagnosticRowFor, and the window's own words
-// (UnwritableNotice, UnreadableMessage, NoDataDirectoryMessage, HistoryNotice). Tested by
+// TranscriptModel, StoredTurn, HistoryWalk, DiagnosticRow, DiagnosticRowFor, and the window's own
+// words (UnwritableNotice, UnreadableMessage, NoDataDirectoryMessage, HistoryNotice). Tested by
 // tests/desktop/window_model_test.cpp.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "conversation/conversation.h"
 #include "conversation/turn_record.h"
 #include "knowledge/dictionary_check.h"
+#include "terminal/common/transcript_store.h"
 
 namespace mimoza {
 
@@ -40,7 +43,11 @@ struct TurnReport {
   std::vector<HostEvent> events;
   ConversationState state = Idle;  // the dialogue's state after the job
   bool abandoned = false;          // the turn was abandoned (AbandonTurn): no event, no change
+  std::string drawn;               // UTF-8: the engine's last response after the job (what a
+                                   // cleared row stands for in the transcript store)
 };
+
+struct EditInProgress;  // core_seams.h
 
 // ChatSession: the engine and its host for the desktop window, used from the worker thread only.
 // The host records what the engine does into the report of the running job; the window applies
@@ -50,6 +57,7 @@ class ChatSession final : private ConversationHost {
   ChatSession();
   ChatSession(const ChatSession&) = delete;
   ChatSession& operator=(const ChatSession&) = delete;
+  ~ChatSession();
 
   // Open: fetches the title; once, before any line.
   TurnReport Open();
@@ -64,6 +72,13 @@ class ChatSession final : private ConversationHost {
 
   Conversation& Engine() { return conversation; }
   const TurnRecorder& LastTurn() const { return lastTurn; }
+  // LastTurnStale: Dictionary.txt was replaced since the last turn (forget, restore, edit), so
+  // what it showed may no longer stand where it was found, and F4 must not take what stands
+  // there now; the next turn clears it.
+  bool LastTurnStale() const { return stale; }
+  void MarkLastTurnStale() { stale = true; }
+  // Edit: the edit round trip in progress (core_seams.h), null when none.
+  std::unique_ptr<EditInProgress>& Edit() { return edit; }
 
  private:
   void SetTitle(const char* text) override;
@@ -78,6 +93,8 @@ class ChatSession final : private ConversationHost {
   TurnRecorder lastTurn;         // how the last turn ran, for the why panel
   TurnReport* report = nullptr;  // the running job's, while it runs
   bool controlDown = false;      // the Ctrl flag of the line being submitted
+  bool stale = false;            // see LastTurnStale
+  std::unique_ptr<EditInProgress> edit;
 };
 
 // Each kind has its own look in the transcript.
@@ -86,12 +103,14 @@ enum RowKind : int8_t {
   RowResponse,  // a response the engine set
   RowCleared,   // the engine cleared the response: shown as a faint mark
   RowNotice,    // something the window itself says (a store failure, a file it cannot use)
+  RowDivider,   // below earlier sessions' turns: when the last of them was
 };
 
 struct TranscriptRow {
   RowKind kind = RowNotice;
   int64_t turn = 0;   // user lines so far, its own included; 0 before the first
   bool ctrl = false;  // RowUser: sent with Ctrl held
+  bool earlier = false;  // a turn of an earlier session, from the transcript store
   std::string text;   // UTF-8, without a final line end
 };
 
@@ -110,6 +129,9 @@ class TranscriptModel {
   // Title, input and box events have no row. Returns the title event's text when there is one.
   std::string AddReport(const TurnReport& report);
   void AddNotice(std::string text);
+  // AddEarlier: earlier sessions' turns (the transcript store's entries, oldest first) and a
+  // divider with the time of the last; nothing when there are none.
+  void AddEarlier(const std::vector<StoredEntry>& entries);
 
   int64_t FirstRow() const { return first; }
   int64_t EndRow() const { return first + static_cast<int64_t>(rows.size()); }
@@ -123,6 +145,11 @@ class TranscriptModel {
   int64_t first = 0;  // the number of rows[0]
   int64_t turns = 0;
 };
+
+// StoredTurn: what the transcript store keeps of a turn: the line sent and the responses of its
+// report (a cleared one as what the turn drew), all at time now. Notices are not kept.
+std::vector<StoredEntry> StoredTurn(const std::string& line, const TurnReport& report,
+                                    int64_t now);
 
 // HistoryWalk: Up and Down over the lines sent, earlier sessions' first; the line being typed is
 // kept while walking and comes back below the newest.

@@ -163,18 +163,15 @@ char AskWhatNow() {
 }
 
 // ReportProblems: the dictionary's errors and warnings on the terminal, then a summary, then
-// Boke.dat's, which are not part of the edit and never stop it. True when the dictionary has an
-// error.
-bool ReportProblems(const std::vector<CheckDiagnostic>& diagnostics) {
+// Boke.dat's, which are not part of the edit and never stop it.
+void ReportProblems(const std::vector<CheckDiagnostic>& diagnostics) {
   std::vector<CheckDiagnostic> own;
   std::vector<CheckDiagnostic> quips;
   for (const CheckDiagnostic& diagnostic : diagnostics) {
     (diagnostic.file == CheckedDictionary ? own : quips).push_back(diagnostic);
   }
-  bool errors = false;
   size_t notes = 0;
   for (const CheckDiagnostic& diagnostic : own) {
-    errors = errors || diagnostic.severity == CheckError;
     if (diagnostic.severity == CheckNote) {
       ++notes;
       continue;
@@ -192,7 +189,6 @@ bool ReportProblems(const std::vector<CheckDiagnostic>& diagnostics) {
     told = true;
     std::fputs(DiagnosticLine(diagnostic, TerminalLanguage()).c_str(), stdout);
   }
-  return errors;
 }
 
 // Keep: the copy moved into backups/, and where it now is.
@@ -287,26 +283,23 @@ int Edit::Run() {
     int signal = 0;
     const int status = RunEditor(editor, copy.Path(), &signal);
     if (signal != 0) return Ended(signal);
-    std::string bytes;
-    std::vector<CheckDiagnostic> diagnostics;
-    int error = 0;
-    const CopyState state = copy.ReadBack(old.bytes, &bytes, &diagnostics, &error);
+    const CopyReview review = copy.Review(old.bytes);
     if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       std::fprintf(stderr, "mimoza edit: the editor (%s) %s: Dictionary.txt is not replaced\n",
                    Visible(editor).c_str(), DescribeStatus(status).c_str());
-      if (state == CopyChanged) {
+      if (review.state == CopyChanged) {
         std::fprintf(stderr, "mimoza edit: your copy is kept: %s\n", Keep(copy).c_str());
       }
       return ExitFailure;
     }
-    switch (state) {
+    switch (review.state) {
       case CopyMissing:
         std::fprintf(stderr, "mimoza edit: the copy %s no longer exists: %s is not replaced\n",
                      Visible(copy.Path()).c_str(), kDictionaryFile);
         return ExitFailure;
       case CopyUnreadable:
         std::fprintf(stderr, "mimoza edit: cannot read the edited copy %s: %s\n",
-                     Visible(copy.Path()).c_str(), std::strerror(error));
+                     Visible(copy.Path()).c_str(), std::strerror(review.error));
         return ExitFailure;
       case CopyUnchanged:
         copy.Remove();
@@ -315,28 +308,22 @@ int Edit::Run() {
       case CopyChanged:
         break;
     }
-    bool checked = true;
-    if (diagnostics.empty())
-      checked = CheckEditedDictionary(bytes, ReadStoredFile(kQuipFile), &diagnostics);
-    bool choose = ReportProblems(diagnostics);
-    if (!checked) {
+    ReportProblems(review.diagnostics);
+    bool choose = review.errors;
+    if (!review.checked) {
       // An unchecked copy does not replace the dictionary.
       std::fputs("mimoza edit: out of memory while checking the copy\n", stderr);
-      choose = true;
+    }
+    // A copy come back empty or cut short must not replace a dictionary silently.
+    if (!choose && CopyShrinks(review.entries, oldEntries)) {
+      const size_t entries = review.entries;
+      choose = !AskYesNo("The edited copy holds " + std::to_string(entries) +
+                             (entries == 1 ? " entry" : " entries") + "; Dictionary.txt holds " +
+                             std::to_string(oldEntries) + ". Replace it anyway?",
+                         false);
     }
     if (!choose) {
-      const size_t entries = CountEntries(bytes);
-      // A copy come back empty or cut short (an editor that saved a copy a cleaner had
-      // removed) must not replace a dictionary silently.
-      if (entries * 2 < oldEntries) {
-        choose = !AskYesNo("The edited copy holds " + std::to_string(entries) +
-                               (entries == 1 ? " entry" : " entries") + "; Dictionary.txt holds " +
-                               std::to_string(oldEntries) + ". Replace it anyway?",
-                           false);
-      }
-    }
-    if (!choose) {
-      const int replaced = Replace(bytes);
+      const int replaced = Replace(review.bytes);
       if (replaced >= 0) return replaced;
     }
     const char choice = AskWhatNow();

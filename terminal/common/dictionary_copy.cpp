@@ -302,6 +302,23 @@ CopyState DictionaryCopy::ReadBack(const std::string& stored, std::string* bytes
   return CopyChanged;
 }
 
+CopyReview DictionaryCopy::Review(const std::string& stored) const {
+  CopyReview review;
+  review.state = ReadBack(stored, &review.bytes, &review.diagnostics, &review.error);
+  if (review.state != CopyChanged) return review;
+  if (review.diagnostics.empty()) {
+    review.checked =
+        CheckEditedDictionary(review.bytes, ReadStoredFile(kQuipFile), &review.diagnostics);
+  }
+  review.errors = !review.checked;
+  for (const CheckDiagnostic& diagnostic : review.diagnostics) {
+    review.errors = review.errors || (diagnostic.file == CheckedDictionary &&
+                                      diagnostic.severity == CheckError);
+  }
+  review.entries = CountEntries(review.bytes);
+  return review;
+}
+
 std::string DictionaryCopy::Keep() {
   if (!Exists()) return path;
   mkdir(kBackupFolder, 0700);

@@ -2,8 +2,9 @@
 // copy with LF line ends in a private folder, and the copy as saved -> the dictionary's bytes
 // again, each line the user did not touch given back as the very bytes it came from. `mimoza
 // edit` and the desktop window's edit use it.
-// Leaves this file: CopyState, DictionaryCopy. Tested by tests/terminal/edit_test.cpp (through
-// the program, with scripted editors).
+// Leaves this file: CopyState, CopyReview, CopyShrinks, DictionaryCopy. Tested by
+// tests/terminal/edit_test.cpp (through the program, with scripted editors) and
+// tests/desktop/window_model_test.cpp (the window's edit).
 //
 // Lines go back by position, not by their text: the copy's lines as written are kept as hashes,
 // and a line diff (AlignLines, knowledge/dictionary_store.h) of the saved copy against them says
@@ -28,6 +29,23 @@ enum CopyState : int8_t {
   CopyChanged,      // it was edited
 };
 
+// What Review found of a saved copy: ReadBack's result, checked.
+struct CopyReview {
+  CopyState state = CopyMissing;
+  int error = 0;       // CopyUnreadable: why
+  std::string bytes;   // CopyChanged: the dictionary's bytes
+  // CopyChanged: the characters that cannot be stored, else the check's diagnostics of both
+  // data files (Boke.dat's are for information: the edit does not touch it).
+  std::vector<CheckDiagnostic> diagnostics;
+  bool checked = true;  // false: memory ran out while checking
+  bool errors = false;  // the dictionary has an error, or was not checked: it must not go in
+  size_t entries = 0;   // the entries bytes hold
+};
+
+// CopyShrinks: a copy come back empty or cut short (an editor that saved a copy a cleaner had
+// removed) holds fewer than half the entries; it replaces the dictionary only after a yes.
+inline bool CopyShrinks(size_t entries, size_t oldEntries) { return entries * 2 < oldEntries; }
+
 class DictionaryCopy {
  public:
   DictionaryCopy() = default;
@@ -50,6 +68,10 @@ class DictionaryCopy {
   // left out). CopyUnreadable: *error says why.
   CopyState ReadBack(const std::string& stored, std::string* bytes,
                      std::vector<CheckDiagnostic>* problems, int* error) const;
+
+  // Review: ReadBack, and a changed copy whose characters can all be stored checked as the
+  // dictionary it would be (CheckEditedDictionary), with its entries counted.
+  CopyReview Review(const std::string& stored) const;
 
   // Keep: moves the copy into backups/ of the working directory (the data directory) as
   // "edited-copy-YYYYMMDD-HHMMSS.txt", so that it outlives the temporary folder; returns its

@@ -1,7 +1,8 @@
 // terminal/common/transcript_store.cpp: the turns of earlier sessions <-> the data directory's
 // transcript file.
-// Leaves this file: TranscriptPath, ParseTranscript, LoadTranscript, AppendTurn. The escaping,
-// the record form and the header are private; locking and replacing are terminal/state_file's.
+// Leaves this file: TranscriptPath, ParseTranscript, LoadTranscript, AppendTurn, StoredTimeText.
+// The escaping, the record form and the header are private; locking and replacing are
+// terminal/state_file's.
 // Tested by tests/terminal/interactive_test.cpp; fuzzed by fuzz/history_fuzz.cpp.
 #include "terminal/common/transcript_store.h"
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 
 #include "terminal/common/data_directory.h"
@@ -200,6 +202,17 @@ bool AppendTurn(const std::string& path, const std::string& realDir,
   std::string text;
   for (const StoredEntry& entry : turn) text += Record(entry);
   return AppendLines(path, text, error, Header(realDir));
+}
+
+std::string StoredTimeText(int64_t seconds) {
+  const auto time = static_cast<time_t>(seconds);
+  tm local = {};
+  char text[32] = {};
+  if (localtime_r(&time, &local) == nullptr ||
+      std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) == 0) {
+    return "?";
+  }
+  return text;
 }
 
 }  // namespace mimoza

@@ -3,7 +3,7 @@
 // or any face that has no screen of its own in common with it) can show where the last one
 // ended. The last kMaxStoredTurns turns are kept.
 // Leaves this file: kMaxStoredTurns, StoredKind, StoredEntry, TranscriptPath, ParseTranscript,
-// LoadTranscript, AppendTurn.
+// LoadTranscript, AppendTurn, StoredTimeText.
 // Tested by tests/terminal/interactive_test.cpp; the reader is fuzzed by
 // fuzz/history_fuzz.cpp.
 //
@@ -64,5 +64,9 @@ bool LoadTranscript(const std::string& path, const std::string& realDir,
 // when that fails.
 bool AppendTurn(const std::string& path, const std::string& realDir,
                 const std::vector<StoredEntry>& turn, std::string* error);
+
+// StoredTimeText: an entry's time as the local date and time under which earlier turns are
+// shown ("2026-01-31 18:05"), "?" when it cannot be told.
+std::string StoredTimeText(int64_t seconds);
 
 }  // namespace mimoza

@@ -284,18 +284,6 @@ class TurnWatch {
   bool sawInterrupt = false;  // likewise
 };
 
-// DividerDate: the local date and time under which earlier turns are shown.
-std::string DividerDate(int64_t seconds) {
-  const auto time = static_cast<time_t>(seconds);
-  tm local = {};
-  char text[32] = {};
-  if (localtime_r(&time, &local) == nullptr ||
-      std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) == 0) {
-    return "?";
-  }
-  return text;
-}
-
 // InteractiveSession: the engine's host on a terminal. The engine's texts are code page 932;
 // the view keeps them as UTF-8 for the screen, and the charset (when the terminal's locale is
 // not UTF-8) converts at the terminal's edge.
@@ -491,7 +479,7 @@ void InteractiveSession::LoadEarlierTurns() {
     if (kind == EntryCleared) entry.whole = from.text;
     entry.earlier = true;
   }
-  view.transcript.Add(EntryDivider, DividerDate(stored.back().time));
+  view.transcript.Add(EntryDivider, StoredTimeText(stored.back().time));
 }
 
 // SaveTurn: appends the turn just run (the line and the responses from firstResponse on; the

@@ -1,11 +1,14 @@
 // tests/desktop/window_model_test.cpp: the desktop window's logic without a display: a learning
 // dialogue run through the worker as the window runs it, its rows as the transcript shows them,
-// the transcript's bound, the history walk, the check's rows and the command line.
+// the transcript's bound, the history walk, the check's rows and the command line; cancel,
+// forget, restore and the edit round trip through the seams; earlier turns through the store.
 #include "desktop/window_model.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,12 +24,13 @@ using DesktopTest = testing::InTempDir;
 
 // Dump: rows as "kind:text" joined by "|", the form the cases below are written in.
 std::string Dump(const TranscriptModel& model) {
-  static constexpr const char* kKinds[] = {"user", "response", "cleared", "notice"};
+  static constexpr const char* kKinds[] = {"user", "response", "cleared", "notice", "divider"};
   std::string dump;
   for (int64_t i = model.FirstRow(); i < model.EndRow(); ++i) {
     const TranscriptRow& row = model.Row(i);
     if (!dump.empty()) dump += "|";
-    dump += std::string(kKinds[row.kind]) + (row.ctrl ? "+ctrl" : "") + ":" + row.text;
+    dump += std::string(kKinds[row.kind]) + (row.ctrl ? "+ctrl" : "") +
+            (row.earlier ? "+earlier" : "") + ":" + row.text;
   }
   return dump;
 }
@@ -140,6 +144,134 @@ TEST_F(DesktopTest, QuipsLoseTheirLineEndAndCheckRowsNameTheirPlace) {
   EXPECT_EQ(rows.front().severityText, "エラー");
   EXPECT_EQ(rows.front().place, "Dictionary.txt:1:1");
   EXPECT_NE(rows.front().message.find("<KEY>"), std::string::npos) << rows.front().message;
+}
+
+// Backups: the names in backups/, newest first.
+std::vector<std::string> Backups() {
+  std::vector<std::string> names;
+  if (!std::filesystem::exists("backups")) return names;
+  for (const auto& entry : std::filesystem::directory_iterator("backups"))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.rbegin(), names.rend());
+  return names;
+}
+
+// Cancel, forget (the pair learned, then the answer shown) and restore, as the window's keys
+// and menu run them, on one data directory.
+TEST_F(DesktopTest, CancelForgetAndRestoreTakeTeachingBack) {
+  ChatSession session;
+  session.Open();
+  const std::string neko = testing::Cp932("<KEY>ねこねこ</KEY>\r\n<ANS>にゃーん</ANS>");
+  EXPECT_EQ(CancelDialogue(session).status, SeamNothing);
+  session.Submit("ねこねこ", false);
+  const SeamOutcome dropped = CancelDialogue(session);
+  EXPECT_EQ(dropped.status, SeamDone);
+  EXPECT_EQ(dropped.text, "（学習をやめました）");
+  EXPECT_EQ(session.Engine().State(), Idle);
+  EXPECT_EQ(ProposeForget(session).status, SeamNothing);  // an offer is Mimoza's own words
+  for (const char* line : {"ねこねこ", "うん", "にゃーん"}) session.Submit(line, false);
+  const std::string taught = testing::ReadBytes("Dictionary.txt");
+  ASSERT_NE(taught.find(neko), std::string::npos);
+
+  ForgetProposal proposal = ProposeForget(session);
+  ASSERT_EQ(proposal.status, SeamDone) << proposal.text;
+  EXPECT_NE(proposal.text.find("キー 「ねこねこ」 (キーごと)"), std::string::npos) << proposal.text;
+  EXPECT_NE(proposal.text.find("答え 「にゃーん」"), std::string::npos) << proposal.text;
+  const SeamOutcome forgot = Forget(session, proposal);
+  ASSERT_EQ(forgot.status, SeamDone) << forgot.text;
+  EXPECT_EQ(testing::ReadBytes("Dictionary.txt").find(neko), std::string::npos);
+  std::vector<std::string> backups = Backups();
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_NE(forgot.text.find("backups/" + backups[0]), std::string::npos) << forgot.text;
+  // Twice is not twice forgotten: the last entry now is another one.
+  EXPECT_EQ(ProposeForget(session).status, SeamNothing);
+
+  std::vector<BackupRow> rows;
+  ASSERT_EQ(ListBackups(session, &rows).status, SeamDone);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].name, backups[0]);
+  const SeamOutcome restored = RestoreBackup(session, rows[0].name);
+  ASSERT_EQ(restored.status, SeamDone) << restored.text;
+  EXPECT_EQ(testing::ReadBytes("Dictionary.txt"), taught);
+  EXPECT_EQ(RestoreBackup(session, rows[0].name).status, SeamNothing);
+  EXPECT_EQ(RestoreBackup(session, "../Dictionary.txt").status, SeamFailed);
+
+  // The answer just shown, where two answers start on its line: the one shown goes, alone.
+  testing::WriteBytes("Dictionary.txt", taught + testing::Cp932("<KEY>いぬ</KEY>\r\n<ANS>わん</ANS><ANS>わお</ANS>\r\n"));
+  auto drewWao = [&session] {
+    const LookupRecorder& pool = session.LastTurn().response;
+    return pool.drawn >= 0 &&
+           pool.answers[static_cast<size_t>(pool.drawn)].text == testing::Cp932("わお");
+  };
+  for (int i = 0; i < 64 && !drewWao(); ++i) session.Submit("いぬ", false);
+  ASSERT_TRUE(drewWao());
+  proposal = ProposeForget(session);
+  ASSERT_EQ(proposal.status, SeamDone) << proposal.text;
+  ASSERT_EQ(Forget(session, proposal).status, SeamDone);
+  const std::string after = testing::ReadBytes("Dictionary.txt");
+  EXPECT_NE(after.find(testing::Cp932("<ANS>わん</ANS>")), std::string::npos) << after;
+  EXPECT_EQ(after.find(testing::Cp932("わお")), std::string::npos) << after;
+}
+
+// The edit round trip as the window's dialog runs it: a copy with an error comes back with its
+// rows, one that lost most entries asks, a good one replaces the file with a backup, and a copy
+// the dialog was closed on is kept.
+TEST_F(DesktopTest, EditedCopyIsCheckedAskedAndApplied) {
+  std::string stored;
+  for (int i = 0; i < 4; ++i) {
+    stored += "<KEY>k" + std::to_string(i) + "</KEY>\r\n<ANS>a" + std::to_string(i) + "</ANS>\r\n";
+  }
+  testing::WriteBytes("Dictionary.txt", stored);
+  ChatSession session;
+  EditCopy copy = MakeEditableCopy(session);
+  ASSERT_EQ(copy.status, SeamDone) << copy.text;
+  auto save = [&](const std::string& text) { std::ofstream(copy.path, std::ios::trunc) << text; };
+
+  save("<KEY>k0\n");
+  EditOutcome outcome = ApplyEditedCopy(session, false);
+  EXPECT_EQ(outcome.status, SeamFailed);
+  ASSERT_FALSE(outcome.problems.empty());
+  EXPECT_EQ(outcome.problems[0].place, "Dictionary.txt:1:1");
+  save("<KEY>k0</KEY>\n<ANS>b</ANS>\n");
+  outcome = ApplyEditedCopy(session, false);
+  EXPECT_EQ(outcome.status, SeamAsk);
+  EXPECT_NE(outcome.text.find("1 件"), std::string::npos) << outcome.text;
+  EXPECT_EQ(testing::ReadBytes("Dictionary.txt"), stored);
+  outcome = ApplyEditedCopy(session, true);
+  ASSERT_EQ(outcome.status, SeamDone) << outcome.text;
+  EXPECT_EQ(testing::ReadBytes("Dictionary.txt"), "<KEY>k0</KEY>\r\n<ANS>b</ANS>\r\n");
+  EXPECT_EQ(Backups().size(), 1u);
+  EXPECT_FALSE(std::filesystem::exists(copy.path));
+  EXPECT_EQ(ApplyEditedCopy(session, false).status, SeamFailed);  // the edit has ended
+
+  copy = MakeEditableCopy(session);
+  ASSERT_EQ(copy.status, SeamDone);
+  save("<KEY>k0</KEY>\n<ANS>c</ANS>\n");
+  const SeamOutcome kept = DiscardEditedCopy(session, true);
+  EXPECT_EQ(testing::ReadBytes("Dictionary.txt"), "<KEY>k0</KEY>\r\n<ANS>b</ANS>\r\n");
+  ASSERT_EQ(Backups().size(), 2u);
+  EXPECT_EQ(Backups()[0].rfind("edited-copy-", 0), 0u);
+  EXPECT_NE(kept.text.find(Backups()[0]), std::string::npos) << kept.text;
+}
+
+// Earlier turns: what a session keeps in the store comes back, faint, before a divider.
+TEST_F(DesktopTest, EarlierTurnsComeBackFromTheStore) {
+  const std::string path = (std::filesystem::current_path() / "transcript").string();
+  TurnReport report;
+  report.events = {{EventResponse, "覚えていい？\n", ""}, {EventResponse, "", ""}};
+  report.drawn = "にゃーん";
+  std::string error;
+  ASSERT_TRUE(AppendTurn(path, "/data", StoredTurn("ねこ", report, 86400), &error)) << error;
+  std::vector<StoredEntry> entries;
+  ASSERT_TRUE(LoadTranscript(path, "/data", &entries, &error)) << error;
+  ASSERT_EQ(entries.size(), 3u);
+  EXPECT_EQ(entries[2].kind, StoredCleared);
+  EXPECT_EQ(entries[2].text, "にゃーん");
+  TranscriptModel transcript;
+  transcript.AddEarlier(entries);
+  transcript.AddUserLine("now", false);
+  EXPECT_EQ(Dump(transcript), "user+earlier:ねこ|response+earlier:覚えていい？|cleared+earlier:|"
+                              "divider:" + StoredTimeText(86400) + "|user:now");
 }
 
 TEST(TranscriptModelTest, KeepsTheNewestTurnsWhole) {
