@@ -320,7 +320,7 @@ constexpr MessageTexts kMessages[] = {
     {MsgQuoted, "\"{1}\"",
      // ja: 「{1}」
      "\x81\x75{1}\x81\x76"},
-    {MsgForgetQuestion, "Forget this from {D}? Its present state is kept as a backup first.",
+    {MsgForgetQuestion, "Forget this from {D}? {D} as it is now is kept as a backup first.",
      // ja: {D} から次のものを忘れますか？ 今の {D} は先にバックアップします。
      "{D} \x82\xA9\x82\xE7\x8E\x9F\x82\xCC\x82\xE0\x82\xCC\x82\xF0\x96\x59\x82\xEA\x82\xDC\x82\xB7"
      "\x82\xA9\x81\x48 \x8D\xA1\x82\xCC {D} \x82\xCD\x90\xE6\x82\xC9\x83\x6F\x83\x62\x83\x4E"
