@@ -191,9 +191,9 @@ void ChatDialog::TakeBack(HWND hwnd, bool forget) {
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
   };
   const std::string outcome = forget ? lastTurn.Forget(confirm) : lastTurn.Restore(confirm);
-  if (!outcome.empty()) {
-    MessageBoxW(hwnd, WideFromCp932(outcome).c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
-  }
+  // The engine reads Dictionary.txt afresh on every turn, so the next line already sees the
+  // change; the response line says what it was (No leaves the line as it was).
+  if (!outcome.empty()) SetDlgItemTextW(hwnd, IDC_RESPONSE, WideFromCp932(outcome).c_str());
 }
 
 std::wstring ChatDialog::LoadText(UINT id) const {

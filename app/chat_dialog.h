@@ -45,8 +45,8 @@ class ChatDialog : public WindowBase, public ConversationHost {
   // RecallLine: puts the older (or newer) line of the history in the input box.
   void RecallLine(HWND input, bool older);
   void ShowWhy(HWND hwnd);
-  // TakeBack: forget (or restore), with its question in a Yes/No box and what it did in an
-  // information box, both captioned with its name.
+  // TakeBack: forget (or restore), with its question in a Yes/No box captioned with its name,
+  // and what it did in the response line.
   void TakeBack(HWND hwnd, bool forget);
   std::wstring LoadText(UINT id) const;
 

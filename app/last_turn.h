@@ -4,9 +4,7 @@
 // Leaves this file: Confirm, LastTurn. Tested by tests/app/chat_dialog_test.cpp.
 //
 // Each of WhyText, Forget and Restore is the one place where the dialog calls the core's
-// operation of that purpose; the core's forget and restore are still to come, and until they do
-// these say what they can (see last_turn.cpp). Wiring one changes that function alone: the
-// dialog's keys, menu items, boxes and tests stay as they are.
+// operation of that purpose (conversation/turn_record.h, knowledge/dictionary_store.h).
 #pragma once
 
 #include <functional>
@@ -14,6 +12,7 @@
 
 #include "conversation/conversation.h"
 #include "conversation/turn_record.h"
+#include "knowledge/dictionary_store.h"
 
 namespace mimoza {
 
@@ -21,8 +20,9 @@ namespace mimoza {
 using Confirm = std::function<bool(const std::string& question)>;
 
 // The dialog's side of the core's record of the last turn. The dialog owns one beside its
-// conversation, for the whole run; it records every turn of that conversation.
-class LastTurn {
+// conversation, for the whole run; it records every turn of that conversation, passing what the
+// engine tells it on to the record.
+class LastTurn final : private TurnObserver {
  public:
   explicit LastTurn(Conversation& conversation);
   LastTurn(const LastTurn&) = delete;
@@ -38,6 +38,8 @@ class LastTurn {
   // to confirm, and removed from Dictionary.txt only on Yes, with a backup first. Returns what
   // to tell the user: what was removed and where the backup is, why nothing could be removed
   // (nothing shown, or the file changed or cannot be written), or empty when confirm said No.
+  // Once the file is changed, by this or by Restore, there is nothing to forget until the next
+  // turn: the record's lines may no longer be the file's.
   std::string Forget(const Confirm& confirm);
 
   // Restore: the newest backup not made by a restore is named to confirm with what putting it
@@ -47,8 +49,25 @@ class LastTurn {
   std::string Restore(const Confirm& confirm);
 
  private:
+  void TurnStarted(ConversationState state, const char* line) override;
+  void QuipRolled(int32_t roll, int32_t quipLines) override { turn.QuipRolled(roll, quipLines); }
+  void QuipDrawn(const QuipPick& pick) override { turn.QuipDrawn(pick); }
+  void PromptStarted(const ReservedKey& key) override { turn.PromptStarted(key); }
+  void TurnEnded(TurnBranch branch, ReplyKind reply) override { turn.TurnEnded(branch, reply); }
+  void LookupStarted() override { turn.LookupStarted(); }
+  void KeyMatched(const MatchedKey& key) override { turn.KeyMatched(key); }
+  void AnswerPooled(const char* text, uint64_t line) override { turn.AnswerPooled(text, line); }
+  void LookupEnded(int32_t size, int32_t index) override { turn.LookupEnded(size, index); }
+
+  // PlanShown: the forget plan of what the last turn showed; its problem is ForgetNothingLearned
+  // when it showed nothing of the file.
+  ForgetPlan PlanShown() const;
+  // ProblemWords: why a plan of PlanShown has nothing to forget.
+  std::string ProblemWords(const ForgetPlan& plan) const;
+
   Conversation& conversation;
-  TurnRecorder turn;  // told how each turn runs
+  TurnRecorder turn;     // the record of the last turn
+  bool changed = false;  // this dialog changed Dictionary.txt since the last turn
 };
 
 }  // namespace mimoza

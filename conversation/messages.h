@@ -115,6 +115,26 @@ enum MessageId : int16_t {
   MsgNoJapanese,        // {1} the terminal's character set
   MsgNoWhyYet,
   MsgDialogueDropped,
+  // Forget and restore as the Windows dialog offers them. An item is one line of a list.
+  MsgQuoted,            // {1} a text of the file or of the user, quoted
+  MsgForgetQuestion,    // the items follow
+  MsgForgetAnswerItem,  // {1} the answer's line, {2} the answer, {3} the key's line, {4} the key
+  MsgForgetLooseItem,   // {1} the answer's line, {2} the answer (no key before it)
+  MsgForgetKeyItem,     // {1} the key's line, {2} the key
+  MsgForgetPooledItem,  // {1} the key's line, {2} the key
+  MsgForgotten,         // {1} the answers forgotten (MsgQuoted), {2} the backup
+  MsgNothingToForget,
+  MsgForgetMoved,       // {1} the answer's line when the turn ran
+  MsgForgetSharedLine,  // {1} the answer's line
+  MsgRestoreQuestion,   // {1} the backup, {2} when it was taken
+  MsgRestoreLoses,      // MsgForgetAnswerItem items follow
+  MsgRestored,          // {1} the backup, {2} the backup of the file it replaced
+  MsgRestoreSame,       // {1} the backup
+  MsgNoBackup,
+  MsgStoreBusy,  // {1} the process that holds the lock
+  MsgStoreChanged,
+  MsgStoreCannotBackUp,   // {1} the system's reason, {2} the backups folder
+  MsgStoreCannotReplace,  // {1} the system's reason
   // The interactive terminal: its search, hints, first line and key bar items.
   MsgSearching,     // {1} the text searched for
   MsgSearchFailed,  // {1} the text searched for

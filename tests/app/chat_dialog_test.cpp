@@ -409,24 +409,29 @@ TEST_F(ChatDialogTest, F3AndTheMenuItemOpenTheWhyWindow) {
   });
 }
 
-// Until the core's forget and restore are wired, each box says there is nothing to do.
-TEST_F(ChatDialogTest, F4AndTheMenuItemsOpenTheirBoxes) {
+// F4 and the menu's 忘れる ask in a box captioned 忘れる; with nothing to take back, each way says
+// so in the response line instead.
+TEST_F(ChatDialogTest, F4AndTheMenuItemsAskOrSayWhyNot) {
   DWORD thread = GetCurrentThreadId();
+  ASSERT_TRUE(WriteBytes(Path(L"Dictionary.txt"), Entry(L"^ねこ", L"にゃー")));
   RunDialog([&](HWND dialog) {
+    PressKey(Input(dialog), VK_F4);
+    EXPECT_EQ(Text(Response(dialog)).find(L"忘れるものがありません"), 0u);
+    PostMessageW(dialog, WM_SYSCOMMAND, IDM_RESTORE, 0);
+    Settle();
+    EXPECT_EQ(Text(Response(dialog)), L"元に戻せるバックアップがありません。");
+    Submit(dialog, L"ねこが好き");
     const struct {
       HWND target;
       UINT message;
       WPARAM command;
-      const wchar_t* caption;
-    } kWays[] = {{Input(dialog), WM_KEYDOWN, VK_F4, L"忘れる"},
-                 {dialog, WM_SYSCOMMAND, IDM_FORGET, L"忘れる"},
-                 {dialog, WM_SYSCOMMAND, IDM_RESTORE, L"元に戻す"}};
-    for (const auto& [target, message, command, caption] : kWays) {
+    } kWays[] = {{Input(dialog), WM_KEYDOWN, VK_F4}, {dialog, WM_SYSCOMMAND, IDM_FORGET}};
+    for (const auto& [target, message, command] : kWays) {
       PostMessageW(target, message, command, 0);
       HWND box = WaitForDialog(thread, 0, dialog);
       ASSERT_NE(box, nullptr);
-      EXPECT_EQ(Text(box), caption);
-      SendMessageW(box, WM_COMMAND, IDOK, 0);
+      EXPECT_EQ(Text(box), L"忘れる");
+      SendMessageW(box, WM_COMMAND, IDNO, 0);
       EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
     }
   });
@@ -447,37 +452,52 @@ TEST_F(ChatDialogTest, WhyWindowNamesTheKeyThatAnswered) {
   });
 }
 
-// The check below waits for the core's forget and restore (app/last_turn.cpp): take away
-// DISABLED_ when those are wired.
-
-TEST_F(ChatDialogTest, DISABLED_ForgetTakesBackALearnedPairAndRestorePutsItBack) {
+// F4 and the system menu's 元に戻す against the real store: what the Yes/No box shows, the file
+// and its backups after Yes and after No, and the engine's next turn on the changed file.
+TEST_F(ChatDialogTest, ForgetTakesBackALearnedPairAndRestorePutsItBack) {
   DWORD thread = GetCurrentThreadId();
-  // Answer: presses button in the dialog's next box; returns the box's message.
+  // Answer: presses button in the dialog's next box, waits until the dialog handled what it did,
+  // and returns the box's message.
   auto answer = [&](HWND dialog, int button) {
     HWND box = WaitForDialog(thread, 0, dialog);
     std::vector<std::wstring> texts =
         box != nullptr ? StaticTexts(box) : std::vector<std::wstring>{};
     SendMessageW(box, WM_COMMAND, button, 0);
     WaitUntil([&] { return !IsWindow(box); });
+    Settle();
     return texts.empty() ? std::wstring(L"(no box)") : texts.back();
+  };
+  auto said = [&](HWND dialog, const wchar_t* words) {
+    return Text(Response(dialog)).find(words) != std::wstring::npos;
   };
   RunDialog([&](HWND dialog) {
     for (const wchar_t* line : {L"ミモザの花", L"はい", L"黄色い"}) Submit(dialog, line);
     const std::string learned = ReadBytes(Path(L"Dictionary.txt"));
     PostMessageW(Input(dialog), WM_KEYDOWN, VK_F4, 0x003E0001);
-    EXPECT_NE(answer(dialog, IDYES).find(L"黄色い"), std::wstring::npos);  // the entry is shown
-    answer(dialog, IDOK);                                                  // what was done
+    EXPECT_NE(answer(dialog, IDYES).find(L"キー「ミモザの花」"), std::wstring::npos);
     EXPECT_EQ(ReadBytes(Path(L"Dictionary.txt")).size() + Entry(L"ミモザの花", L"黄色い").size(),
               learned.size());
-    WIN32_FIND_DATAW found;
-    HANDLE backup = FindFirstFileW(Path(L"backups\\Dictionary-*.txt").c_str(), &found);
-    EXPECT_NE(backup, INVALID_HANDLE_VALUE);
-    FindClose(backup);
+    EXPECT_TRUE(said(dialog, L"backups\\Dictionary-")) << Text(Response(dialog));
+    // The record's lines are the old file's: nothing more until the next turn, which finds the
+    // pair gone.
+    PressKey(Input(dialog), VK_F4);
+    EXPECT_TRUE(said(dialog, L"忘れるものがありません")) << Text(Response(dialog));
+    Submit(dialog, L"ミモザの花");
+    EXPECT_EQ(Text(Response(dialog)), kOfferLearn);
+    PressKey(Input(dialog), VK_ESCAPE);
 
     PostMessageW(dialog, WM_SYSCOMMAND, IDM_RESTORE, 0);
     EXPECT_NE(answer(dialog, IDYES).find(L"Dictionary-"), std::wstring::npos);  // names it
-    answer(dialog, IDOK);
     EXPECT_EQ(ReadBytes(Path(L"Dictionary.txt")), learned);
+    EXPECT_TRUE(said(dialog, L"を戻しました")) << Text(Response(dialog));
+
+    // The answer drawn goes by its line; No keeps the file and the response line.
+    Submit(dialog, L"ミモザの花");
+    ASSERT_EQ(Text(Response(dialog)), L"黄色い");
+    PressKey(Input(dialog), VK_F4);
+    EXPECT_NE(answer(dialog, IDNO).find(L"の答え「黄色い」"), std::wstring::npos);
+    EXPECT_EQ(ReadBytes(Path(L"Dictionary.txt")), learned);
+    EXPECT_EQ(Text(Response(dialog)), L"黄色い");
   });
 }
 

@@ -1,0 +1,35 @@
+// conversation/take_back_words.h: forget and restore plans and their results (the dictionary
+// store's, knowledge/dictionary_store.h) -> the words a face shows in its Yes/No box and after it,
+// from the message table in a language, code page 932.
+// Leaves this file: ForgetQuestion, ForgottenWords, RestoreQuestion, RestoredWords,
+// StoreResultWords. Tested through the Windows dialog by tests/app/chat_dialog_test.cpp.
+#pragma once
+
+#include <string>
+
+#include "conversation/messages.h"
+#include "knowledge/dictionary_store.h"
+
+namespace mimoza {
+
+// ForgetQuestion: the question before a forget plan is applied, then what goes, one line each
+// (every line ends in "\n"), and the keys that lose a pooled answer too. A long plan lists its
+// first answers and counts the rest.
+std::string ForgetQuestion(const ForgetPlan& plan, Language language);
+
+// ForgottenWords: one line saying what the plan took out and where backup (as the face shows a
+// path) keeps the file as it was.
+std::string ForgottenWords(const ForgetPlan& plan, const std::string& backup, Language language);
+
+// RestoreQuestion: the question before a restore plan is applied, naming the backup and when
+// (taken from its name's time) and the pairs it would leave out, each on its own line.
+std::string RestoreQuestion(const RestorePlan& plan, const LocalTime& taken, Language language);
+
+// RestoredWords: one line saying which backup went back and where backup keeps what it replaced.
+std::string RestoredWords(const RestorePlan& plan, const std::string& backup, Language language);
+
+// StoreResultWords: why a replacement (or the reading before it) did not happen, one line; empty
+// for StoreDone.
+std::string StoreResultWords(const StoreResult& result, Language language);
+
+}  // namespace mimoza
