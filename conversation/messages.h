@@ -115,6 +115,23 @@ enum MessageId : int16_t {
   MsgNoJapanese,        // {1} the terminal's character set
   MsgNoWhyYet,
   MsgDialogueDropped,
+  // F4 in the interactive terminal: what the last turn showed, asked about, then forgotten.
+  MsgForgetCaption,
+  MsgForgetAsk,          // what the box asks, above the entry
+  MsgForgetKey,          // {1} the key, {2} its line
+  MsgForgetAnswer,       // {1} the answer, {2} its line
+  MsgForgetKeyGoes,      // the key goes too
+  MsgForgetPooled,       // {1} another key that gives the answer too, {2} its line
+  MsgForgetYesNo,        // the keys of the question
+  MsgForgotten,          // {1} the backup's path
+  MsgNotForgotten,       // the user said no
+  MsgForgetFailed,       // {1} why: one of the four below
+  MsgNothingToForget,
+  MsgForgetGone,         // the file no longer holds what the turn showed
+  MsgReplaceBusy,        // {1} the file, {2} the process that edits it
+  MsgReplaceChanged,     // {1} the file
+  MsgReplaceOwner,       // {1} the file
+  MsgReplaceCannot,      // {1} the file or folder, {2} the system's reason
   // The interactive terminal: its search, hints, first line and key bar items.
   MsgSearching,     // {1} the text searched for
   MsgSearchFailed,  // {1} the text searched for

@@ -1,5 +1,6 @@
-// terminal/common/store_words.cpp: results of the dictionary store -> English, UTF-8.
-// Leaves this file: QuotedText, StoreResultText, OwnerChangeText, ForgetProblemText,
+// terminal/common/store_words.cpp: results of the dictionary store -> English, or the message
+// table's words, UTF-8.
+// Leaves this file: QuotedText, StoreResultText, StoreResultWords, OwnerChangeText, ForgetProblemText,
 // PooledText, RemovedLines. StageText and the user and group names are private.
 // Tested through the commands by tests/terminal/store_commands_test.cpp.
 #include "terminal/common/store_words.h"
@@ -12,6 +13,7 @@
 
 #include "terminal/common/encoding.h"
 #include "terminal/common/safe_text.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 namespace {
@@ -78,6 +80,25 @@ std::string StoreResultText(const StoreResult& result, const std::string& dir) {
       break;
   }
   return "cannot " + StageText(result.stage, dir) + ": " + std::strerror(result.error);
+}
+
+std::string StoreResultWords(Language language, const StoreResult& result, const std::string& dir) {
+  const std::string file = dir + "/" + kDictionaryFile;
+  switch (result.status) {
+    case StoreDone:
+      return {};
+    case StoreBusy:
+      return Words(language, MsgReplaceBusy, {file, SanitizeLine(result.holder)});
+    case StoreChanged:
+      return Words(language, MsgReplaceChanged, {file});
+    case StoreOwnerChanges:
+      return Words(language, MsgReplaceOwner, {file});
+    case StoreFailed:
+      break;
+  }
+  const bool backups = result.stage == StageBackups || result.stage == StageBackup;
+  return Words(language, MsgReplaceCannot,
+               {backups ? dir + "/" + kBackupFolder : file, std::strerror(result.error)});
 }
 
 std::string OwnerChangeText(const OwnerChange& change) {

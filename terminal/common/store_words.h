@@ -1,13 +1,17 @@
 // terminal/common/store_words.h: the results of forget, restore and the safe replace
 // (knowledge/dictionary_store.h) -> the English the terminal's commands, its JSON-lines face and
-// the desktop window say, UTF-8, every text of the file quoted safely.
-// Leaves this file: QuotedText, StoreResultText, OwnerChangeText, ForgetProblemText,
-// PooledText, RemovedLines. Tested through the commands by tests/terminal/store_commands_test.cpp.
+// the desktop window say, and the words of the message table the interactive face says in the
+// user's language, UTF-8, every text of the file quoted safely.
+// Leaves this file: QuotedText, StoreResultText, StoreResultWords, OwnerChangeText,
+// ForgetProblemText, PooledText, RemovedLines. Tested through the commands by
+// tests/terminal/store_commands_test.cpp and through the interactive face by
+// tests/terminal/interactive_test.cpp.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "conversation/messages.h"
 #include "knowledge/dictionary_store.h"
 
 namespace mimoza {
@@ -21,6 +25,11 @@ std::string QuotedText(const std::string& cp932);
 // (process 42); try again once that edit ends", "cannot write the new DIR/Dictionary.txt: No
 // space left on device". Empty for StoreDone.
 std::string StoreResultText(const StoreResult& result, const std::string& dir);
+
+// StoreResultWords: why a replacement did not happen, in language from the message table: the
+// file (or, for a backup, the folder) under dir and the system's reason, without the stage's
+// detail StoreResultText gives. Empty for StoreDone.
+std::string StoreResultWords(Language language, const StoreResult& result, const std::string& dir);
 
 // OwnerChangeText: what a replacement would change of the file's owner or group, as the first
 // part of a question.
