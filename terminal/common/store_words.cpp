@@ -1,7 +1,7 @@
 // terminal/common/store_words.cpp: results of the dictionary store -> English, or the message
 // table's words, UTF-8.
-// Leaves this file: QuotedText, StoreResultText, StoreResultWords, OwnerChangeText, ForgetProblemText,
-// PooledText, RemovedLines. StageText and the user and group names are private.
+// Leaves this file: QuotedText, StoreResultText, StoreResultWords, OwnerChangeText,
+// ForgetProblemText, PooledText, RemovedLines. StageText and the user and group names are private.
 // Tested through the commands by tests/terminal/store_commands_test.cpp.
 #include "terminal/common/store_words.h"
 

@@ -25,7 +25,6 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -34,6 +33,7 @@
 
 #include "conversation/conversation.h"
 #include "knowledge/dictionary_store.h"
+#include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/explanation.h"
 #include "terminal/common/history.h"
@@ -334,13 +334,6 @@ ShownEntry PlanForgetShown(const TurnRecorder& turn, ForgetPlan* plan) {
   const std::string& text = plan->entries.front().answers.front().text;
   const bool same = cut ? text.starts_with(shown) : text == shown;
   return same ? ShownFound : ShownGone;
-}
-
-// DataDirectory: the working directory, which the session runs in, for the paths it names.
-std::string DataDirectory() {
-  std::error_code failure;
-  const std::filesystem::path here = std::filesystem::current_path(failure);
-  return failure ? std::string(".") : here.string();
 }
 
 // InteractiveSession: the engine's host on a terminal. The engine's texts are code page 932;
@@ -700,15 +693,15 @@ void InteractiveSession::HandleBoxKey(const Key& key) {
 // a notice when it showed nothing of it, or the file no longer holds it.
 void InteractiveSession::OfferForget() {
   forgetPlan = ForgetPlan();
-  const ShownEntry shown =
-      turnForgotten ? ShownNothing : PlanForgetShown(lastTurn, &forgetPlan);
+  const ShownEntry shown = turnForgotten ? ShownNothing : PlanForgetShown(lastTurn, &forgetPlan);
   if (shown == ShownNothing) {
     ShowNotice(Words(view.language, MsgNothingToForget));
   } else if (shown == ShownGone) {
     ShowNotice(Words(view.language, MsgForgetGone));
   } else if (forgetPlan.problem != ForgetFine) {
-    ShowNotice(Words(view.language, MsgForgetFailed,
-                     {StoreResultWords(view.language, forgetPlan.result, DataDirectory())}));
+    ShowNotice(Words(
+        view.language, MsgForgetFailed,
+        {StoreResultWords(view.language, forgetPlan.result, SanitizeLine(WorkingDirectory()))}));
   } else {
     OpenBox(Words(view.language, MsgForgetCaption), DescribePlan());
     askingForget = true;
@@ -750,11 +743,11 @@ void InteractiveSession::AnswerForget(bool yes) {
     ShowNotice(Words(view.language, MsgNotForgotten));
     return;
   }
-  const std::string dir = SanitizeLine(DataDirectory());
+  const std::string dir = SanitizeLine(WorkingDirectory());
   const StoreResult result = ApplyForget(forgetPlan, ReplaceOptions());
   if (result.status != StoreDone) {
-    ShowNotice(Words(view.language, MsgForgetFailed,
-                     {StoreResultWords(view.language, result, dir)}));
+    ShowNotice(
+        Words(view.language, MsgForgetFailed, {StoreResultWords(view.language, result, dir)}));
     return;
   }
   turnForgotten = true;

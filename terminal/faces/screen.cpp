@@ -27,9 +27,9 @@ struct KeyItem {
   bool whilePending;  // named only while a learning dialogue waits
 };
 constexpr KeyItem kKeyItems[] = {
-    {MsgKeySend, 4, false},     {MsgKeyAddAnswer, 5, false}, {MsgKeyReadAll, 6, false},
-    {MsgKeyWhy, 1, false},      {MsgKeyForget, 3, false},    {MsgKeyScroll, 7, false},
-    {MsgKeyCancel, 2, true},    {MsgKeyQuit, 0, false},
+    {MsgKeySend, 4, false},  {MsgKeyAddAnswer, 5, false}, {MsgKeyReadAll, 6, false},
+    {MsgKeyWhy, 1, false},   {MsgKeyForget, 3, false},    {MsgKeyScroll, 7, false},
+    {MsgKeyCancel, 2, true}, {MsgKeyQuit, 0, false},
 };
 constexpr size_t kKeyItemCount = sizeof kKeyItems / sizeof kKeyItems[0];
 constexpr const char* kKeySeparator = "  ";
@@ -51,9 +51,9 @@ const ScreenWords& WordsOf(Language language) {
     ScreenWords words{{},
                       Words(in, MsgForgetYesNo),
                       Words(in, MsgBoxHint),
-                       Words(in, MsgSearchHint),
-                       "  " + Words(in, MsgScrolledBack),
-                       ToUtf8(MessageText(in, MsgSearching)),
+                      Words(in, MsgSearchHint),
+                      "  " + Words(in, MsgScrolledBack),
+                      ToUtf8(MessageText(in, MsgSearching)),
                       ToUtf8(MessageText(in, MsgSearchFailed))};
     for (size_t i = 0; i < kKeyItemCount; ++i) words.keyItems[i] = Words(in, kKeyItems[i].id);
     return words;
@@ -423,11 +423,10 @@ std::string ComposeFrame(const ScreenView& view) {
       out += VisibleInput(view.input, view.cursorColumn, inputWidth, glyphs, &cursorCell);
     } else if (row == layout.hintRow) {
       const ScreenWords& words = WordsOf(view.language);
-      const std::string hint =
-          view.boxOpen ? (view.boxAsks ? words.askHint : words.boxHint)
-          : view.searching
-              ? words.searchHint
-              : KeyBarText(view.language, columns, view.dialoguePending);
+      const std::string hint = view.boxOpen ? (view.boxAsks ? words.askHint : words.boxHint)
+                               : view.searching
+                                   ? words.searchHint
+                                   : KeyBarText(view.language, columns, view.dialoguePending);
       out += kFaint + ClipToWidth(hint, columns, glyphs.ellipsis) + kReset;
     }
     out += "\x1b[K";

@@ -1,7 +1,7 @@
 // terminal/faces/screen.h: what the interactive face shows (the title, the transcript of the
 // session below the last turns of the one before, the input line or a reverse search, the key
-// key bar and the box with a whole response or a question) -> the bytes of one screen refresh, and which
-// transcript entry a row shows.
+// bar and the box with a whole response or a question) -> the bytes of one screen refresh, and
+// which transcript entry a row shows.
 // Leaves this file: EntryKind, TranscriptEntry, Transcript, ScreenLayout, ScreenView,
 // TranscriptRow, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript, ScrollBox,
 // TranscriptPageRows, BoxPageRows, ComposeFrame, KeyBarText, TitleSequence, ClipToWidth,

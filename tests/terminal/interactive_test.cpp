@@ -754,7 +754,8 @@ TEST_F(PtyTest, EarlierTurnsAndTheReverseSearch) {
 // turn showed (the pair just learned, else the answer just drawn), keeps a backup, and the next
 // turn sees the file without it. The first screen's line goes once a line is sent.
 TEST_F(PtyTest, EscDropsTheDialogueAndF4ForgetsWhatTheTurnShowed) {
-  const std::string idleBar = "Enter: send  Alt+Enter: add an answer  F3: why  F4: forget  ^D: quit";
+  const std::string idleBar =
+      "Enter: send  Alt+Enter: add an answer  F3: why  F4: forget  ^D: quit";
   const std::string intro =
       "  Mimoza learns from you: talk to it, and when it asks, teach it what to answer.";
   const std::string answer = "\x82\xE2\x82\xA0";  // やあ in the file's code page
@@ -780,15 +781,15 @@ TEST_F(PtyTest, EscDropsTheDialogueAndF4ForgetsWhatTheTurnShowed) {
       {"こんにちは\r", "  覚えていい？", false, "> "},
       {"はい\rやあ", "  何て言えばいい？", false, "> やあ"},
       {"\x1b", "  (learning dropped)", true, "> やあ"},  // at the answer, the line kept
-      {"\x1b\r", "  覚えていい？", false, "> "},  // idle: Esc does nothing; やあ is a new line
+      {"\x1b\r", "  覚えていい？", false, "> "},     // idle: Esc does nothing; やあ is a new line
       {"\x07", "  (learning dropped)", true, "> "},  // Ctrl+G as Esc
       {"こんにちは\rはい\rやあ\r", "  OK 学習した", false, "> "},
   };
   for (const auto& step : kSteps) {
     SCOPED_TRACE(step.keys);
     program.Type(step.keys);
-    ASSERT_TRUE(program.ReadUntil(std::string("\x1b[21;1H") + (step.faint ? "\x1b[2m" : "") +
-                                  step.last))
+    ASSERT_TRUE(
+        program.ReadUntil(std::string("\x1b[21;1H") + (step.faint ? "\x1b[2m" : "") + step.last))
         << program.Output();
     rows = Screen(program, std::string("\x1b[23;1H") + step.input + "\x1b[K");
     EXPECT_EQ(rows[21], step.last);
@@ -841,9 +842,10 @@ TEST_F(PtyTest, JapaneseLocaleSpeaksJapanese) {
   ASSERT_TRUE(StartMimoza(program, "42", {}, {"LC_ALL=ja_JP.UTF-8"}));
   EXPECT_NE(program.Output().find("  ミモザはあなたから言葉を覚えます。"), std::string::npos)
       << program.Output();
-  EXPECT_NE(program.Output().find(
-                "\x1b[24;1H\x1b[2mEnter: 送信  Alt+Enter: 答えを追加  F2: 全文  F3: なぜ  F4: 忘れる"),
-            std::string::npos);
+  EXPECT_NE(
+      program.Output().find(
+          "\x1b[24;1H\x1b[2mEnter: 送信  Alt+Enter: 答えを追加  F2: 全文  F3: なぜ  F4: 忘れる"),
+      std::string::npos);
   program.Type("こんにちは\r");
   ASSERT_TRUE(program.ReadUntil("\x1b[21;1H  覚えていい？")) << program.Output();
   program.Type("\x1b");
