@@ -826,6 +826,16 @@ TEST_F(PtyTest, EscDropsTheDialogueAndF4ForgetsWhatTheTurnShowed) {
   ASSERT_TRUE(program.ReadUntil("\x1b[21;1H  OK 学習した")) << program.Output();
   program.Type("こんにちは\r");
   ASSERT_TRUE(program.ReadUntil("\x1b[21;1H  やあ")) << program.Output();
+  // Where no backup can be kept, nothing is forgotten, and the notice says why.
+  const std::string before = ReadFile(Path("data/Dictionary.txt"));
+  std::filesystem::rename(Path("data/backups"), Path("kept-backups"));
+  std::ofstream(Path("data/backups")) << "not a folder\n";
+  program.Type("\x1b[14~y");
+  ASSERT_TRUE(program.ReadUntil("! Nothing is forgotten: cannot replace")) << program.Output();
+  ASSERT_TRUE(program.ReadUntil("/data/backups: Not a directory")) << program.Output();
+  EXPECT_EQ(ReadFile(Path("data/Dictionary.txt")), before);
+  std::filesystem::remove(Path("data/backups"));
+  std::filesystem::rename(Path("kept-backups"), Path("data/backups"));
   program.Type("\x1b[14~");
   ASSERT_TRUE(program.ReadUntil("│ key \"こんにちは\"  (Dictionary.txt:")) << program.Output();
   ASSERT_TRUE(program.ReadUntil("│ the key goes too: no answer of it is left")) << program.Output();
