@@ -846,26 +846,6 @@ TEST_F(PtyTest, EscDropsTheDialogueAndF4ForgetsWhatTheTurnShowed) {
   EXPECT_EQ(WEXITSTATUS(program.Finish()), 0);
 }
 
-// Under a Japanese locale the first screen, the key bar and the notices speak Japanese.
-TEST_F(PtyTest, JapaneseLocaleSpeaksJapanese) {
-  PtyProgram program;
-  ASSERT_TRUE(StartMimoza(program, "42", {}, {"LC_ALL=ja_JP.UTF-8"}));
-  EXPECT_NE(program.Output().find("  ミモザはあなたから言葉を覚えます。"), std::string::npos)
-      << program.Output();
-  EXPECT_NE(
-      program.Output().find(
-          "\x1b[24;1H\x1b[2mEnter: 送信  Alt+Enter: 答えを追加  F2: 全文  F3: なぜ  F4: 忘れる"),
-      std::string::npos);
-  program.Type("こんにちは\r");
-  ASSERT_TRUE(program.ReadUntil("\x1b[21;1H  覚えていい？")) << program.Output();
-  program.Type("\x1b");
-  ASSERT_TRUE(program.ReadUntil("（学習をやめました）")) << program.Output();
-  program.Type("\x1bOS");
-  ASSERT_TRUE(program.ReadUntil("! F4 は直前のターンが表示した")) << program.Output();
-  program.Type("\x04");
-  EXPECT_EQ(WEXITSTATUS(program.Finish()), 0);
-}
-
 // ReadsAs: whether every byte of text is a character of the charset.
 bool ReadsAs(const char* charset, const std::string& text) {
   const iconv_t cd = iconv_open("UTF-8", charset);
