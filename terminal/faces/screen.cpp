@@ -247,8 +247,6 @@ std::vector<TranscriptRow> RowsBefore(const ScreenView& view, int64_t skip, size
 // EntryStyle: the SGR sequence an entry is drawn in: its kind's look in the newest turn, faint
 // in older ones and in those of earlier sessions.
 const char* EntryStyle(const ScreenView& view, const TranscriptEntry& entry) {
-  // An intro has no turn of its own.
-  if (entry.kind == EntryIntro) return kFaint;
   return entry.turn == view.transcript.NewestTurn() && !entry.earlier
              ? kEntryLooks[entry.kind].newest
              : kFaint;
