@@ -135,6 +135,11 @@ enum MessageId : int16_t {
   MsgStoreChanged,
   MsgStoreCannotBackUp,   // {1} the system's reason, {2} the backups folder
   MsgStoreCannotReplace,  // {1} the system's reason
+  // F4 in the interactive terminal: its box's caption and keys, and a "no".
+  MsgForgetCaption,
+  MsgForgetYesNo,   // the keys of the question
+  MsgNotForgotten,  // the user said no
+  MsgForgetGone,    // the file no longer holds what the turn showed
   // The interactive terminal: its search, hints, first line and key bar items.
   MsgSearching,     // {1} the text searched for
   MsgSearchFailed,  // {1} the text searched for

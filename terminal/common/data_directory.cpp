@@ -42,6 +42,12 @@ std::string DataDirectoryOr(std::string_view given) {
   return given.empty() ? DefaultDataDirectory() : std::string(given);
 }
 
+std::string WorkingDirectory() {
+  std::error_code failure;
+  const std::filesystem::path here = std::filesystem::current_path(failure);
+  return failure ? std::string(".") : here.string();
+}
+
 bool EnterDataDirectory(const char* program, const std::string& dir, bool create) {
   if (dir.empty()) {
     std::fprintf(stderr, "%s: no data directory: set HOME or XDG_DATA_HOME, or use --dir\n",

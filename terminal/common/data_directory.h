@@ -2,8 +2,8 @@
 // and whether the data directory's Dictionary.txt can be read and written. Every command and face
 // of the terminal program, and the desktop window, use these rules.
 // Leaves this file: XdgPath, DefaultDataDirectory, DataDirectoryOr, EnterDataDirectory,
-// DictionaryAccess, ProbeDictionary, AccessProblem, ReportUnreadableDictionary. Tested through the
-// program by tests/terminal/program_test.cpp.
+// WorkingDirectory, DictionaryAccess, ProbeDictionary, AccessProblem, ReportUnreadableDictionary.
+// Tested through the program by tests/terminal/program_test.cpp.
 #pragma once
 
 #include <string>
@@ -29,6 +29,10 @@ std::string DataDirectoryOr(std::string_view given);
 // create is set. False, after a message on stderr naming program, when it cannot, or when dir is
 // empty (no HOME and no --dir).
 bool EnterDataDirectory(const char* program, const std::string& dir, bool create);
+
+// WorkingDirectory: the working directory (the data directory, once entered), for the paths a
+// face names; "." when it cannot be told.
+std::string WorkingDirectory();
 
 // What can be done with Dictionary.txt of the data directory.
 struct DictionaryAccess {

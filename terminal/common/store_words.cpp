@@ -1,6 +1,6 @@
 // terminal/common/store_words.cpp: results of the dictionary store -> English, UTF-8.
-// Leaves this file: QuotedText, StoreResultText, OwnerChangeText, ForgetProblemText,
-// PooledText, RemovedLines. StageText and the user and group names are private.
+// Leaves this file: QuotedText, StoreResultText, OwnerChangeText,
+// ForgetProblemText, PooledText, RemovedLines. StageText and the user and group names are private.
 // Tested through the commands by tests/terminal/store_commands_test.cpp.
 #include "terminal/common/store_words.h"
 
@@ -12,6 +12,7 @@
 
 #include "terminal/common/encoding.h"
 #include "terminal/common/safe_text.h"
+#include "terminal/common/words.h"
 
 namespace mimoza {
 namespace {

@@ -6,10 +6,8 @@
 
 #include <unistd.h>
 
-#include <filesystem>
-#include <system_error>
-
 #include "knowledge/dictionary_store.h"
+#include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/json_text.h"
 #include "terminal/common/store_words.h"
@@ -23,17 +21,10 @@ std::string ErrorEvent(const std::string& message) {
   return event + "}\n";
 }
 
-// DataDirectory: the working directory, which the face runs in, for paths and messages.
-std::string DataDirectory() {
-  std::error_code failure;
-  const std::filesystem::path here = std::filesystem::current_path(failure);
-  return failure ? std::string(".") : here.string();
-}
-
 }  // namespace
 
 std::string ForgetEvents(const Command& command) {
-  const std::string dir = DataDirectory();
+  const std::string dir = WorkingDirectory();
   ForgetPlan plan;
   if (command.forgetLast) {
     plan = PlanForgetLast();

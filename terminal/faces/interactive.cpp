@@ -3,8 +3,8 @@
 // Leaves this file: RunInteractive. The raw-mode pair (EnterTerminal, RestoreTerminal), the
 // signal handlers (job control among them), TurnWatch (Ctrl+C during a turn) and
 // InteractiveSession (the engine's host here, with the transcript and the turns of earlier
-// sessions, the box, the record of the last turn, the history file and the order in which Esc
-// leaves modes) are private.
+// sessions, the first screen's line, the box, the record of the last turn and F4's question on
+// it, the history file and the order in which Esc leaves modes) and PlanForgetShown are private.
 // Tested by tests/terminal/interactive_test.cpp, which runs the program under a pseudo-terminal.
 #include "terminal/faces/interactive.h"
 
@@ -32,9 +32,14 @@
 #include <vector>
 
 #include "conversation/conversation.h"
+#include "conversation/take_back_words.h"
+#include "knowledge/dictionary_store.h"
+#include "terminal/common/data_directory.h"
 #include "terminal/common/encoding.h"
 #include "terminal/common/explanation.h"
 #include "terminal/common/history.h"
+#include "terminal/common/safe_text.h"
+#include "terminal/common/store_words.h"
 #include "terminal/common/transcript_store.h"
 #include "terminal/common/words.h"
 #include "terminal/faces/charset.h"
@@ -284,6 +289,42 @@ class TurnWatch {
   bool sawInterrupt = false;  // likewise
 };
 
+// What the last turn showed of the dictionary, for F4.
+enum ShownEntry : int8_t {
+  ShownNothing = 0,  // a quip, an offer, a question, a cleared line: nothing of the file
+  ShownGone,         // it showed an entry the file no longer holds as it was then
+  ShownFound,        // the plan forgets it (or says why the file cannot be read)
+};
+
+// PlanForgetShown: the plan that forgets what the turn showed of Dictionary.txt: the pair it
+// learned (the last entry learned, which must hold just that answer: another session may have
+// learned after it), else the answer it drew (which must still start its line as drawn).
+ShownEntry PlanForgetShown(const TurnRecorder& turn, ForgetPlan* plan) {
+  if (!turn.started || turn.abandoned) return ShownNothing;
+  std::string_view shown;
+  bool cut = false;
+  if (turn.branch == BranchLearned) {
+    *plan = PlanForgetLast();
+    shown = turn.line;
+  } else if (turn.branch == BranchAnswered && !turn.quipDrawn && turn.response.drawn >= 0 &&
+             static_cast<size_t>(turn.response.drawn) < turn.response.answers.size()) {
+    const LookupRecorder::Answer& drawn =
+        turn.response.answers[static_cast<size_t>(turn.response.drawn)];
+    if (drawn.line == 0 || drawn.line > UINT32_MAX) return ShownGone;
+    const ForgetTarget target{static_cast<uint32_t>(drawn.line), 0};
+    *plan = PlanForget({&target, 1});
+    shown = drawn.text;
+    cut = drawn.cut;
+  } else {
+    return ShownNothing;
+  }
+  if (plan->problem == ForgetUnreadable) return ShownFound;
+  if (plan->problem != ForgetFine || plan->Answers() != 1) return ShownGone;
+  const std::string& text = plan->entries.front().answers.front().text;
+  const bool same = cut ? text.starts_with(shown) : text == shown;
+  return same ? ShownFound : ShownGone;
+}
+
 // InteractiveSession: the engine's host on a terminal. The engine's texts are code page 932;
 // the view keeps them as UTF-8 for the screen, and the charset (when the terminal's locale is
 // not UTF-8) converts at the terminal's edge.
@@ -328,6 +369,9 @@ class InteractiveSession : public ConversationHost {
   bool HandleKey(const Key& key);
   void CancelInnermostMode();
   void HandleBoxKey(const Key& key);
+  void OfferForget();
+  std::string DescribePlan() const;
+  void AnswerForget(bool yes);
   void Click(int32_t row);
   bool Submit(const EditorAction& action);
   void Feed(const char* bytes, size_t size, bool* quit);
@@ -347,6 +391,9 @@ class InteractiveSession : public ConversationHost {
   bool controlDown = false;    // the Ctrl flag of the submission being handled
   bool titleChanged = false;
   std::string typedDuringTurn;  // what the terminal sent while a turn ran, not yet handled
+  ForgetPlan forgetPlan;        // what the box asks whether to forget
+  bool askingForget = false;    // the box asks it; y forgets, any other key keeps
+  bool turnForgotten = false;   // what the last turn showed is forgotten: F4 has nothing more
 };
 
 int InteractiveSession::Run() {
@@ -357,6 +404,7 @@ int InteractiveSession::Run() {
     ShowNotice(Words(view.language, MsgNoJapanese, {charset->Name()}));
   }
   if (saveHistory) LoadHistoryFile();
+  view.transcript.Add(EntryIntro, Words(view.language, MsgFirstScreen));
   Refresh();
   char buffer[4096];
   for (;;) {
@@ -526,6 +574,9 @@ bool InteractiveSession::HandleKey(const Key& key) {
     case ActShowLast:
       conversation.ShowLastResponse();
       break;
+    case ActForget:
+      OfferForget();
+      break;
     case ActWhy:
       if (lastTurn.started) {
         OpenBox(kWhyCaption, ShownText(DescribeTurn(lastTurn, view.language)));
@@ -564,19 +615,29 @@ bool InteractiveSession::HandleKey(const Key& key) {
 // learning dialogue. On an idle line they do nothing.
 void InteractiveSession::CancelInnermostMode() {
   if (view.boxOpen) {
-    view.boxOpen = false;
+    if (askingForget) {
+      AnswerForget(false);
+    } else {
+      view.boxOpen = false;
+    }
     return;
   }
   if (editor.CancelSearch()) return;
-  // THE LEARNING DIALOGUE'S CANCEL GOES HERE, once the engine can drop a pending dialogue: when
-  // conversation.State() is not Idle, drop it, nothing stored, and say so in the transcript;
-  // the typed text stays.
+  // The engine says nothing of it, so the transcript does; the line being typed is left alone.
+  if (conversation.CancelDialogue()) {
+    view.transcript.Add(EntryAside, Words(view.language, MsgDialogueDropped));
+    view.transcriptScroll = 0;
+  }
 }
 
 // HandleBoxKey: arrows, Page Up/Down, Home/End and the wheel scroll the box; any other key
 // closes it and does nothing else, except a paste marker, which the line still needs so pasted
 // line breaks do not submit.
 void InteractiveSession::HandleBoxKey(const Key& key) {
+  if (askingForget && key.kind == KeyChar && (key.codePoint == U'y' || key.codePoint == U'Y')) {
+    AnswerForget(true);
+    return;
+  }
   const int32_t page = std::max(1, BoxPageRows(view) - 1);
   switch (key.kind) {
     case KeyUp:
@@ -610,7 +671,65 @@ void InteractiveSession::HandleBoxKey(const Key& key) {
     default:
       break;
   }
+  if (askingForget) {
+    AnswerForget(false);
+  } else {
+    view.boxOpen = false;
+  }
+}
+
+// OfferForget: F4: asks in the box whether to forget what the last turn showed of the dictionary;
+// a notice when it showed nothing of it, or the file no longer holds it.
+void InteractiveSession::OfferForget() {
+  forgetPlan = ForgetPlan();
+  const ShownEntry shown = turnForgotten ? ShownNothing : PlanForgetShown(lastTurn, &forgetPlan);
+  if (shown == ShownNothing) {
+    ShowNotice(Words(view.language, MsgNothingToForget));
+  } else if (shown == ShownGone) {
+    ShowNotice(Words(view.language, MsgForgetGone));
+  } else if (forgetPlan.problem != ForgetFine) {
+    ShowNotice(ShownText(StoreResultWords(forgetPlan.result, view.language)));
+  } else {
+    OpenBox(Words(view.language, MsgForgetCaption), DescribePlan());
+    askingForget = true;
+    return;
+  }
+  view.transcriptScroll = 0;
+}
+
+// DescribePlan: the question's text: what goes, line by line, and the keys that answer it, as
+// every face asks it; then the keys that answer here.
+std::string InteractiveSession::DescribePlan() const {
+  return ShownText(ForgetQuestion(forgetPlan, view.language)) + "\n" +
+         Words(view.language, MsgForgetYesNo);
+}
+
+// AnswerForget: the answer to the box's question: yes forgets (with a backup) and says where the
+// file as it was is kept; no keeps it. Either way the box closes and the transcript says what
+// happened.
+void InteractiveSession::AnswerForget(bool yes) {
+  askingForget = false;
   view.boxOpen = false;
+  view.transcriptScroll = 0;
+  if (!yes) {
+    ShowNotice(Words(view.language, MsgNotForgotten));
+    return;
+  }
+  const StoreResult result = ApplyForget(forgetPlan, ReplaceOptions());
+  if (result.status != StoreDone) {
+    ShowNotice(ShownText(StoreResultWords(result, view.language)));
+    return;
+  }
+  turnForgotten = true;
+  // The answers are the file's (code page 932), the backup's path the system's (UTF-8).
+  std::string answers;
+  for (const ForgottenEntry& entry : forgetPlan.entries) {
+    for (const PlacedText& answer : entry.answers) {
+      answers += Words(view.language, MsgQuoted, {ShownText(OneLine(answer.text))});
+    }
+  }
+  ShowNotice(Words(view.language, MsgForgotten,
+                   {answers, SanitizeLine(WorkingDirectory()) + "/" + result.backup}));
 }
 
 // Click: a response of the newest turn shows the engine's whole last response, as F2 does; an
@@ -634,6 +753,12 @@ void InteractiveSession::Click(int32_t row) {
 bool InteractiveSession::Submit(const EditorAction& action) {
   const std::string line = PrepareLine(action.line);
   if (line.empty()) return false;
+  // The first screen's line has said its piece once the user talks.
+  std::deque<TranscriptEntry>& shown = view.transcript.Entries();
+  shown.erase(std::remove_if(shown.begin(), shown.end(),
+                             [](const TranscriptEntry& entry) { return entry.kind == EntryIntro; }),
+              shown.end());
+  turnForgotten = false;
   const std::string problem = action.remembered && saveHistory ? SaveToHistory(action.line) : "";
   view.transcript.Add(EntryUser, action.line);
   const size_t before = view.transcript.Entries().size();
@@ -679,6 +804,8 @@ void InteractiveSession::Refresh() {
   view.searching = editor.Searching();
   view.searchText = editor.SearchText();
   view.searchFailed = editor.SearchFailed();
+  view.dialoguePending = conversation.State() != Idle;
+  view.boxAsks = view.boxOpen && askingForget;
   std::string frame = titleChanged ? TitleSequence(view.title) : std::string();
   titleChanged = false;
   frame += ComposeFrame(view);

@@ -182,6 +182,8 @@ Key TildeKey(const CsiParams& p) {
       return MakeKey(KeyShowLast);  // F2 in vt220 and rxvt terminals
     case 13:
       return MakeKey(KeyWhy);  // F3 likewise, and in kitty's keyboard protocol
+    case 14:
+      return MakeKey(KeyForget);  // F4 likewise
     case 200:
       return MakeKey(KeyPasteStart);
     case 201:
@@ -228,6 +230,8 @@ Key CursorKey(unsigned char final) {
       return MakeKey(KeyShowLast);  // F2
     case 'R':
       return MakeKey(KeyWhy);  // F3
+    case 'S':
+      return MakeKey(KeyForget);  // F4
     case 'M':
       return EnterKey(false);  // keypad Enter in application mode
     default:
@@ -262,7 +266,10 @@ Key KeyDecoder::Feed(unsigned char byte) {
     case StLinuxFKey:
       state = StGround;
       if (byte < 0x40 || byte > 0x7E) return Ground(byte);
-      return MakeKey(byte == 'B' ? KeyShowLast : byte == 'C' ? KeyWhy : KeyOther);
+      return MakeKey(byte == 'B'   ? KeyShowLast
+                     : byte == 'C' ? KeyWhy
+                     : byte == 'D' ? KeyForget
+                                   : KeyOther);
     case StX10Mouse:
       // Three raw bytes follow CSI M where the terminal ignored our request for SGR reports.
       if (x10Remaining > 1) {

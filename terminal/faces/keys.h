@@ -39,6 +39,7 @@ enum KeyKind : int8_t {
   KeyEscape,        // Esc alone (only known once the next byte is late, see Flush)
   KeyShowLast,      // F2
   KeyWhy,           // F3
+  KeyForget,        // F4
   KeyPageUp,        // Page Up
   KeyPageDown,      // Page Down
   KeySuspend,       // Ctrl+Z

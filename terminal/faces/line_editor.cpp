@@ -174,6 +174,8 @@ EditorAction LineEditor::Apply(const Key& key) {
       return Action(ActShowLast);
     case KeyWhy:
       return Action(ActWhy);
+    case KeyForget:
+      return Action(ActForget);
     case KeyMousePress:
     case KeyWheelUp:
     case KeyWheelDown: {

@@ -27,6 +27,7 @@ enum EditorActionKind : int8_t {
   ActSubmit,     // Enter: line holds the submitted text (possibly empty), ctrl the Ctrl flag
   ActShowLast,   // F2: show the whole last response
   ActWhy,        // F3: explain the last turn
+  ActForget,     // F4: offer to forget what the last turn showed
   ActClick,      // left mouse button pressed at x, y (1-based)
   ActQuit,       // Ctrl+D on an empty line, or Ctrl+C
   ActRedraw,     // Ctrl+L: draw the whole screen again

@@ -1,8 +1,8 @@
 // terminal/faces/screen.cpp: the interactive face's view -> the bytes of one screen refresh.
 // Leaves this file: Transcript::Add, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript,
-// ScrollBox, TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, ClipToWidth,
-// WrapToWidth. The glyph tables, the entry looks, the prompt, VisibleInput and the box drawing
-// are private.
+// ScrollBox, TranscriptPageRows, BoxPageRows, ComposeFrame, KeyBarText, TitleSequence,
+// ClipToWidth, WrapToWidth. The glyph tables, the entry looks, the key bar's items, the prompt,
+// VisibleInput and the box drawing are private.
 // Tested by tests/terminal/interactive_test.cpp.
 #include "terminal/faces/screen.h"
 
@@ -18,14 +18,27 @@ namespace {
 
 constexpr const char* kPrompt = "> ";
 constexpr int32_t kPromptWidth = 2;
-// The key bar under the input line, in either language until it is laid out from the items of
-// the message table (MsgKeySend ...).
-constexpr const char* kKeysHint =
-    "Enter: send  Alt+Enter: with Ctrl  F2: read all  F3: why  PgUp/PgDn  ^D: quit";
+// The key bar's items in the order they stand. need ranks them: where the bar is too narrow, the
+// item of the greatest need number goes first, so that F3 and the way out stay longest: a
+// newcomer who cannot tell why Mimoza answered or how to leave is lost; Enter needs no telling.
+struct KeyItem {
+  MessageId id;
+  int8_t need;        // 0: the last to go
+  bool whilePending;  // named only while a learning dialogue waits
+};
+constexpr KeyItem kKeyItems[] = {
+    {MsgKeySend, 4, false},  {MsgKeyAddAnswer, 5, false}, {MsgKeyReadAll, 6, false},
+    {MsgKeyWhy, 1, false},   {MsgKeyForget, 3, false},    {MsgKeyScroll, 7, false},
+    {MsgKeyCancel, 2, true}, {MsgKeyQuit, 0, false},
+};
+constexpr size_t kKeyItemCount = sizeof kKeyItems / sizeof kKeyItems[0];
+constexpr const char* kKeySeparator = "  ";
+constexpr int32_t kKeySeparatorWidth = 2;
 
 // The screen's own words in one language, UTF-8, converted once.
 struct ScreenWords {
-  std::string keysHint;
+  std::string keyItems[kKeyItemCount];  // in kKeyItems' order
+  std::string askHint;                  // under a question: its keys
   std::string boxHint;
   std::string searchHint;
   std::string scrolledHint;  // under a scrolled-back transcript, where the newest lines are gone
@@ -35,12 +48,15 @@ struct ScreenWords {
 
 const ScreenWords& WordsOf(Language language) {
   static const auto make = [](Language in) {
-    return ScreenWords{kKeysHint,
-                       Words(in, MsgBoxHint),
-                       Words(in, MsgSearchHint),
-                       "  " + Words(in, MsgScrolledBack),
-                       ToUtf8(MessageText(in, MsgSearching)),
-                       ToUtf8(MessageText(in, MsgSearchFailed))};
+    ScreenWords words{{},
+                      Words(in, MsgForgetYesNo),
+                      Words(in, MsgBoxHint),
+                      Words(in, MsgSearchHint),
+                      "  " + Words(in, MsgScrolledBack),
+                      ToUtf8(MessageText(in, MsgSearching)),
+                      ToUtf8(MessageText(in, MsgSearchFailed))};
+    for (size_t i = 0; i < kKeyItemCount; ++i) words.keyItems[i] = Words(in, kKeyItems[i].id);
+    return words;
   };
   static const ScreenWords kWords[] = {make(LanguageEnglish), make(LanguageJapanese)};
   return kWords[language == LanguageJapanese ? 1 : 0];
@@ -87,6 +103,8 @@ constexpr EntryLook kEntryLooks[] = {
     {"  ", kFaint},  // EntryCleared
     {"! ", kPlain},  // EntryNotice
     {"", kFaint},    // EntryDivider
+    {"  ", kFaint},  // EntryAside
+    {"  ", kFaint},  // EntryIntro
 };
 
 std::string Goto(int32_t row, int32_t column) {
@@ -403,9 +421,10 @@ std::string ComposeFrame(const ScreenView& view) {
       out += VisibleInput(view.input, view.cursorColumn, inputWidth, glyphs, &cursorCell);
     } else if (row == layout.hintRow) {
       const ScreenWords& words = WordsOf(view.language);
-      const std::string& hint = view.boxOpen     ? words.boxHint
-                                : view.searching ? words.searchHint
-                                                 : words.keysHint;
+      const std::string hint = view.boxOpen ? (view.boxAsks ? words.askHint : words.boxHint)
+                               : view.searching
+                                   ? words.searchHint
+                                   : KeyBarText(view.language, columns, view.dialoguePending);
       out += kFaint + ClipToWidth(hint, columns, glyphs.ellipsis) + kReset;
     }
     out += "\x1b[K";
@@ -416,6 +435,35 @@ std::string ComposeFrame(const ScreenView& view) {
     out += Goto(layout.inputRow, promptWidth + 1 + cursorCell) + "\x1b[?25h";
   }
   return out;
+}
+
+std::string KeyBarText(Language language, int32_t columns, bool dialoguePending) {
+  const ScreenWords& words = WordsOf(language);
+  bool shown[kKeyItemCount] = {};
+  int32_t width = -kKeySeparatorWidth;
+  size_t count = 0;
+  for (size_t i = 0; i < kKeyItemCount; ++i) {
+    shown[i] = dialoguePending || !kKeyItems[i].whilePending;
+    if (!shown[i]) continue;
+    width += DisplayWidth(words.keyItems[i]) + kKeySeparatorWidth;
+    ++count;
+  }
+  while (width > columns && count > 1) {
+    size_t least = kKeyItemCount;
+    for (size_t i = 0; i < kKeyItemCount; ++i) {
+      if (shown[i] && (least == kKeyItemCount || kKeyItems[i].need > kKeyItems[least].need)) {
+        least = i;
+      }
+    }
+    shown[least] = false;
+    width -= DisplayWidth(words.keyItems[least]) + kKeySeparatorWidth;
+    --count;
+  }
+  std::string bar;
+  for (size_t i = 0; i < kKeyItemCount; ++i) {
+    if (shown[i]) bar += (bar.empty() ? "" : kKeySeparator) + words.keyItems[i];
+  }
+  return bar;
 }
 
 std::string TitleSequence(std::string_view title) {

@@ -1,10 +1,11 @@
 // terminal/faces/screen.h: what the interactive face shows (the title, the transcript of the
 // session below the last turns of the one before, the input line or a reverse search, the key
-// hints and the box with a whole response) -> the bytes of one screen refresh, and which
-// transcript entry a row shows.
+// bar and the box with a whole response or a question) -> the bytes of one screen refresh, and
+// which transcript entry a row shows.
 // Leaves this file: EntryKind, TranscriptEntry, Transcript, ScreenLayout, ScreenView,
 // TranscriptRow, LayoutFor, LayOutTranscript, EntryAtRow, ScrollTranscript, ScrollBox,
-// TranscriptPageRows, BoxPageRows, ComposeFrame, TitleSequence, ClipToWidth, WrapToWidth.
+// TranscriptPageRows, BoxPageRows, ComposeFrame, KeyBarText, TitleSequence, ClipToWidth,
+// WrapToWidth.
 // Tested by tests/terminal/interactive_test.cpp.
 #pragma once
 
@@ -26,6 +27,8 @@ enum EntryKind : int8_t {
   EntryCleared,   // the engine cleared the response line: shown as a faint mark
   EntryNotice,    // a one-line message of the program itself, not of the engine
   EntryDivider,   // a faint rule under the turns of an earlier session; text holds its date
+  EntryAside,     // a faint remark of the program on the turn, such as a dropped dialogue
+  EntryIntro,     // the faint line that says what Mimoza is, until the first line is sent
 };
 
 struct TranscriptEntry {
@@ -80,10 +83,12 @@ struct ScreenView {
   int32_t transcriptScroll = 0;  // rows scrolled back from the newest; 0 shows the newest
   std::string input;             // the line being edited
   int32_t cursorColumn = 0;      // display width of the input before the cursor
+  bool dialoguePending = false;  // a learning dialogue waits: the key bar names Esc
   bool searching = false;        // a reverse search runs: input is the line found
   std::string searchText;        // what it looks for
   bool searchFailed = false;     // no line holds searchText
   bool boxOpen = false;          // a whole response is shown in a framed box
+  bool boxAsks = false;          // ... or a question, answered with y or n (the hint says so)
   std::string boxCaption;
   std::string boxText;
   int32_t boxScroll = 0;  // the first line of boxText shown
@@ -117,6 +122,11 @@ int32_t BoxPageRows(const ScreenView& view);
 // ComposeFrame: the bytes that redraw the whole screen and place (or, under the box, hide) the
 // cursor; sent with one write.
 std::string ComposeFrame(const ScreenView& view);
+
+// KeyBarText: the key bar of the input line in language, fitted to columns: the items stand in
+// their order, and where they do not all fit, the least needed go first (the cancel key is named
+// only while a learning dialogue waits); what still does not fit is clipped.
+std::string KeyBarText(Language language, int32_t columns, bool dialoguePending);
 
 // TitleSequence: OSC 0 setting the terminal's title; controls are dropped so the title cannot
 // end the sequence early.

@@ -150,6 +150,37 @@ TEST_F(ScreenTest, SearchPromptShowsTheSearch) {
   EXPECT_NE(frame.find("\x1b[7;1Hnot found \"天気予\": 今日"), std::string::npos) << frame;
 }
 
+// The key bar keeps its order and drops the least needed items first; F3 and quitting stay.
+TEST_F(ScreenTest, KeyBarDropsTheLeastNeededFirst) {
+  const struct {
+    Language language;
+    int32_t columns;
+    bool pending;
+    const char* bar;
+  } kCases[] = {
+      {LanguageEnglish, 120, false,
+       "Enter: send  Alt+Enter: add an answer  F2: read all  F3: why  F4: forget  "
+       "PgUp/PgDn: scroll  ^D: quit"},
+      {LanguageEnglish, 80, false,
+       "Enter: send  Alt+Enter: add an answer  F3: why  F4: forget  ^D: quit"},
+      {LanguageEnglish, 80, true, "Enter: send  F3: why  F4: forget  Esc: cancel  ^D: quit"},
+      {LanguageEnglish, 40, false, "F3: why  F4: forget  ^D: quit"},
+      {LanguageEnglish, 40, true, "F3: why  Esc: cancel  ^D: quit"},
+      {LanguageEnglish, 16, false, "^D: quit"},
+      {LanguageJapanese, 80, false,
+       "Enter: 送信  Alt+Enter: 答えを追加  F2: 全文  F3: なぜ  F4: 忘れる  ^D: 終了"},
+      {LanguageJapanese, 40, false, "F3: なぜ  F4: 忘れる  ^D: 終了"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(KeyBarText(c.language, c.columns, c.pending), c.bar)
+        << c.columns << (c.pending ? " columns, pending" : " columns");
+  }
+  // Narrower than its last item, the bar is clipped on the screen.
+  ScreenView view;
+  view.columns = 5;
+  EXPECT_NE(ComposeFrame(view).find("\x1b[24;1H\x1b[2m^D: …"), std::string::npos);
+}
+
 TEST_F(ScreenTest, BoxShowsTheWholeResponseWithItsCaption) {
   ScreenView view;
   view.rows = 24;
@@ -683,9 +714,11 @@ TEST_F(PtyTest, EarlierTurnsAndTheReverseSearch) {
   PtyProgram program;
   ASSERT_TRUE(StartMimoza(program, "32"));
   program.Type("\x0c");  // a fresh frame to read
-  std::vector<std::string> rows = Screen(program, "\x1b[21;1H\x1b[2m── 2");
-  EXPECT_EQ(std::vector<std::string>(rows.begin() + 17, rows.begin() + 21),
+  // The first screen's line stands under the divider.
+  std::vector<std::string> rows = Screen(program, "\x1b[20;1H\x1b[2m── 2");
+  EXPECT_EQ(std::vector<std::string>(rows.begin() + 16, rows.begin() + 20),
             (std::vector<std::string>{"> いちご", "  覚えていい？", "> いいえ", "  ·"}));
+  EXPECT_EQ(rows[21].rfind("  Mimoza learns from you", 0), 0u) << rows[21];
   EXPECT_NE(program.Output().find("\x1b[2m> いちご\x1b[0m"), std::string::npos) << "faint";
   program.Type("\x12いち");
   ASSERT_TRUE(program.ReadUntil("\x1b[23;1Hsearch \"いち\": いちご\x1b[K")) << program.Output();
@@ -714,6 +747,106 @@ TEST_F(PtyTest, EarlierTurnsAndTheReverseSearch) {
     if (entry.kind == StoredLine) lines += entry.text + "|";
   }
   EXPECT_EQ(lines, "いちご|いいえ|いちご|") << "both sessions' turns, in one file";
+}
+
+// Esc's order of modes ends with the learning dialogue: dropped at either step, said faintly, the
+// line being typed kept; on an idle line Esc does nothing. F4 asks before it forgets what the last
+// turn showed (the pair just learned, else the answer just drawn), keeps a backup, and the next
+// turn sees the file without it. The first screen's line goes once a line is sent.
+TEST_F(PtyTest, EscDropsTheDialogueAndF4ForgetsWhatTheTurnShowed) {
+  const std::string idleBar =
+      "Enter: send  Alt+Enter: add an answer  F3: why  F4: forget  ^D: quit";
+  const std::string intro =
+      "  Mimoza learns from you: talk to it, and when it asks, teach it what to answer.";
+  const std::string answer = "\x82\xE2\x82\xA0";  // やあ in the file's code page
+  PtyProgram program;
+  ASSERT_TRUE(StartMimoza(program, "41"));
+  program.Type("\x0c");
+  std::vector<std::string> rows = Screen(program, "\x1b[24;1H\x1b[2m");
+  EXPECT_EQ(rows[21], intro);
+  EXPECT_EQ(rows[24], idleBar);
+  program.Type("\x1bOS");
+  ASSERT_TRUE(program.ReadUntil("! Nothing to forget: the last turn showed no answer of"))
+      << program.Output();
+
+  // Keys typed, then what the turn's transcript ends with (row 21; the notice of a dropped
+  // dialogue is faint), then the input line.
+  const struct {
+    const char* keys;
+    const char* last;
+    bool faint;
+    const char* input;
+  } kSteps[] = {
+      {"こんにちは\r", "  覚えていい？", false, "> "},
+      {"\x1b", "  (learning dropped)", true, "> "},  // at the consent
+      {"こんにちは\r", "  覚えていい？", false, "> "},
+      {"はい\rやあ", "  何て言えばいい？", false, "> やあ"},
+      {"\x1b", "  (learning dropped)", true, "> やあ"},  // at the answer, the line kept
+      {"\x1b\r", "  覚えていい？", false, "> "},     // idle: Esc does nothing; やあ is a new line
+      {"\x07", "  (learning dropped)", true, "> "},  // Ctrl+G as Esc
+      {"こんにちは\rはい\rやあ\r", "  OK 学習した", false, "> "},
+  };
+  for (const auto& step : kSteps) {
+    SCOPED_TRACE(step.keys);
+    program.Type(step.keys);
+    ASSERT_TRUE(
+        program.ReadUntil(std::string("\x1b[21;1H") + (step.faint ? "\x1b[2m" : "") + step.last))
+        << program.Output();
+    rows = Screen(program, std::string("\x1b[23;1H") + step.input + "\x1b[K");
+    EXPECT_EQ(rows[21], step.last);
+    EXPECT_EQ(rows[23], step.input);
+    EXPECT_EQ(RowOf(rows, intro), 0);
+  }
+  // F4 after learning: no keeps the pair, yes forgets it and says where the backup is.
+  const std::string taught = ReadFile(Path("data/Dictionary.txt"));
+  ASSERT_NE(taught.find(answer), std::string::npos);
+  EXPECT_EQ(taught.find(answer), taught.rfind(answer)) << "only the last pair is learned";
+  program.Type("\x1bOS");
+  ASSERT_TRUE(program.ReadUntil("\x1b[24;1H\x1b[2my: forget  n: keep")) << program.Output();
+  ASSERT_TRUE(program.ReadUntil("┌─ forget ")) << program.Output();
+  ASSERT_TRUE(program.ReadUntil("the answer \"やあ\" of the key \"こんにちは\"")) << program.Output();
+  program.Type("n");
+  ASSERT_TRUE(program.ReadUntil("! Nothing is forgotten.")) << program.Output();
+  EXPECT_EQ(ReadFile(Path("data/Dictionary.txt")), taught);
+  program.Type("\x1bOSy");
+  ASSERT_TRUE(program.ReadUntil("! Forgot \"やあ\". Dictionary.txt as it was is kept as"))
+      << program.Output();
+  ASSERT_TRUE(program.ReadUntil("/backups/Dictionary-")) << program.Output();
+  EXPECT_EQ(ReadFile(Path("data/Dictionary.txt")).find(answer), std::string::npos);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("data/backups")),
+                          std::filesystem::directory_iterator()),
+            1);
+  program.Type("\x1bOS");
+  ASSERT_TRUE(program.ReadUntil("\x1b[21;1H! Nothing to forget"))
+      << "forgotten once";
+  program.Type("こんにちは\r");
+  rows = Screen(program, "\x1b[21;1H  覚えていい？");
+  EXPECT_EQ(rows[21], "  覚えていい？") << "the engine reads the file without the pair";
+
+  // F4 after an answer drawn: the key goes with its only answer; Esc keeps them.
+  program.Type("はい\rやあ\r");
+  ASSERT_TRUE(program.ReadUntil("\x1b[21;1H  OK 学習した")) << program.Output();
+  program.Type("こんにちは\r");
+  ASSERT_TRUE(program.ReadUntil("\x1b[21;1H  やあ")) << program.Output();
+  // Where no backup can be kept, nothing is forgotten, and the notice says why.
+  const std::string before = ReadFile(Path("data/Dictionary.txt"));
+  std::filesystem::rename(Path("data/backups"), Path("kept-backups"));
+  std::ofstream(Path("data/backups")) << "not a folder\n";
+  program.Type("\x1b[14~y");
+  ASSERT_TRUE(program.ReadUntil("! Cannot keep a backup in the folder backups (Not a directory)"))
+      << program.Output();
+  EXPECT_EQ(ReadFile(Path("data/Dictionary.txt")), before);
+  std::filesystem::remove(Path("data/backups"));
+  std::filesystem::rename(Path("kept-backups"), Path("data/backups"));
+  program.Type("\x1b[14~");
+  ASSERT_TRUE(program.ReadUntil("the answer \"やあ\" of the key \"こんにちは\"")) << program.Output();
+  ASSERT_TRUE(program.ReadUntil("the key \"こんにちは\", which has no answer left"))
+      << program.Output();
+  program.Type("\x1b");
+  ASSERT_TRUE(program.ReadUntil("\x1b[21;1H! Nothing is forgotten.")) << program.Output();
+  EXPECT_NE(ReadFile(Path("data/Dictionary.txt")).find(answer), std::string::npos);
+  program.Type("\x04");
+  EXPECT_EQ(WEXITSTATUS(program.Finish()), 0);
 }
 
 // ReadsAs: whether every byte of text is a character of the charset.

@@ -30,6 +30,8 @@ std::string DumpAction(const EditorAction& action) {
       return "ShowLast ";
     case ActWhy:
       return "Why ";
+    case ActForget:
+      return "Forget ";
     case ActClick:
       return "Click(" + std::to_string(action.x) + "," + std::to_string(action.y) + ") ";
     case ActQuit:
@@ -137,7 +139,9 @@ const struct {
     {"Shift+F2", "\x1b[1;2Q", "ShowLast [|]"},
     {"F3 SS3, CSI 13 ~, Linux console", "\x1bOR\x1b[13~\x1b[[C", "Why Why Why [|]"},
     {"F3 CSI R, Shift+F3; a cursor report is none", "\x1b[R\x1b[1;2R\x1b[5;1R", "Why Why [|]"},
-    {"F1, F4 do nothing", "\x1bOP\x1bOS\x1b[14~\x1b[[A", "[|]"},
+    {"F4 SS3, CSI 14 ~, Linux console, CSI S, Shift+F4", "\x1bOS\x1b[14~\x1b[[D\x1b[S\x1b[1;2S",
+     "Forget Forget Forget Forget Forget [|]"},
+    {"F1 does nothing", "\x1bOP\x1b[[A", "[|]"},
     {"SGR mouse press", "\x1b[<0;12;3M", "Click(12,3) [|]"},
     {"SGR press with Ctrl", "\x1b[<16;1;1M", "Click(1,1) [|]"},
     {"SGR release", "\x1b[<0;12;3m", "[|]"},
