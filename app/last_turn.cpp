@@ -1,5 +1,5 @@
 // app/last_turn.cpp: the dialog's calls of the core's why record, forget and restore.
-// Leaves this file: LastTurn's operations. AnswersMatch and ShownPath are private.
+// Leaves this file: LastTurn's operations. ShownPath is private.
 // Tested by tests/app/chat_dialog_test.cpp.
 #include "app/last_turn.h"
 
@@ -13,12 +13,6 @@
 namespace mimoza {
 
 namespace {
-
-// AnswersMatch: whether the answer a plan takes is the one the turn showed, which the record
-// keeps as a draw copied it: cut to a line's bytes, or shorter where the record cut it.
-bool AnswersMatch(const std::string& planned, const std::string& shown, bool cut) {
-  return cut || shown.size() >= kMaxLineBytes ? planned.starts_with(shown) : planned == shown;
-}
 
 // ShownPath: a path the core gives with "/" as Windows shows it.
 std::string ShownPath(std::string path) {
@@ -43,43 +37,15 @@ std::string LastTurn::WhyText() const {
 }
 
 // A plan that does not take what the turn showed gets a problem the dialog words for itself:
-// ForgetInsideAnswer (the file moved), ForgetNoSuchAnswer (not the first answer on its line).
+// ForgetNothingLearned (nothing of the file was shown), ForgetNoAnswer (the file moved on).
 ForgetPlan LastTurn::PlanShown() const {
-  ForgetPlan nothing;
-  nothing.problem = ForgetNothingLearned;
-  if (!turn.started || changed) return nothing;
-  // The pair just learned is the file's last learned entry: the prompt seeded after it is passed
-  // over. Its answer is the line of this turn.
-  if (turn.branch == BranchLearned) {
-    ForgetPlan plan = PlanForgetLast();
-    if (plan.problem == ForgetFine &&
-        (plan.entries.empty() || plan.entries.back().answers.empty() ||
-         !AnswersMatch(plan.entries.back().answers.back().text, turn.line, false))) {
-      // Another entry came after it: the line that was to hold it does not.
-      plan.problem = ForgetInsideAnswer;
-      plan.line = plan.entries.empty() || plan.entries.back().answers.empty()
-                      ? 0
-                      : plan.entries.back().answers.back().line;
-    }
-    return plan;
-  }
-  // Else the answer drawn: from the line's pool, or from a prompt's.
-  const LookupRecorder& pool = turn.prompt != nullptr ? turn.promptPool : turn.response;
-  const bool quipShown = turn.quipDrawn && turn.prompt == nullptr;
-  if (quipShown || pool.drawn < 0 || static_cast<size_t>(pool.drawn) >= pool.answers.size()) {
-    return nothing;
-  }
-  const LookupRecorder::Answer& drawn = pool.answers[static_cast<size_t>(pool.drawn)];
-  if (drawn.line == 0 || drawn.line > UINT32_MAX) return nothing;
-  const ForgetTarget target{static_cast<uint32_t>(drawn.line), 0};
-  ForgetPlan plan = PlanForget({&target, 1});
-  if (plan.problem == ForgetFine &&
-      !AnswersMatch(plan.entries.front().answers.front().text, drawn.text, drawn.cut)) {
-    // The forget takes the first answer on the line: a later one on the same line cannot be
-    // named by its line alone.
-    const bool shared = std::any_of(pool.answers.begin(), pool.answers.begin() + pool.drawn,
-                                    [&](const auto& a) { return a.line == drawn.line; });
-    plan.problem = shared ? ForgetNoSuchAnswer : ForgetInsideAnswer;
+  ForgetPlan plan;
+  const ShownEntry shown = changed ? ShownNothing : PlanForgetShown(turn, &plan);
+  if (shown == ShownNothing) {
+    plan = ForgetPlan();
+    plan.problem = ForgetNothingLearned;
+  } else if (shown == ShownGone) {
+    plan.problem = ForgetNoAnswer;
   }
   return plan;
 }
@@ -90,11 +56,8 @@ std::string LastTurn::ProblemWords(const ForgetPlan& plan) const {
       return Compose(LanguageJapanese, MsgNothingToForget);
     case ForgetUnreadable:
       return StoreResultWords(plan.result, LanguageJapanese);
-    case ForgetNoSuchAnswer:
-      return Compose(LanguageJapanese, MsgForgetSharedLine, {std::to_string(plan.line)});
     default:
-      // The record's line no longer holds what the turn showed.
-      return Compose(LanguageJapanese, MsgForgetMoved, {std::to_string(plan.line)});
+      return Compose(LanguageJapanese, MsgForgetGone);
   }
 }
 

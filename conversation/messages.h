@@ -124,8 +124,6 @@ enum MessageId : int16_t {
   MsgForgetPooledItem,  // {1} the key's line, {2} the key
   MsgForgotten,         // {1} the answers forgotten (MsgQuoted), {2} the backup
   MsgNothingToForget,
-  MsgForgetMoved,       // {1} the answer's line when the turn ran
-  MsgForgetSharedLine,  // {1} the answer's line
   MsgRestoreQuestion,   // {1} the backup, {2} when it was taken
   MsgRestoreLoses,      // MsgForgetAnswerItem items follow
   MsgRestored,          // {1} the backup, {2} the backup of the file it replaced

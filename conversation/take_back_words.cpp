@@ -1,14 +1,16 @@
 // conversation/take_back_words.cpp: forget and restore plans and results -> the message table's
 // words.
-// Leaves this file: ForgetQuestion, ForgottenWords, RestoreQuestion, RestoredWords,
-// StoreResultWords. Items, AnswerItem and TimeText are private.
-// Tested through the Windows dialog by tests/app/chat_dialog_test.cpp.
+// Leaves this file: PlanForgetShown, ForgetQuestion, ForgottenWords, RestoreQuestion,
+// RestoredWords, StoreResultWords. Items, AnswerItem, TimeText, SameAnswer and PlanDrawnAnswer
+// are private. Tested through the Windows dialog by tests/app/chat_dialog_test.cpp and through
+// the terminal by tests/terminal/interactive_test.cpp.
 #include "conversation/take_back_words.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "base/cp932.h"
 #include "conversation/turn_record.h"
 
 namespace mimoza {
@@ -53,7 +55,79 @@ std::string TimeText(const LocalTime& when) {
   return text;
 }
 
+// SameAnswer: whether the plan takes just the answer drawn, which the record keeps as a draw
+// copied it: cut to a line's bytes, or shorter where the record cut it (then its beginning).
+bool SameAnswer(const ForgetPlan& plan, const LookupRecorder::Answer& drawn) {
+  if (plan.problem != ForgetFine || plan.Answers() != 1) return false;
+  const std::string& text = plan.entries.front().answers.front().text;
+  const bool cut = drawn.cut || drawn.text.size() >= kMaxLineBytes;
+  return cut ? text.starts_with(drawn.text) : text == drawn.text;
+}
+
+// LineCharacters: how many characters line (from 1) of stored holds, in code page 932.
+uint32_t LineCharacters(const std::string& stored, uint64_t line) {
+  size_t at = 0;
+  for (uint64_t seen = 1; seen < line && at < stored.size(); ++at) {
+    if (stored[at] == '\n') ++seen;
+  }
+  uint32_t count = 0;
+  while (at < stored.size() && stored[at] != '\n' && count < UINT32_MAX - 1) {
+    at = StepCharacter(stored.data(), at, stored.size());
+    ++count;
+  }
+  return count;
+}
+
+// PlanDrawnAnswer: the answer drawn, planned on stored: the first that starts on its line, else,
+// where several start there, the one at the column that holds it, tried column by column along
+// the line (a rare case: two answers written on one line by hand).
+ForgetPlan PlanDrawnAnswer(const std::string& stored, const LookupRecorder::Answer& drawn) {
+  ForgetTarget target{static_cast<uint32_t>(drawn.line), 0};
+  ForgetPlan plan = PlanForgetIn(stored, {&target, 1});
+  if (SameAnswer(plan, drawn)) return plan;
+  target.column = UINT32_MAX;
+  const ForgetPlan count = PlanForgetIn(stored, {&target, 1});
+  if (count.problem == ForgetNoSuchAnswer && count.at > 1) {
+    const uint32_t columns = LineCharacters(stored, drawn.line);
+    for (target.column = 1; target.column <= columns; ++target.column) {
+      plan = PlanForgetIn(stored, {&target, 1});
+      if (SameAnswer(plan, drawn)) return plan;
+    }
+  }
+  plan.problem = ForgetNoAnswer;
+  return plan;
+}
+
 }  // namespace
+
+ShownEntry PlanForgetShown(const TurnRecorder& turn, ForgetPlan* plan) {
+  if (!turn.started || turn.abandoned) return ShownNothing;
+  const LookupRecorder& pool = turn.response;
+  const bool learned = turn.branch == BranchLearned;
+  const bool drew = turn.branch == BranchAnswered && !turn.quipDrawn && pool.drawn >= 0 &&
+                    static_cast<size_t>(pool.drawn) < pool.answers.size();
+  if (!learned && !drew) return ShownNothing;
+  const CurrentDictionary current = ReadCurrentDictionary();
+  if (current.result.status != StoreDone) {
+    *plan = ForgetPlan();
+    plan->problem = ForgetUnreadable;
+    plan->result = current.result;
+    return ShownFound;
+  }
+  if (learned) {
+    *plan = PlanForgetLastIn(current.bytes);
+    const bool same = plan->problem == ForgetFine && plan->Answers() == 1 &&
+                      plan->entries.back().answers.back().text == turn.line;
+    if (!same) return ShownGone;
+  } else {
+    const LookupRecorder::Answer& drawn = pool.answers[static_cast<size_t>(pool.drawn)];
+    if (drawn.line == 0 || drawn.line > UINT32_MAX) return ShownGone;
+    *plan = PlanDrawnAnswer(current.bytes, drawn);
+    if (plan->problem != ForgetFine) return ShownGone;
+  }
+  plan->snapshot = current.snapshot;
+  return ShownFound;
+}
 
 std::string ForgetQuestion(const ForgetPlan& plan, Language language) {
   Items items(language);

@@ -4,7 +4,7 @@
 // signal handlers (job control among them), TurnWatch (Ctrl+C during a turn) and
 // InteractiveSession (the engine's host here, with the transcript and the turns of earlier
 // sessions, the first screen's line, the box, the record of the last turn and F4's question on
-// it, the history file and the order in which Esc leaves modes) and PlanForgetShown are private.
+// it, the history file and the order in which Esc leaves modes) is private.
 // Tested by tests/terminal/interactive_test.cpp, which runs the program under a pseudo-terminal.
 #include "terminal/faces/interactive.h"
 
@@ -288,42 +288,6 @@ class TurnWatch {
   std::string bytes;          // written by the thread, read once it is joined
   bool sawInterrupt = false;  // likewise
 };
-
-// What the last turn showed of the dictionary, for F4.
-enum ShownEntry : int8_t {
-  ShownNothing = 0,  // a quip, an offer, a question, a cleared line: nothing of the file
-  ShownGone,         // it showed an entry the file no longer holds as it was then
-  ShownFound,        // the plan forgets it (or says why the file cannot be read)
-};
-
-// PlanForgetShown: the plan that forgets what the turn showed of Dictionary.txt: the pair it
-// learned (the last entry learned, which must hold just that answer: another session may have
-// learned after it), else the answer it drew (which must still start its line as drawn).
-ShownEntry PlanForgetShown(const TurnRecorder& turn, ForgetPlan* plan) {
-  if (!turn.started || turn.abandoned) return ShownNothing;
-  std::string_view shown;
-  bool cut = false;
-  if (turn.branch == BranchLearned) {
-    *plan = PlanForgetLast();
-    shown = turn.line;
-  } else if (turn.branch == BranchAnswered && !turn.quipDrawn && turn.response.drawn >= 0 &&
-             static_cast<size_t>(turn.response.drawn) < turn.response.answers.size()) {
-    const LookupRecorder::Answer& drawn =
-        turn.response.answers[static_cast<size_t>(turn.response.drawn)];
-    if (drawn.line == 0 || drawn.line > UINT32_MAX) return ShownGone;
-    const ForgetTarget target{static_cast<uint32_t>(drawn.line), 0};
-    *plan = PlanForget({&target, 1});
-    shown = drawn.text;
-    cut = drawn.cut;
-  } else {
-    return ShownNothing;
-  }
-  if (plan->problem == ForgetUnreadable) return ShownFound;
-  if (plan->problem != ForgetFine || plan->Answers() != 1) return ShownGone;
-  const std::string& text = plan->entries.front().answers.front().text;
-  const bool same = cut ? text.starts_with(shown) : text == shown;
-  return same ? ShownFound : ShownGone;
-}
 
 // InteractiveSession: the engine's host on a terminal. The engine's texts are code page 932;
 // the view keeps them as UTF-8 for the screen, and the charset (when the terminal's locale is
