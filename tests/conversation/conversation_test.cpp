@@ -399,7 +399,7 @@ class Abandoner final : public TurnObserver {
   void TurnAbandoned() override { abandoned = true; }
   void LookupStarted() override {}
   void KeyMatched(const MatchedKey&) override {}
-  void AnswerPooled(const char*) override {}
+  void AnswerPooled(const char*, uint64_t) override {}
   void LookupEnded(int32_t, int32_t) override {}
   const char* when = "";  // the event to ask at: "start", "prompt", or none
   bool abandoned = false;

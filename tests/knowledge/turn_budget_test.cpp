@@ -28,7 +28,7 @@ class Verdicts final : public LookupObserver {
   void KeyMatched(const MatchedKey& key) override {
     matched.insert(std::string(key.text, key.length));
   }
-  void AnswerPooled(const char*) override {}
+  void AnswerPooled(const char*, uint64_t) override {}
   void LookupEnded(int32_t, int32_t) override {}
   void KeyUnsearched(const UnsearchedKey& key) override {
     unsearched.insert(std::string(key.text, key.length));
