@@ -52,7 +52,8 @@ static_assert(kLineLookupSteps + kLineSpanSteps + 6 * (kReservedLookupSteps + kR
 // Within a lookup's slice every key that needs a search first gets this share (less when more
 // keys need one than the slice holds this many times); the keys that run out of it then share
 // what is left equally. The keys people write take a few hundred steps on a line, and at most a
-// few ten thousand on a whole line of their own characters; this is about 1.5 ms.
+// few ten thousand on a whole line of their own characters; this is about 1.5 ms. The checker
+// holds every key to it on a line built to be hard: a key that needs more is an error.
 inline constexpr int64_t kKeyShareSteps = 250000;
 // What the knowledge files keep from one lookup to the next besides the file's own positions:
 // the keys' facts and their compiled patterns, held entries included. 16 MiB hold the facts of a
@@ -67,9 +68,6 @@ inline constexpr uint32_t kMaxPerRule = 100;
 // Texts are quoted in messages up to this many bytes: enough to recognise a key or an answer,
 // short enough that a message stays on a line or two.
 inline constexpr size_t kExcerptBytes = 40;
-// A key whose compiling and search on a hard line of kMaxLineBytes bytes take more than its
-// share of a turn, kKeyShareSteps, is an error: where other keys need their share too, it
-// counts as not matching on such a line.
 
 // ---- The faces ----
 // A line being edited in UTF-8: it reaches the engine as at most kMaxLineBytes code page 932
