@@ -101,6 +101,8 @@ enum MessageId : int16_t {
   MsgWarningsCount,
   MsgNoteCount,
   MsgNotesCount,
+  MsgTurnCost,     // {1} the steps, {2} their time in ms, {3} the turn's steps, {4} their ms
+  MsgTurnCostCut,  // the same, when the keys need more than the line's lookup may take
   // Notices: what a face says of its own.
   MsgStoreRefused,          // {1} to {4} the dictionary's tags
   MsgStoreFailed,           // {1} the system's reason

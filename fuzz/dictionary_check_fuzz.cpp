@@ -1,6 +1,7 @@
 // fuzz/dictionary_check_fuzz.cpp: Dictionary.txt and Boke.dat bytes -> the checker's diagnostics,
 // which must name real places in order, keep each rule's cap and, composed in either language,
-// say something and quote the files harmlessly.
+// say something and quote the files harmlessly; and its figures, within the turn's budget and
+// with one note for the missing prompts.
 // Input: one byte of flags (bit 0: Boke.dat is there), two bytes of the quip file's length (low
 // byte first), the quip file's bytes, then the dictionary's. Keys are searched in hard lines of
 // 300 bytes rather than a whole line's, so that each input stays well inside the time limit.
@@ -37,7 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   mimoza::CheckOptions options;
   options.hardLineBytes = 300;
   std::vector<mimoza::CheckDiagnostic> diagnostics;
-  if (!mimoza::CheckDataTexts(dictionary, quips, options, &diagnostics)) std::abort();
+  mimoza::CheckFigures figures;
+  if (!mimoza::CheckDataTexts(dictionary, quips, options, &diagnostics, &figures)) std::abort();
+  if (figures.turnSteps < 0 || figures.turnSteps > mimoza::kTurnSteps) std::abort();
 
   const uint32_t lines[2] = {LinesOf(dictionary.bytes), LinesOf(quips.bytes)};
   int32_t counts[2][mimoza::RuleCount] = {};
@@ -59,8 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (last != nullptr && last->file > d.file) std::abort();
     last = &d;
-    // A hundred places and one note on the rest.
+    // A hundred places and one note on the rest; the prompts missing in one note.
     if (++counts[d.file][d.rule] > 101) std::abort();
+    if (d.rule == mimoza::RulePromptMissing &&
+        (counts[d.file][d.rule] > 1 || figures.missingPrompts == 0)) {
+      std::abort();
+    }
     // Quoted file text never carries a control byte to the terminal.
     for (const mimoza::Language language : {mimoza::LanguageEnglish, mimoza::LanguageJapanese}) {
       const std::string message = mimoza::ComposeCheck(language, d.message);

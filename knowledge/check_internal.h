@@ -78,6 +78,13 @@ void CheckBytes(const StoredText& text, CheckedFile file, CheckReporter& reporte
 size_t FirstControl(std::string_view text);
 // ControlMessage: what an answer (or, with quip, a quip) holding the control character c is told.
 CheckText ControlMessage(bool quip, unsigned char c);
+// FirstKeyControl: the offset in a key's text of its first control character other than NUL
+// (bytes below 0x20, and 0x7F, that are no character's second byte), or kNoOffset. No typed
+// line holds one; the NUL, which cuts the key, is told by RuleKeyCut.
+size_t FirstKeyControl(std::string_view text);
+// FindUntypedForm: the first character of text whose code typed text never holds (it holds
+// the character's other code, TypedForm) at *at, and what it is told; false when there is none.
+bool FindUntypedForm(std::string_view text, size_t* at, CheckText* message);
 
 // CheckQuips: the lines of Boke.dat as a pick reads them.
 void CheckQuips(const StoredText& text, CheckReporter& reporter);
@@ -99,10 +106,18 @@ struct PromptEntry {
 inline constexpr int32_t kPromptCount = 7;
 extern const PromptEntry kPrompts[kPromptCount];
 
+// What the checker finds of a pattern.
+struct PatternJudgement {
+  std::vector<PatternFinding> findings;
+  // What its compiling and search take on the hardest line the checker builds for it, as a
+  // lookup charges them; 0 for a pattern the lookup settles without searching (a plain text, or
+  // one its facts decide).
+  int64_t steps = 0;
+};
+
 // JudgePattern: the findings on a pattern: a key (name a CheckMsgKeyNamed, ownPrompt the prompt
 // it is the entry of, or null) or a yes/no list (isList, name a CheckMsgListNamed).
-std::vector<PatternFinding> JudgePattern(const std::string& text, const CheckText& name,
-                                         bool isList, const ReservedKey* ownPrompt,
-                                         const CheckOptions& options);
+PatternJudgement JudgePattern(const std::string& text, const CheckText& name, bool isList,
+                              const ReservedKey* ownPrompt, const CheckOptions& options);
 
 }  // namespace mimoza

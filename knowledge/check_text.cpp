@@ -1,13 +1,14 @@
 // knowledge/check_text.cpp: the diagnostics found -> CheckDiagnostic records in order, their
 // places from StoredText (knowledge/dictionary_format.h); and the rules on bytes (code page 932,
-// 0x1A, control characters) and on Boke.dat.
-// Leaves this file: Excerpt, HexByte, CheckReporter::Finish, CheckBytes,
-// FirstControl, ControlMessage, CheckQuips. Tested by tests/knowledge/dictionary_check_test.cpp;
-// fuzzed by fuzz/dictionary_check_fuzz.cpp.
+// 0x1A, control characters, the codes typed text never holds) and on Boke.dat.
+// Leaves this file: Excerpt, HexByte, CheckReporter::Finish, CheckBytes, FirstControl,
+// ControlMessage, FirstKeyControl, FindUntypedForm, CheckQuips. Tested by
+// tests/knowledge/dictionary_check_test.cpp; fuzzed by fuzz/dictionary_check_fuzz.cpp.
 #include <algorithm>
 #include <cstring>
 
 #include "base/cp932.h"
+#include "base/cp932_forms.h"
 #include "knowledge/check_internal.h"
 #include "knowledge/knowledge_internal.h"
 #include "knowledge/text_file.h"
@@ -132,6 +133,33 @@ size_t FirstControl(std::string_view text) {
 CheckText ControlMessage(bool quip, unsigned char c) {
   if (c == 0) return Says(quip ? CheckMsgQuipNul : CheckMsgAnswerNul);
   return Says(quip ? CheckMsgQuipControl : CheckMsgAnswerControl, {Verbatim(HexByte(c))});
+}
+
+size_t FirstKeyControl(std::string_view text) {
+  for (size_t at = 0; at < text.size(); at += StepCharacter(text.data(), at, text.size())) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if ((c != 0 && c < 0x20) || c == 0x7F) return at;
+  }
+  return kNoOffset;
+}
+
+bool FindUntypedForm(std::string_view text, size_t* at, CheckText* message) {
+  for (size_t i = 0; i < text.size(); i += StepCharacter(text.data(), i, text.size())) {
+    if (ValidCharacterLength(text.data(), i, text.size()) != 2) continue;
+    const auto code = static_cast<uint16_t>(static_cast<unsigned char>(text[i]) << 8 |
+                                            static_cast<unsigned char>(text[i + 1]));
+    const uint16_t typed = TypedForm(code);
+    if (typed == code) continue;
+    *at = i;
+    const auto hex = [](uint16_t value) {
+      return HexByte(static_cast<unsigned char>(value >> 8)) +
+             HexByte(static_cast<unsigned char>(value & 0xFF)).substr(2);
+    };
+    *message = Says(CheckMsgUntypedForm, {Verbatim(Excerpt(text.substr(i, 2))), Verbatim(hex(code)),
+                                          Verbatim(hex(typed))});
+    return true;
+  }
+  return false;
 }
 
 void CheckQuips(const StoredText& text, CheckReporter& reporter) {

@@ -13,7 +13,8 @@
 // structure diagnostic. Each diagnostic says what it found as a CheckText: the words are the
 // faces' (conversation/messages.h), the tags in them the reader's TagText. Every key is then judged
 // by the matcher itself (pattern/examine.cpp): the key text as a lookup cuts it, compiled, examined
-// and searched.
+// and searched; the turn's figure adds up what those searches take, as a lookup charges them.
+// Mimoza's own defaults of the yes/no lists are left alone: the user did not write them.
 #include "knowledge/dictionary_check.h"
 
 #include <algorithm>
@@ -57,6 +58,13 @@ bool Covers(const Extents& merged, size_t at) {
 // Tag: a tag as an argument of a message.
 CheckText Tag(DictionaryTag tag) { return Verbatim(TagText(tag)); }
 
+// IsOwnDefaultList: whether text is, byte for byte, what Mimoza writes under the list key: its
+// default today or an earlier one (a file seeded then keeps it).
+bool IsOwnDefaultList(const ReservedKey& key, std::string_view text) {
+  if (text == key.defaultText) return true;
+  return &key == &kNoListKey && text == kFormerNoListText;
+}
+
 // DictionaryChecker: all state of one check of one Dictionary.txt: its elements and walks as the
 // reader finds them, and what is reported of them.
 class DictionaryChecker {
@@ -64,14 +72,19 @@ class DictionaryChecker {
   DictionaryChecker(const StoredText& stored, const CheckOptions& checkOptions, CheckReporter& out)
       : text(stored), t(stored.Text()), n(stored.Length()), options(checkOptions), reporter(out) {}
 
-  // Run: false when memory ran out.
-  bool Run() {
+  // Run: false when memory ran out. *figures gets what the check measured.
+  bool Run(CheckFigures* figures) {
     if (!elements.Read(t, n) || !elements.Walk()) return false;
     CheckKeyElements();
     CheckAnswerElements();
     CheckBetween();
     CheckKeys();
     CheckPrompts();
+    CheckAnswerLimit();
+    // A key is charged at most the lookup's slice; the lookup as a whole too.
+    figures->turnCut = keySteps > kLineLookupSteps;
+    figures->turnSteps = std::min(keySteps, kLineLookupSteps) + listSteps;
+    figures->missingPrompts = missingPrompts;
     return true;
   }
 
@@ -133,6 +146,19 @@ class DictionaryChecker {
                walk.begin == walk.end
                    ? Says(CheckMsgNoAnswer, {keyText})
                    : Says(CheckMsgNoOwnAnswer, {keyText, LineOf(Answer(walk.begin).open)}));
+      }
+      // A key that runs over a tag was told above; its line ends are no news.
+      const std::string_view keyText = elements.KeyText(key);
+      const size_t control = inside == kNoOffset ? FirstKeyControl(keyText) : kNoOffset;
+      if (control != kNoOffset) {
+        Report(key.text + control, CheckWarning, RuleKeyControl,
+               Says(CheckMsgKeyControl,
+                    {Verbatim(HexByte(static_cast<unsigned char>(keyText[control])))}));
+      }
+      size_t untyped = 0;
+      CheckText untypedMessage;
+      if (FindUntypedForm(keyText, &untyped, &untypedMessage)) {
+        Report(key.text + untyped, CheckWarning, RuleUntypedForm, untypedMessage);
       }
       const size_t length = key.close - key.text;
       if (length > kMaxKeyBytes) {
@@ -264,9 +290,10 @@ class DictionaryChecker {
     }
   }
 
-  // CheckKeys: each key text judged once, its findings reported at every key that holds it.
+  // CheckKeys: each key text judged once, its findings reported at every key that holds it; a
+  // lookup searches each text once too, so each is charged once to the turn.
   void CheckKeys() {
-    std::unordered_map<std::string, std::vector<PatternFinding>> judged;
+    std::unordered_map<std::string, PatternJudgement> judged;
     for (const EntryWalk& walk : elements.Walks()) {
       const std::string keyText(elements.KeyText(KeyOf(walk)));
       const ReservedKey* own = nullptr;
@@ -277,8 +304,9 @@ class DictionaryChecker {
       if (found == judged.end()) {
         const CheckText name = Says(CheckMsgKeyNamed, {Verbatim(Excerpt(keyText))});
         found = judged.emplace(keyText, JudgePattern(keyText, name, false, own, options)).first;
+        keySteps += std::min(found->second.steps, kLineLookupSteps);
       }
-      for (const PatternFinding& finding : found->second) {
+      for (const PatternFinding& finding : found->second.findings) {
         Report(KeyOf(walk).text, finding.severity, finding.rule, finding.message);
       }
     }
@@ -324,23 +352,25 @@ class DictionaryChecker {
         if (prompt.key == &kYesListKey || prompt.key == &kNoListKey) CheckList(prompt, walks[k]);
       }
       if (first == kNoOffset) {
-        const std::string defaultText =
-            Excerpt(prompt.key->defaultText, std::strlen(prompt.key->defaultText));
-        Report(kNoOffset, CheckNote, RulePromptMissing,
-               Says(CheckMsgPromptMissing,
-                    {Verbatim(prompt.key->key), Says(prompt.role), Verbatim(defaultText)}));
+        missingPrompts |= 1u << (&prompt - kPrompts);
       } else if (pooled > 1) {
         Report(KeyOf(walks[first]).text, CheckNote, RulePromptAnswers,
                Says(CheckMsgPromptAnswers,
                     {Verbatim(prompt.key->key), Says(prompt.role), Count(pooled)}));
       }
     }
+    // One note names every missing prompt: a new file misses most of them.
+    if (missingPrompts != 0) {
+      Report(kNoOffset, CheckNote, RulePromptMissing, MissingPromptsNote(missingPrompts).message);
+    }
   }
 
-  // CheckList: the answers of a yes/no list entry, read as the classifier reads them.
+  // CheckList: the answers of a yes/no list entry, read as the classifier reads them; Mimoza's own
+  // default lists as it writes them are not judged.
   void CheckList(const PromptEntry& prompt, const EntryWalk& walk) {
     for (size_t a = walk.begin; a < walk.end; ++a) {
       const std::string_view stored = elements.AnswerText(Answer(a));
+      if (IsOwnDefaultList(*prompt.key, stored)) continue;
       const size_t start = Answer(a).text;
       if (stored.size() > kMaxListBytes) {
         Report(start, CheckWarning, RuleLongText,
@@ -352,9 +382,45 @@ class DictionaryChecker {
       DropTrailingBar(list.data());
       list.resize(std::strlen(list.c_str()));
       const CheckText name = Says(CheckMsgListNamed, {Says(prompt.role), Verbatim(Excerpt(list))});
-      for (const PatternFinding& finding : JudgePattern(list, name, true, nullptr, options)) {
+      const PatternJudgement judgement = JudgePattern(list, name, true, nullptr, options);
+      for (const PatternFinding& finding : judgement.findings) {
         Report(start, finding.severity, finding.rule, finding.message);
       }
+      size_t untyped = 0;
+      CheckText untypedMessage;
+      if (FindUntypedForm(list, &untyped, &untypedMessage)) {
+        Report(start + untyped, CheckWarning, RuleUntypedForm, untypedMessage);
+      }
+      // A reply is searched with both lists, each within a share of its own.
+      listSteps += std::min(judgement.steps, kSingleSearchSteps);
+    }
+  }
+
+  // CheckAnswerLimit: the answers a lookup never reads: past kMaxAnswers of one key's walk, and
+  // (a note) past kMaxAnswers of all keys' walks together, which a line matching the keys before
+  // them leaves out.
+  void CheckAnswerLimit() {
+    const auto limit = static_cast<size_t>(kMaxAnswers);
+    size_t pooled = 0;
+    bool toldFile = false;
+    for (const EntryWalk& walk : elements.Walks()) {
+      const size_t count = walk.end - walk.begin;
+      if (count > limit) {
+        Report(Answer(walk.begin + limit).open, CheckWarning, RuleAnswerLimit,
+               Says(CheckMsgKeyAnswerLimit, {Verbatim(Excerpt(elements.KeyText(KeyOf(walk)))),
+                                             Count(count), Count(limit)}));
+      }
+      // Until the limit is passed, pooled < limit; the walk that passes it first was told
+      // above when it passes it alone.
+      if (!toldFile && pooled + count > limit) {
+        toldFile = true;
+        if (pooled == 0) continue;
+        size_t total = 0;
+        for (const EntryWalk& each : elements.Walks()) total += each.end - each.begin;
+        Report(Answer(walk.begin + (limit - pooled)).open, CheckNote, RuleAnswerLimit,
+               Says(CheckMsgFileAnswerLimit, {Count(total), Count(limit)}));
+      }
+      pooled += count;
     }
   }
 
@@ -364,6 +430,9 @@ class DictionaryChecker {
   const CheckOptions& options;
   CheckReporter& reporter;
   DictionaryElements elements;  // every tag, element and walk, as the reader finds them
+  int64_t keySteps = 0;         // what the keys' searches take on their hard lines, each once
+  int64_t listSteps = 0;        // what the yes/no lists' searches take on theirs
+  uint32_t missingPrompts = 0;  // CheckFigures::missingPrompts
 };
 
 void CheckUnreadable(const StoredFile& file, CheckedFile which, CheckReporter& reporter) {
@@ -374,6 +443,29 @@ void CheckUnreadable(const StoredFile& file, CheckedFile which, CheckReporter& r
 }
 
 }  // namespace
+
+int64_t TurnMilliseconds(int64_t steps) {
+  return (steps * kTurnMilliseconds + kTurnSteps - 1) / kTurnSteps;
+}
+
+CheckDiagnostic MissingPromptsNote(uint32_t missing) {
+  CheckDiagnostic note;
+  note.rule = RulePromptMissing;
+  CheckText named = Says(CheckMsgList);
+  for (int32_t i = 0; i < kPromptCount; ++i) {
+    if ((missing & (1u << i)) == 0) continue;
+    const ReservedKey& key = *kPrompts[i].key;
+    named.arguments.push_back(
+        Says(CheckMsgPromptNamed, {Verbatim(key.key), Says(kPrompts[i].role)}));
+    note.message = Says(CheckMsgPromptMissing,
+                        {Verbatim(key.key), Says(kPrompts[i].role),
+                         Verbatim(Excerpt(key.defaultText, std::strlen(key.defaultText)))});
+  }
+  if (named.arguments.size() > 1) {
+    note.message = Says(CheckMsgPromptsMissing, {Count(named.arguments.size()), named});
+  }
+  return note;
+}
 
 StoredFile ReadStoredFile(const char* name) {
   StoredFile file;
@@ -401,7 +493,11 @@ StoredFile ReadStoredFile(const char* name) {
 }
 
 bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
-                    const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics) {
+                    const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics,
+                    CheckFigures* figures) {
+  CheckFigures ignored;
+  if (figures == nullptr) figures = &ignored;
+  *figures = CheckFigures{};
   try {
     CheckReporter reporter;
     const StoredText* texts[2] = {nullptr, nullptr};
@@ -416,7 +512,7 @@ bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
       dictionaryText = std::make_unique<StoredText>(dictionary.bytes, options.firstLine);
       texts[CheckedDictionary] = dictionaryText.get();
       CheckBytes(*dictionaryText, CheckedDictionary, reporter);
-      if (!DictionaryChecker(*dictionaryText, options, reporter).Run()) return false;
+      if (!DictionaryChecker(*dictionaryText, options, reporter).Run(figures)) return false;
     }
     if (quips.present && quips.error != 0) {
       CheckUnreadable(quips, CheckedQuips, reporter);
@@ -433,10 +529,11 @@ bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
   }
 }
 
-bool CheckDataFiles(const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics) {
+bool CheckDataFiles(const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics,
+                    CheckFigures* figures) {
   const StoredFile dictionary = ReadStoredFile(kDictionaryFile);
   const StoredFile quips = ReadStoredFile(kQuipFile);
-  return CheckDataTexts(dictionary, quips, options, diagnostics);
+  return CheckDataTexts(dictionary, quips, options, diagnostics, figures);
 }
 
 }  // namespace mimoza

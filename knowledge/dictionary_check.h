@@ -4,9 +4,10 @@
 // reads them; each diagnostic names a place in the file as stored, a severity, a rule and a
 // message, said as a CheckText that the faces compose in their language. Nothing is written.
 // Leaves this file: CheckSeverity, CheckedFile, CheckRule, kCheckRuleNames, CheckMessage,
-// CheckText, CheckDiagnostic, PromptRole, StoredFile, CheckOptions, ReadStoredFile,
-// CheckDataTexts, CheckDataFiles. Tested by tests/knowledge/dictionary_check_test.cpp; fuzzed by
-// fuzz/dictionary_check_fuzz.cpp; measured by bench/check_bench.cpp.
+// CheckText, CheckDiagnostic, PromptRole, StoredFile, CheckOptions, CheckFigures,
+// TurnMilliseconds, MissingPromptsNote, ReadStoredFile, CheckDataTexts, CheckDataFiles. Tested by
+// tests/knowledge/dictionary_check_test.cpp; fuzzed by fuzz/dictionary_check_fuzz.cpp; measured by
+// bench/check_bench.cpp.
 #pragma once
 
 #include <cstddef>
@@ -44,11 +45,14 @@ enum CheckRule : int8_t {
   RuleNeverMatches,       // it compiles to nothing, or no text can get through it
   RuleMatchesEveryLine,   // it matches the empty text at the first position
   RulePromptText,         // it matches the text a prompt is looked up with
-  RuleSlowKey,            // its search of a hard line takes more than kSlowKeySteps
+  RuleSlowKey,            // on a hard line it needs more than a key's share of a turn
   RuleSearchBudget,       // its search of a hard line runs out of the budget
   RuleNoAnswer,           // a key with no answer of its own
   RuleAnchorAlternative,  // an anchor in one alternative anchors every alternative
   RuleKeyCut,             // a key longer than is read, or holding a NUL
+  RuleKeyControl,         // a control character in a key: no typed line holds one
+  RuleUnclosedBracket,    // a "[" or "{" that never closes: the pattern ends before it
+  RuleUntypedForm,        // the code of a character that typed text holds in its other code
   // The text of both files.
   RuleNotCp932,          // bytes that are no code page 932 character
   RuleControlCharacter,  // a control character in an answer or quip
@@ -57,6 +61,7 @@ enum CheckRule : int8_t {
   RuleDuplicate,      // the same key and answer twice
   RulePromptMissing,  // a prompt entry that is not there (its default will be written)
   RulePromptAnswers,  // a prompt with several answers (drawn at random)
+  RuleAnswerLimit,    // answers past the kMaxAnswers a lookup reads
   // Boke.dat.
   RuleQuipLines,      // lines past those that are read
   RuleQuipCut,        // a line longer than is shown
@@ -83,12 +88,16 @@ inline constexpr const char* kCheckRuleNames[] = {"unclosed-key",
                                                   "no-answer",
                                                   "anchor-alternative",
                                                   "key-cut",
+                                                  "key-control-character",
+                                                  "unclosed-bracket",
+                                                  "untyped-form",
                                                   "not-cp932",
                                                   "control-character",
                                                   "long-text",
                                                   "duplicate",
                                                   "prompt-missing",
                                                   "prompt-answers",
+                                                  "answers-past-limit",
                                                   "quip-lines",
                                                   "quip-cut",
                                                   "quip-no-line-end",
@@ -124,6 +133,10 @@ enum CheckMessage : int16_t {
   CheckMsgNoOwnAnswer,  // {1} the key, quoted, {2} the line of the answers it takes
   CheckMsgKeyTooLong,   // {1} its bytes, {2} the bytes read
   CheckMsgKeyNul,
+  CheckMsgKeyControl,      // {1} the byte
+  CheckMsgUnclosedClass,   // {1} the pattern, {2} the text it never reads, quoted
+  CheckMsgUnclosedRepeat,  // the same
+  CheckMsgUntypedForm,     // {1} the character, quoted, {2} its code, {3} the code typed text has
   CheckMsgPromptTextOne,   // {1} the pattern, {2} the prompt's key, {3} its role
   CheckMsgPromptTextMany,  // {1} the pattern, {2} a CheckMsgList of CheckMsgPromptNamed
   CheckMsgNeverMatches,    // {1} the pattern, {2} why (CheckMsgTooManyNodes ...)
@@ -132,7 +145,7 @@ enum CheckMessage : int16_t {
   CheckMsgAnchorStart,     // {1} the pattern, {2} CheckMsgWordKey or CheckMsgWordList
   CheckMsgAnchorEnd,       // the same
   // The two below: {1} the pattern, {2} the hard line's bytes, {3} what it repeats (quoted, or
-  // CheckMsgOwnCharacters), {4} the steps taken; and for the slow key {5} the steps that are slow.
+  // CheckMsgOwnCharacters), {4} the steps taken; and for the slow key {5} a key's share.
   CheckMsgSearchBudget,
   CheckMsgSlowKey,
   // The text of both files.
@@ -148,9 +161,12 @@ enum CheckMessage : int16_t {
   CheckMsgAnswerLong,   // {1} its bytes, {2} the bytes shown
   CheckMsgListLong,     // {1} the list's role, {2} its bytes, {3} the bytes read
   // Entries.
-  CheckMsgDuplicate,      // {1} the line of the first
-  CheckMsgPromptMissing,  // {1} the prompt's key, {2} its role, {3} its default, quoted
-  CheckMsgPromptAnswers,  // {1} the prompt's key, {2} its role, {3} its answers
+  CheckMsgDuplicate,        // {1} the line of the first
+  CheckMsgPromptMissing,    // {1} the prompt's key, {2} its role, {3} its default, quoted
+  CheckMsgPromptsMissing,   // {1} how many, {2} a CheckMsgList of CheckMsgPromptNamed
+  CheckMsgPromptAnswers,    // {1} the prompt's key, {2} its role, {3} its answers
+  CheckMsgKeyAnswerLimit,   // {1} the key, quoted, {2} its answers, {3} the answers read
+  CheckMsgFileAnswerLimit,  // {1} the answers all keys pool, {2} the answers read
   CheckMsgNoDictionary,
   // Boke.dat.
   CheckMsgQuipNoLineEnd,   // {1} the file's bytes
@@ -219,6 +235,26 @@ struct StoredFile {
   int error = 0;         // the system's error number when it is there but cannot be read
 };
 
+// What a check measured of the dictionary as a whole, besides its diagnostics.
+struct CheckFigures {
+  // The worst case of a turn's searches: the line's lookup on a line as hard for every key as
+  // the hardest line the checker builds for it, each key charged what it would take within its
+  // lookup's slice, and the yes/no lists searched in a reply. In search steps, at most the turn's
+  // budget (kTurnSteps).
+  int64_t turnSteps = 0;
+  bool turnCut = false;         // the keys need more than the lookup's slice: some count as not
+                                // matching on such a line
+  uint32_t missingPrompts = 0;  // bit i: the i-th prompt (in PromptRole's order) has no entry
+};
+
+// TurnMilliseconds: steps as the time they stand for on the machine the budget was measured on
+// (kTurnSteps in kTurnMilliseconds), rounded up.
+int64_t TurnMilliseconds(int64_t steps);
+
+// MissingPromptsNote: the one note that names the prompts whose bits are set in missing (as
+// CheckFigures::missingPrompts), with its default when there is one only. missing is not 0.
+CheckDiagnostic MissingPromptsNote(uint32_t missing);
+
 struct CheckOptions {
   // The length of the hard lines each key is searched in (tests and fuzzing use shorter ones).
   size_t hardLineBytes = kMaxLineBytes;
@@ -232,13 +268,16 @@ struct CheckOptions {
 StoredFile ReadStoredFile(const char* name);
 
 // CheckDataTexts: the diagnostics of a dictionary's and a quip file's stored bytes, in file and
-// position order (those on a whole file after the rest), appended to *diagnostics. Returns false
-// when memory ran out (what was found until then is kept). A rule reports at most 100 places; one
-// more note says how many it left out.
+// position order (those on a whole file after the rest), appended to *diagnostics, and what it
+// measured in *figures when given. Returns false when memory ran out (what was found until then
+// is kept). A rule reports at most 100 places; one more note says how many it left out. Mimoza's
+// own defaults of the yes/no lists, present and past, are not reported, byte for byte as written.
 bool CheckDataTexts(const StoredFile& dictionary, const StoredFile& quips,
-                    const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics);
+                    const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics,
+                    CheckFigures* figures = nullptr);
 
 // CheckDataFiles: CheckDataTexts over Dictionary.txt and Boke.dat of the working directory.
-bool CheckDataFiles(const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics);
+bool CheckDataFiles(const CheckOptions& options, std::vector<CheckDiagnostic>* diagnostics,
+                    CheckFigures* figures = nullptr);
 
 }  // namespace mimoza

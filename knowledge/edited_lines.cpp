@@ -201,8 +201,7 @@ bool CheckEditedDictionary(const std::string& stored, const StoredFile& quips,
     if (!DictionaryReader::ReadWhole(stored.data(), stored.size(), starts, false)) return false;
     starts.cuts.push_back(stored.size());
     // A prompt is missing from the file when every piece misses it.
-    std::vector<CheckDiagnostic> missing;
-    bool first = true;
+    uint32_t missing = ~0u;
     uint32_t lines = 0;
     for (size_t p = 0; p + 1 < starts.cuts.size(); ++p) {
       StoredFile piece;
@@ -211,26 +210,18 @@ bool CheckEditedDictionary(const std::string& stored, const StoredFile& quips,
       std::vector<CheckDiagnostic> found;
       CheckOptions options;
       options.firstLine = lines + 1;
-      if (!CheckDataTexts(piece, StoredFile{}, options, &found)) return false;
-      std::vector<CheckDiagnostic> stillMissing;
+      CheckFigures figures;
+      if (!CheckDataTexts(piece, StoredFile{}, options, &found, &figures)) return false;
       for (CheckDiagnostic& diagnostic : found) {
-        if (diagnostic.rule != RulePromptMissing) {
-          diagnostics->push_back(std::move(diagnostic));
-        } else if (first ||
-                   std::any_of(missing.begin(), missing.end(), [&](const CheckDiagnostic& m) {
-                     return m.message == diagnostic.message;
-                   })) {
-          stillMissing.push_back(std::move(diagnostic));
-        }
+        if (diagnostic.rule != RulePromptMissing) diagnostics->push_back(std::move(diagnostic));
       }
-      missing = std::move(stillMissing);
-      first = false;
+      missing &= figures.missingPrompts;
       lines += static_cast<uint32_t>(std::count(piece.bytes.begin(), piece.bytes.end(), '\n'));
     }
     // The file's own notes come after its places, as the checker orders them.
     std::stable_partition(diagnostics->begin(), diagnostics->end(),
                           [](const CheckDiagnostic& d) { return d.line > 0; });
-    for (CheckDiagnostic& diagnostic : missing) diagnostics->push_back(std::move(diagnostic));
+    if (missing != 0) diagnostics->push_back(MissingPromptsNote(missing));
     if (quips.present) {
       std::vector<CheckDiagnostic> quipDiagnostics;
       if (!CheckDataTexts(StoredFile{"", true, 0}, quips, CheckOptions{}, &quipDiagnostics)) {

@@ -42,6 +42,9 @@ extern const ReservedKey kLearnedKey;     // "<SMES3>": the new pair is stored
 extern const ReservedKey kOfferAddKey;    // "<SMES4>": Ctrl on a known line; add an answer?
 extern const ReservedKey kYesListKey;     // "<YES>": the yes-list pattern
 extern const ReservedKey kNoListKey;      // "<NO>": the no-list pattern
+// The default of "<NO>" before its refusals were added: files seeded then keep it, and the
+// checker must know it as Mimoza's own text, not the user's.
+extern const char kFormerNoListText[];
 
 // The process-wide 15-bit generator: state 1 until seeded. Our own, so that every platform draws
 // the same sequence from the same seed; named after the C library's pair it stands in for.

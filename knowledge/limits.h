@@ -34,6 +34,8 @@ inline constexpr uint32_t kMaxListBytes = 2999;
 // lists' lookups, the lists searched in a reply, an explanation's spans) takes at most this many
 // steps: about 100 ms on the machine we measure on, on top of reading the files.
 inline constexpr int64_t kTurnSteps = 16000000;
+// What kTurnSteps stand for on that machine, for the estimates the checker shows.
+inline constexpr int64_t kTurnMilliseconds = 100;
 // Each part of a turn has a fixed slice of it, whatever the other parts took, so that what one
 // part decides never depends on another (an explanation's spans on a turn's prompts, say). A turn
 // runs the line's lookup, at most six lookups of prompts and lists (each of the three that one
@@ -50,7 +52,8 @@ static_assert(kLineLookupSteps + kLineSpanSteps + 6 * (kReservedLookupSteps + kR
 // Within a lookup's slice every key that needs a search first gets this share (less when more
 // keys need one than the slice holds this many times); the keys that run out of it then share
 // what is left equally. The keys people write take a few hundred steps on a line, and at most a
-// few ten thousand on a whole line of their own characters; this is about 1.5 ms.
+// few ten thousand on a whole line of their own characters; this is about 1.5 ms. The checker
+// holds every key to it on a line built to be hard: a key that needs more is an error.
 inline constexpr int64_t kKeyShareSteps = 250000;
 // What the knowledge files keep from one lookup to the next besides the file's own positions:
 // the keys' facts and their compiled patterns, held entries included. 16 MiB hold the facts of a
@@ -65,10 +68,6 @@ inline constexpr uint32_t kMaxPerRule = 100;
 // Texts are quoted in messages up to this many bytes: enough to recognise a key or an answer,
 // short enough that a message stays on a line or two.
 inline constexpr size_t kExcerptBytes = 40;
-// A key whose search of a hard line of kMaxLineBytes bytes takes more steps than this is
-// reported slow. The keys people write take a few hundred; this many take a few milliseconds,
-// for one key, on every turn whose line is that long.
-inline constexpr int64_t kSlowKeySteps = 250000;
 
 // ---- The faces ----
 // A line being edited in UTF-8: it reaches the engine as at most kMaxLineBytes code page 932

@@ -1,6 +1,6 @@
 // knowledge/reserved_keys.cpp: the reserved dictionary keys and their built-in defaults.
 // Leaves this file: kTitleKey, kOfferLearnKey, kAskAnswerKey, kLearnedKey, kOfferAddKey,
-// kYesListKey, kNoListKey.
+// kYesListKey, kNoListKey, kFormerNoListText.
 // Tested by tests/knowledge/classifier_test.cpp (against their UTF-8 spelling).
 // The defaults are code page 932 bytes written as escapes, so the source file's own encoding
 // cannot change them; each carries its text in the comment beside it.
@@ -53,5 +53,19 @@ const ReservedKey kNoListKey = {"<NO>",
                                 "|\x82\xa2\x82\xe7\x82\xc8\x82\xa2"
                                 "|\x8c\x8b\x8d\x5c\x82\xc5\x82\xb7"
                                 "|\x8c\x99\x82\xbe"};
+
+// いいえ|ちゃう|ちがう|違う|n|N|^やって|^やめ|いらん|^だめ
+// The default above before ううん ... 嫌だ joined it. Dictionaries seeded until then hold it byte
+// for byte, and `mimoza check` must not tell anyone of a list they never wrote.
+const char kFormerNoListText[] =
+    "\x82\xa2\x82\xa2\x82\xa6"
+    "|\x82\xbf\x82\xe1\x82\xa4"
+    "|\x82\xbf\x82\xaa\x82\xa4"
+    "|\x88\xe1\x82\xa4"
+    "|n|N"
+    "|^\x82\xe2\x82\xc1\x82\xc4"
+    "|^\x82\xe2\x82\xdf"
+    "|\x82\xa2\x82\xe7\x82\xf1"
+    "|^\x82\xbe\x82\xdf";
 
 }  // namespace mimoza

@@ -376,8 +376,10 @@ Pattern* BuildPattern(PatternLexer& lexer) {
 namespace {
 
 // Compile: text -> Pattern through the lexer and the parser (or the plain-text path), its work
-// charged to meter. *failure says why the result is null when no limit of the meter cut it.
-Pattern* Compile(const char* text, CompileMeter& meter, CompileFailure* failure) {
+// charged to meter. *failure says why the result is null when no limit of the meter cut it;
+// *cutOpening, when asked, gets the lexer's cutOpening (null for a plain text).
+Pattern* Compile(const char* text, CompileMeter& meter, CompileFailure* failure,
+                 const char** cutOpening = nullptr) {
   *failure = CompileOk;
   if (text == nullptr) {
     *failure = CompileOutOfMemory;  // a caller's mistake; no bound was passed
@@ -410,14 +412,16 @@ Pattern* Compile(const char* text, CompileMeter& meter, CompileFailure* failure)
     }
   }
   meter = lexer.meter;
+  if (cutOpening != nullptr) *cutOpening = lexer.cutOpening;
   return pattern;
 }
 
 }  // namespace
 
-Pattern* CompileReporting(const char* text, CompileFailure* failure) {
+Pattern* CompileReporting(const char* text, CompileFailure* failure, const char** cutOpening) {
   CompileMeter unlimited;
-  return Compile(text, unlimited, failure);
+  if (cutOpening != nullptr) *cutOpening = nullptr;
+  return Compile(text, unlimited, failure, cutOpening);
 }
 
 Pattern* CompilePattern(const char* text) {

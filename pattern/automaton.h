@@ -56,8 +56,10 @@ struct Pattern {
 };
 
 // CompileReporting: CompilePattern, which calls it; *failure says why the result is null, and is
-// CompileOk when it is not.
-Pattern* CompileReporting(const char* text, CompileFailure* failure);
+// CompileOk when it is not. *cutOpening, when given, gets the "[" or "{" of text that the text
+// ends inside (the pattern then ends before it), else null.
+Pattern* CompileReporting(const char* text, CompileFailure* failure,
+                          const char** cutOpening = nullptr);
 
 // BuildPattern: the automaton of lexer.root with lexer.groupCount groups; null when it would
 // pass kMaxPatternStates or memory runs out.

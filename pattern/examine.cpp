@@ -149,7 +149,9 @@ EdgeCharacter MostConsumed(const Pattern& pattern) {
 
 PatternPtr ExaminePattern(const char* text, PatternExamination* examination) {
   *examination = PatternExamination{};
-  PatternPtr pattern(CompileReporting(text, &examination->failure));
+  const char* cut = nullptr;
+  PatternPtr pattern(CompileReporting(text, &examination->failure, &cut));
+  if (cut != nullptr) examination->cutOpening = static_cast<int32_t>(cut - text);
   if (pattern == nullptr) {
     examination->bound = examination->failure == CompileTooManyNodes    ? kMaxPatternNodes
                          : examination->failure == CompileTooManyStates ? kMaxPatternStates

@@ -64,6 +64,7 @@ void ReadRepeat(PatternLexer& lexer) {
   const char* at = lexer.cursor;
   if (*at == '\0') {
     lexer.token = TokEnd;
+    lexer.cutOpening = at - 1;
     return;
   }
   lexer.repeatMin = 0;
@@ -75,6 +76,7 @@ void ReadRepeat(PatternLexer& lexer) {
     if (c == '}') break;
     if (c == '\0') {
       lexer.token = TokEnd;
+      lexer.cutOpening = lexer.cursor - 1;
       lexer.cursor = at;
       return;
     }
@@ -103,6 +105,7 @@ void ReadClass(PatternLexer& lexer) {
   const char* at = lexer.cursor;
   if (*at == '\0') {
     lexer.token = TokEnd;
+    lexer.cutOpening = at - 1;
     return;
   }
   ClassBuilder text{lexer.classText};
@@ -122,6 +125,7 @@ void ReadClass(PatternLexer& lexer) {
     }
     if (c == '\0' || ((c == '\\' || IsLeadByte(c)) && at[1] == '\0')) {
       lexer.token = TokEnd;
+      lexer.cutOpening = lexer.cursor - 1;
       lexer.cursor = c == '\0' ? at : at + 1;
       return;
     }

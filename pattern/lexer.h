@@ -124,6 +124,7 @@ struct PatternLexer {
   int32_t repeatMax = 0;                     // last repeat's upper count; 0: no upper bound
   int32_t groupCount = 0;                    // groups opened so far (kept by the parser)
   bool sawAnchor = false;                    // the parser made a "^" or "$" node
+  const char* cutOpening = nullptr;          // a "[" or "{" the text ends inside, else null
 
   // The tree's memory: nodes and class texts come from the arena, whose first block is
   // treeBlock; freed nodes are kept for reuse.

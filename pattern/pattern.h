@@ -221,6 +221,9 @@ struct PatternExamination {
   // pattern does without it; lineEndSpreads is the same for "$" and line ends.
   bool lineStartSpreads = false;
   bool lineEndSpreads = false;
+  // The offset of a "[" or "{" that never closes: the pattern ends before it, as if the text
+  // ended there ("ab[cd" is "ab"); -1 when there is none.
+  int32_t cutOpening = -1;
 };
 
 // ExaminePattern: compiles text and fills *examination. Returns the compiled pattern (null when

@@ -118,7 +118,7 @@ constexpr Subcommand kCommands[] = {
     {"explain", "mimoza explain [--dir DIR] [--] [LINE...]",
      "which keys match each LINE, the odds of each answer; changes nothing", mimoza::kExplainHelp,
      mimoza::kExplainOptions, true, mimoza::RunExplain},
-    {"check", "mimoza check [--dir DIR] [--format=text|json]",
+    {"check", "mimoza check [--dir DIR] [--format=text|json] [--severity=error|warning|note] [-q]",
      "reports what is broken in Dictionary.txt and Boke.dat", mimoza::kCheckHelp,
      mimoza::kCheckOptions, false, mimoza::RunCheck},
     {"edit", "mimoza edit [--dir DIR]",

@@ -172,6 +172,17 @@ TEST(CheckEditedDictionary, PiecesSayWhatTheWholeSays) {
   ASSERT_TRUE(CheckEditedDictionary(stored, StoredFile{}, &pieces, 512));
   ASSERT_GT(kept(whole).size(), 20u);
   EXPECT_EQ(kept(pieces), kept(whole));
+  // One note names the prompts no piece holds: "<YES>" is in some pieces only.
+  const auto missing = [&said](const std::vector<CheckDiagnostic>& diagnostics) {
+    std::string notes;
+    for (const CheckDiagnostic& d : diagnostics) {
+      if (d.rule == RulePromptMissing) notes += said(d.message) + "\n";
+    }
+    return notes;
+  };
+  const std::string notes = missing(whole);
+  EXPECT_EQ(missing(pieces), notes);
+  EXPECT_EQ(std::count(notes.begin(), notes.end(), '\n'), 1);
 }
 
 }  // namespace

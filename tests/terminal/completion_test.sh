@@ -46,7 +46,7 @@ expect bash mimoza --dir some = somedir
 expect bash mimoza help "" = "$commands"
 if command -v zsh >/dev/null; then
   expect zsh mimoza "" = "$commands"
-  expect zsh mimoza check -- = --dir --format=text --format=json
+  expect zsh mimoza check -- = --dir --format=text --format=json --severity=error --severity=warning --severity=note
   expect zsh mimoza --dir "" = "files -/"
   expect zsh mimoza help "" = "$commands"
 else

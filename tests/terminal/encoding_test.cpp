@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/cp932_forms.h"
 #include "terminal/common/utf8.h"
 #include "terminal/common/words.h"
 #include "terminal/faces/charset.h"
@@ -108,6 +109,34 @@ TEST(EncodingTest, EveryCodePointRoundTrips) {
     ASSERT_EQ(key.kind, KeyChar) << static_cast<uint32_t>(c);
     ASSERT_EQ(key.codePoint, scalar ? c : kReplacementChar) << static_cast<uint32_t>(c);
   }
+}
+
+// Every two-byte code, converted to UTF-8 and back as typed text is, lands on the code
+// TypedForm names (base/cp932_forms.h): itself, or for the 398 characters code page 932 gives two
+// codes, the one of kCp932DuplicateRuns. The table cannot drift from the conversion.
+TEST(EncodingTest, TypedTextHoldsTheFormsOfTheTable) {
+  int32_t duplicates = 0;
+  int32_t defined = 0;
+  for (int32_t ordinal = 0; ordinal < 60 * 188; ++ordinal) {
+    const uint16_t code = Cp932Code(ordinal);
+    ASSERT_EQ(Cp932Ordinal(code), ordinal);
+    const std::string bytes{static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+    const std::string utf8 = ToUtf8(bytes);
+    if (utf8 == "\xEF\xBF\xBD") {  // no character: nothing to type
+      EXPECT_EQ(TypedForm(code), code);
+      continue;
+    }
+    ++defined;
+    const std::string typed = ToCp932(utf8);
+    ASSERT_EQ(typed.size(), 2u) << std::hex << code;
+    const auto back = static_cast<uint16_t>(static_cast<unsigned char>(typed[0]) << 8 |
+                                            static_cast<unsigned char>(typed[1]));
+    EXPECT_EQ(back, TypedForm(code)) << std::hex << code;
+    EXPECT_EQ(TypedForm(back), back) << "typed text holds typed forms: " << std::hex << code;
+    duplicates += back != code;
+  }
+  EXPECT_EQ(duplicates, 398);
+  EXPECT_GT(defined, 7000);
 }
 
 // What a terminal of each charset is sent: its own bytes for what it shows at the width wcwidth
