@@ -523,7 +523,7 @@ constexpr MessageTexts kMessages[] = {
     {CheckMessageId(CheckMsgVerbatim), "{1}",
      // ja: {1}
      "{1}"},
-    {CheckMessageId(CheckMsgKeyTag),
+    {CheckMessageId(CheckMsgBadKeyOpening),
      "{1} opens a key but is not \"{2}\": a lookup does not end the answers of the entry before "
      "it there, so that entry takes this entry's answers too",
      // ja: {1} はキーを開きますが「{2}」ではありません。検索はここで前の項目の答えを終わらせないの
@@ -564,7 +564,7 @@ constexpr MessageTexts kMessages[] = {
      "\x81\x5B\x82\xCD {5} \x8D\x73\x96\xDA\x82\xCC\x81\x75{4}\x81\x76\x82\xDC\x82\xC5\x91\xB1"
      "\x82\xAB\x81\x41\x8A\xD4\x82\xCC\x82\xB7\x82\xD7\x82\xC4\x82\xAA\x83\x4C\x81\x5B\x82\xCC"
      "\x95\xB6\x82\xC9\x82\xC8\x82\xE8\x82\xDC\x82\xB7"},
-    {CheckMessageId(CheckMsgKeyHoldsTag),
+    {CheckMessageId(CheckMsgTagInsideKey),
      "the key holds the tag \"{1}\": a dictionary text cannot hold a tag, and this one shifts "
      "what a lookup reads",
      // ja: キーにタグ「{1}」が含まれています。辞書の文はタグを含められず、このタグは検索が読む内容
@@ -612,7 +612,7 @@ constexpr MessageTexts kMessages[] = {
      "\x81\x75{1}\x81\x76\x82\xAA\x95\xC2\x82\xB6\x82\xC4\x82\xA2\x82\xDC\x82\xB9\x82\xF1\x81\x42"
      "\x93\x9A\x82\xA6\x82\xCD\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xCC\x8F\x49\x82\xED\x82\xE8"
      "\x82\xDC\x82\xC5\x91\xB1\x82\xAB\x82\xDC\x82\xB7"},
-    {CheckMessageId(CheckMsgAnswerHoldsTag),
+    {CheckMessageId(CheckMsgTagInsideAnswer),
      "the answer holds the tag \"{1}\": a dictionary text cannot hold a tag, and this one shifts "
      "what a lookup reads",
      // ja: 答えにタグ「{1}」が含まれています。辞書の文はタグを含められず、このタグは検索が読む内容

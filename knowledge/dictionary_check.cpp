@@ -122,7 +122,7 @@ class DictionaryChecker {
       const KeyElement& key = KeyOf(walk);
       if (key.text > key.open + TagText(TagKeyOpen).size()) {
         Report(key.open, CheckError, RuleKeyTag,
-               Says(CheckMsgKeyTag,
+               Says(CheckMsgBadKeyOpening,
                     {Verbatim(Excerpt(text.Folded(key.open, key.text))), Tag(TagKeyOpen)}));
       }
       DictionaryTag tag = TagKeyOpen;
@@ -138,7 +138,7 @@ class DictionaryChecker {
         if (hidden > 1) message.arguments.push_back(Count(hidden));
         Report(key.open, CheckError, RuleUnclosedKey, message);
       } else if (inside != kNoOffset) {
-        Report(inside, CheckError, RuleTagInText, Says(CheckMsgKeyHoldsTag, {Tag(tag)}));
+        Report(inside, CheckError, RuleTagInText, Says(CheckMsgTagInsideKey, {Tag(tag)}));
       }
       if (walk.ownEnd == walk.begin) {
         const CheckText keyText = Verbatim(Excerpt(elements.KeyText(key)));
@@ -198,7 +198,7 @@ class DictionaryChecker {
         Report(answer.open, CheckError, RuleUnclosedAnswer, message);
         reportedEnd = reportedEnd || answer.close == kNoOffset;
       } else if (inside != kNoOffset) {
-        Report(inside, CheckError, RuleTagInText, Says(CheckMsgAnswerHoldsTag, {Tag(tag)}));
+        Report(inside, CheckError, RuleTagInText, Says(CheckMsgTagInsideAnswer, {Tag(tag)}));
       } else if (answer.close == kNoOffset && !reportedEnd) {
         Report(answer.open, CheckError, RuleUnclosedAnswer,
                Says(CheckMsgAnswerNeverClosed, {Tag(TagAnswerOpen)}));

@@ -111,19 +111,19 @@ static_assert(sizeof(kCheckRuleNames) / sizeof(kCheckRuleNames[0]) == RuleCount)
 enum CheckMessage : int16_t {
   CheckMsgVerbatim = 0,  // no message: the argument's own text
   // The structure of Dictionary.txt. A tag argument is the tag as TagText spells it.
-  CheckMsgKeyTag,  // {1} the opening tag as written, {2} the exact key tag
+  CheckMsgBadKeyOpening,  // {1} the opening tag as written, {2} the exact key tag
   // The three below: {1} the key tag, {2} the tag inside, {3} its line, {4} the closing tag, {5}
   // its line; and: one entry never read, {6} entries never read, none (the text runs on).
   CheckMsgKeyRunsOverEntry,
   CheckMsgKeyRunsOverEntries,
   CheckMsgKeyRunsOverText,
-  CheckMsgKeyHoldsTag,          // {1} the tag inside
+  CheckMsgTagInsideKey,          // {1} the tag inside
   CheckMsgKeyNeverClosed,       // {1} key tag, {2} the lines never read: 1
   CheckMsgKeyNeverClosedLines,  // the same, {2} more than 1
   CheckMsgAnswerRunsToEnd,      // {1} answer tag, {2} the tag inside, {3} its line
   CheckMsgAnswerRunsToClose,    // the same, {4} the closing tag, {5} its line
   CheckMsgAnswerNeverClosed,    // {1} answer tag
-  CheckMsgAnswerHoldsTag,       // {1} the tag inside
+  CheckMsgTagInsideAnswer,       // {1} the tag inside
   CheckMsgAnswerWithoutKey,     // {1} the answer, quoted
   CheckMsgStrayClose,           // {1} the closing tag
   CheckMsgStrayText,            // {1} the text, quoted
