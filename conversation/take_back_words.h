@@ -1,8 +1,10 @@
 // conversation/take_back_words.h: forget and restore plans and their results (the dictionary
 // store's, knowledge/dictionary_store.h) -> the words a face shows in its Yes/No box and after it,
 // from the message table in a language, code page 932.
-// Leaves this file: ForgetQuestion, ForgottenWords, RestoreQuestion, RestoredWords,
-// StoreResultWords. Tested through the Windows dialog by tests/app/chat_dialog_test.cpp.
+// Leaves this file: ForgetQuestion, ForgottenWords, RestoreQuestion, RestoredWords, LostWords,
+// BackupWords, StoreResultWords. Tested through the Windows dialog by
+// tests/app/chat_dialog_test.cpp and through the desktop window's seams by
+// tests/desktop/window_model_test.cpp.
 #pragma once
 
 #include <string>
@@ -27,6 +29,14 @@ std::string RestoreQuestion(const RestorePlan& plan, const LocalTime& taken, Lan
 
 // RestoredWords: one line saying which backup went back and where backup keeps what it replaced.
 std::string RestoredWords(const RestorePlan& plan, const std::string& backup, Language language);
+
+// LostWords: after a restore, the pairs learned since the backup that it did not put back, a
+// heading and one line each (every line ends in "\n"); empty when there are none.
+std::string LostWords(const RestorePlan& plan, Language language);
+
+// BackupWords: one backup as a list of them shows it: its name, when it was taken, its entries
+// and size, and whether a restore made it.
+std::string BackupWords(const BackupInfo& backup, Language language);
 
 // StoreResultWords: why a replacement (or the reading before it) did not happen, one line; empty
 // for StoreDone.

@@ -30,11 +30,6 @@ namespace {
 constexpr const char* kSeverityNames[] = {"error", "warning", "note"};
 constexpr const char* kFileNames[] = {kDictionaryFile, kQuipFile};
 
-// Counted: "1 error", "2 errors" in language; one and many are the message for 1 and the other.
-std::string Counted(Language language, size_t count, MessageId one, MessageId many) {
-  return Words(language, count == 1 ? one : many, {std::to_string(count)});
-}
-
 }  // namespace
 
 std::string DiagnosticLine(const CheckDiagnostic& diagnostic, Language language) {
@@ -66,11 +61,8 @@ std::string DiagnosticJson(const CheckDiagnostic& diagnostic, Language language)
 std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics, Language language) {
   size_t counts[3] = {};
   for (const CheckDiagnostic& diagnostic : diagnostics) ++counts[diagnostic.severity];
-  if (diagnostics.empty()) return Words(language, MsgNoProblems);
-  return Words(language, MsgCheckSummary,
-               {Counted(language, counts[CheckError], MsgErrorCount, MsgErrorsCount),
-                Counted(language, counts[CheckWarning], MsgWarningCount, MsgWarningsCount),
-                Counted(language, counts[CheckNote], MsgNoteCount, MsgNotesCount)});
+  return ToUtf8(
+      ComposeCheckSummary(language, counts[CheckError], counts[CheckWarning], counts[CheckNote]));
 }
 
 int RunCheck(const SubcommandCall& call) {

@@ -1,6 +1,6 @@
 // terminal/common/store_words.h: the results of forget, restore and the safe replace
-// (knowledge/dictionary_store.h) -> the English the terminal's commands, its JSON-lines face and
-// the desktop window say, UTF-8, every text of the file quoted safely.
+// (knowledge/dictionary_store.h) -> the English the terminal's commands and its JSON-lines face
+// say, UTF-8, every text of the file quoted safely.
 // Leaves this file: QuotedText, StoreResultText, OwnerChangeText, ForgetProblemText,
 // PooledText, RemovedLines. Tested through the commands by tests/terminal/store_commands_test.cpp.
 #pragma once
