@@ -160,7 +160,6 @@ enum MessageId : int16_t {
   MsgEditErrors,
   MsgEditShrinks,        // {1} the copy's entries, {2} the file's
   MsgEditApplied,
-  MsgEditChanged,
   MsgEditDropped,
   MsgEditOpened,
   MsgEditHint,

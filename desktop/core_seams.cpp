@@ -273,9 +273,7 @@ EditOutcome ApplyEditedCopy(ChatSession& session, bool shrinkAllowed) {
     if (result.carried > 0) outcome.text += Told(MsgCarriedKept);
     return outcome;
   }
-  // The store's own words for a change meanwhile speak of learning, which an edit does not wait
-  // for: the edit says it changed during the edit.
-  outcome.text = result.status == StoreChanged ? Told(MsgEditChanged) : StoreWords(result);
+  outcome.text = StoreWords(result);
   outcome.text += Told(MsgCopyKept, {Visible(edit->copy.Keep())});
   EndEdit(session);
   return outcome;
