@@ -1,9 +1,9 @@
 // conversation/messages.h: the words every face shows besides the dictionary's own texts, in one
 // table that holds an English and a Japanese text of each message: the record of a turn, the
-// checker's diagnostics, the notices and the terminal's key words. Texts are code page 932 in and
+// checker's diagnostics, the notices, the terminal's key words and the desktop window's words. Texts are code page 932 in and
 // out (no conversion here, so the Windows program links it); a face converts at its edge.
 // Leaves this file: Language, MessageId, CheckMessageId, MessageText, Compose, FillPlaceholders,
-// ComposeCheck, StoreFailureWords. Tested by tests/conversation/messages_test.cpp.
+// ComposeCheck, ComposeCheckSummary, StoreFailureWords. Tested by tests/conversation/messages_test.cpp.
 //
 // A text holds numbered placeholders, {1} to {9}, which the caller's arguments fill ({1} the
 // first), and {D} and {Q}, which the data files' names fill (knowledge/limits.h). A placeholder
@@ -140,6 +140,74 @@ enum MessageId : int16_t {
   MsgForgetYesNo,   // the keys of the question
   MsgNotForgotten,  // the user said no
   MsgForgetGone,    // the file no longer holds what the turn showed
+  MsgCarriedKept,
+  MsgRestoreLost,        // MsgForgetAnswerItem items follow
+  MsgBackupRow,          // {1} the backup's name, {2} when it was taken, {3} its entries, {4} bytes
+  MsgBackupRowRestore,   // the same, for a backup a restore made
+  MsgNotABackup,         // {1} the name asked for (MsgQuoted)
+  MsgBackupMissing,      // {1} the backup's name
+  MsgOldFileKept,        // {1} the backup of the file replaced
+  MsgCopyKept,           // {1} where the edited copy is kept
+  // The desktop window: forget, restore and the edit round trip as it offers them, and its own
+  // fixed words.
+  MsgForgetTitle,
+  MsgForgetWord,
+  MsgRestoreTitle,
+  MsgRestoreWord,
+  MsgEditCannot,         // {1} why (MsgStore... words)
+  MsgEditNoCopy,         // {1} the system's reason
+  MsgEditNone,
+  MsgEditCopyGone,       // {1} the copy
+  MsgEditCopyUnreadable,  // {1} the system's reason
+  MsgEditUnchanged,
+  MsgEditCheckRanOut,
+  MsgEditErrors,
+  MsgEditShrinks,        // {1} the copy's entries, {2} the file's
+  MsgEditApplied,
+  MsgEditDropped,
+  MsgEditOpened,
+  MsgEditHint,
+  MsgEditApply,
+  MsgEditDiscard,
+  MsgEditReplace,
+  MsgSeverityError,  // a diagnostic's severity, in CheckSeverity's order
+  MsgSeverityWarning,
+  MsgSeverityNote,
+  MsgEditProblems,
+  MsgCheckTitle,
+  MsgCheckPartial,
+  MsgDiagnostics,
+  MsgClose,
+  MsgCancelWord,
+  MsgMenuCheck,
+  MsgMenuEdit,
+  MsgMenuRestore,
+  MsgMenuOpenFolder,
+  MsgMenuAbout,
+  MsgMenu,
+  MsgWhyWord,
+  MsgWhyTip,
+  MsgWhyPanel,
+  MsgWhyEmpty,
+  MsgForgetTip,
+  MsgBusy,
+  MsgTranscript,
+  MsgInputHint,
+  MsgInput,
+  MsgSend,
+  MsgSendCtrl,
+  MsgSendCtrlTip,
+  MsgCannotAbandon,
+  MsgTurnStopped,
+  MsgEarlierTurns,        // {1} the time of the last
+  MsgBackups,
+  MsgFolderNoUri,         // {1} the data folder
+  MsgFolderNotOpened,     // {1} the system's reason
+  MsgProgramName,
+  MsgAboutComment,
+  MsgCannotStart,
+  MsgNoDataDirectory,
+  MsgDataDirectoryUnusable,// {1} the data folder
   // The interactive terminal: its search, hints, first line and key bar items.
   MsgSearching,     // {1} the text searched for
   MsgSearchFailed,  // {1} the text searched for
@@ -181,6 +249,11 @@ std::string FillPlaceholders(std::string_view text, std::span<const std::string_
 
 // ComposeCheck: a diagnostic's CheckText in language, code page 932. Never throws.
 std::string ComposeCheck(Language language, const CheckText& text) noexcept;
+
+// ComposeCheckSummary: "2 errors, 1 warning, 3 notes", or "no problems found" when all are 0, in
+// language, code page 932. Never throws.
+std::string ComposeCheckSummary(Language language, size_t errors, size_t warnings,
+                                size_t notes) noexcept;
 
 // StoreFailureWords: why a learned pair was not stored, for the error number
 // ConversationHost::StoreFailed gives (0: its texts hold a tag of the dictionary).

@@ -1,9 +1,8 @@
 // conversation/take_back_words.cpp: forget and restore plans and results -> the message table's
 // words.
 // Leaves this file: PlanForgetShown, ForgetQuestion, ForgottenWords, RestoreQuestion,
-// RestoredWords, StoreResultWords. Items, AnswerItem, TimeText, SameAnswer and PlanDrawnAnswer
-// are private. Tested through the Windows dialog by tests/app/chat_dialog_test.cpp and through
-// the terminal by tests/terminal/interactive_test.cpp.
+// RestoredWords, LostWords, BackupWords, StoreResultWords. Items, AddAnswer, LostItems, TimeText,
+// SameAnswer, LineCharacters and PlanDrawnAnswer are private. Tested as take_back_words.h says.
 #include "conversation/take_back_words.h"
 
 #include <cerrno>
@@ -98,6 +97,13 @@ ForgetPlan PlanDrawnAnswer(const std::string& stored, const LookupRecorder::Answ
   return plan;
 }
 
+// LostItems: the pairs a restore plan leaves out, one line each.
+std::string LostItems(const RestorePlan& plan, Language language) {
+  Items items(language);
+  for (const auto& [key, answer] : plan.lost) AddAnswer(items, &key, answer);
+  return items.Done();
+}
+
 }  // namespace
 
 ShownEntry PlanForgetShown(const TurnRecorder& turn, ForgetPlan* plan) {
@@ -158,13 +164,22 @@ std::string ForgottenWords(const ForgetPlan& plan, const std::string& backup, La
 std::string RestoreQuestion(const RestorePlan& plan, const LocalTime& taken, Language language) {
   std::string question = Compose(language, MsgRestoreQuestion, {plan.name, TimeText(taken)}) + "\n";
   if (plan.lost.empty()) return question;
-  Items items(language);
-  for (const auto& [key, answer] : plan.lost) AddAnswer(items, &key, answer);
-  return question + Compose(language, MsgRestoreLoses) + "\n" + items.Done();
+  return question + Compose(language, MsgRestoreLoses) + "\n" + LostItems(plan, language);
 }
 
 std::string RestoredWords(const RestorePlan& plan, const std::string& backup, Language language) {
   return Compose(language, MsgRestored, {plan.name, backup});
+}
+
+std::string LostWords(const RestorePlan& plan, Language language) {
+  if (plan.lost.empty()) return {};
+  return Compose(language, MsgRestoreLost) + "\n" + LostItems(plan, language);
+}
+
+std::string BackupWords(const BackupInfo& backup, Language language) {
+  return Compose(language, backup.madeByRestore ? MsgBackupRowRestore : MsgBackupRow,
+                 {backup.name, TimeText(backup.when), std::to_string(backup.entries),
+                  std::to_string(backup.bytes)});
 }
 
 std::string StoreResultWords(const StoreResult& result, Language language) {

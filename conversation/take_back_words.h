@@ -3,7 +3,10 @@
 // from the message table in a language, code page 932.
 // And what F4 takes back of the last turn, the same in every face.
 // Leaves this file: ShownEntry, PlanForgetShown, ForgetQuestion, ForgottenWords, RestoreQuestion,
-// RestoredWords, StoreResultWords. Tested through the Windows dialog by tests/app/chat_dialog_test.cpp.
+// RestoredWords, LostWords, BackupWords, StoreResultWords. Tested through the Windows dialog by
+// tests/app/chat_dialog_test.cpp, through the desktop window's seams by
+// tests/desktop/window_model_test.cpp and through the terminal by
+// tests/terminal/interactive_test.cpp.
 #pragma once
 
 #include <string>
@@ -43,6 +46,14 @@ std::string RestoreQuestion(const RestorePlan& plan, const LocalTime& taken, Lan
 
 // RestoredWords: one line saying which backup went back and where backup keeps what it replaced.
 std::string RestoredWords(const RestorePlan& plan, const std::string& backup, Language language);
+
+// LostWords: after a restore, the pairs learned since the backup that it did not put back, a
+// heading and one line each (every line ends in "\n"); empty when there are none.
+std::string LostWords(const RestorePlan& plan, Language language);
+
+// BackupWords: one backup as a list of them shows it: its name, when it was taken, its entries
+// and size, and whether a restore made it.
+std::string BackupWords(const BackupInfo& backup, Language language);
 
 // StoreResultWords: why a replacement (or the reading before it) did not happen, one line; empty
 // for StoreDone.

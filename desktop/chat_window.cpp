@@ -1,7 +1,8 @@
 // desktop/chat_window.cpp: the window described once (Build), its handlers, and redrawing from
 // the worker's reports.
-// Leaves this file: ChatWindow's operations. DeliverOnMainLoop, the actions table and the row
-// builders are private. Tested end to end by scripts/test-desktop.
+// Leaves this file: ChatWindow's operations. DeliverOnMainLoop, Say, the actions table and the
+// row builders are private. Every word it shows comes from the message table (Say).
+// Tested end to end by scripts/test-desktop.
 #include "desktop/chat_window.h"
 
 #include <ctime>
@@ -41,6 +42,11 @@ void ClosedByEscape(GtkWidget* window) {
   gtk_widget_add_controller(window, shortcuts);
 }
 
+// Say: the window's words, from the message table in Japanese, UTF-8; arguments are UTF-8.
+std::string Say(MessageId id, std::initializer_list<std::string_view> arguments = {}) {
+  return Words(LanguageJapanese, id, arguments);
+}
+
 // Valid: what a text view accepts; our texts are UTF-8 already, but a notice quotes the system.
 std::string Valid(const std::string& text) {
   char* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
@@ -74,7 +80,7 @@ ChatWindow::ChatWindow(GtkApplication* application, WindowSetup windowSetup)
     std::vector<std::string> lines;
     std::string error;
     if (historyPath.empty()) {
-      transcript.AddNotice(HistoryNotice(true, "XDG_STATE_HOME も HOME もありません"));
+      transcript.AddNotice(Say(MsgHistoryOff));
     } else if (!LoadHistory(historyPath, &lines, &error)) {
       transcript.AddNotice(HistoryNotice(true, error));
     }
@@ -151,38 +157,38 @@ GtkWidget* ChatWindow::BuildHeader() {
   GtkWidget* header = gtk_header_bar_new();
 
   GMenu* menu = g_menu_new();
-  g_menu_append(menu, "辞書を検査", "win.check");
-  g_menu_append(menu, "辞書を編集", "win.edit");
-  g_menu_append(menu, "バックアップから戻す", "win.restore");
-  g_menu_append(menu, "データフォルダを開く", "win.open-folder");
+  g_menu_append(menu, Say(MsgMenuCheck).c_str(), "win.check");
+  g_menu_append(menu, Say(MsgMenuEdit).c_str(), "win.edit");
+  g_menu_append(menu, Say(MsgMenuRestore).c_str(), "win.restore");
+  g_menu_append(menu, Say(MsgMenuOpenFolder).c_str(), "win.open-folder");
   GMenu* about = g_menu_new();
-  g_menu_append(about, "ミモザについて", "win.about");
+  g_menu_append(about, Say(MsgMenuAbout).c_str(), "win.about");
   g_menu_append_section(menu, nullptr, G_MENU_MODEL(about));
   g_object_unref(about);
   GtkWidget* menuButton = gtk_menu_button_new();
   gtk_menu_button_set_icon_name(GTK_MENU_BUTTON(menuButton), "open-menu-symbolic");
   gtk_menu_button_set_menu_model(GTK_MENU_BUTTON(menuButton), G_MENU_MODEL(menu));
-  gtk_widget_set_tooltip_text(menuButton, "メニュー (F10)");
+  gtk_widget_set_tooltip_text(menuButton, (Say(MsgMenu) + " (F10)").c_str());
   gtk_menu_button_set_primary(GTK_MENU_BUTTON(menuButton), TRUE);
-  Label(menuButton, "メニュー");
+  Label(menuButton, Say(MsgMenu).c_str());
   g_object_unref(menu);
   gtk_header_bar_pack_end(GTK_HEADER_BAR(header), menuButton);
 
-  GtkWidget* why = gtk_toggle_button_new_with_label("なぜ");
+  GtkWidget* why = gtk_toggle_button_new_with_label(Say(MsgWhyWord).c_str());
   whyButton = GTK_TOGGLE_BUTTON(why);
-  gtk_widget_set_tooltip_text(why, "前のターンがなぜそう答えたか (F3)");
+  gtk_widget_set_tooltip_text(why, (Say(MsgWhyTip) + " (F3)").c_str());
   g_signal_connect(why, "toggled", G_CALLBACK(OnWhyToggled), this);
   gtk_header_bar_pack_end(GTK_HEADER_BAR(header), why);
 
-  GtkWidget* forget = gtk_button_new_with_label("忘れる");
+  GtkWidget* forget = gtk_button_new_with_label(Say(MsgForgetWord).c_str());
   gtk_actionable_set_action_name(GTK_ACTIONABLE(forget), "win.forget");
-  gtk_widget_set_tooltip_text(forget, "覚えたばかりの組か、いま出た答えを忘れる (F4)");
+  gtk_widget_set_tooltip_text(forget, (Say(MsgForgetTip) + " (F4)").c_str());
   gtk_header_bar_pack_end(GTK_HEADER_BAR(header), forget);
 
   GtkWidget* busy = gtk_spinner_new();
   spinner = GTK_SPINNER(busy);
-  gtk_widget_set_tooltip_text(busy, "考え中");
-  Label(busy, "考え中");
+  gtk_widget_set_tooltip_text(busy, Say(MsgBusy).c_str());
+  Label(busy, Say(MsgBusy).c_str());
   gtk_header_bar_pack_start(GTK_HEADER_BAR(header), busy);
   return header;
 }
@@ -199,7 +205,7 @@ GtkWidget* ChatWindow::BuildTranscript() {
   gtk_text_view_set_top_margin(transcriptView, 8);
   gtk_text_view_set_bottom_margin(transcriptView, 8);
   gtk_text_view_set_pixels_below_lines(transcriptView, 4);
-  Label(view, "会話");
+  Label(view, Say(MsgTranscript).c_str());
   gtk_text_buffer_create_tag(transcriptBuffer, kRowTags[RowUser], "weight", PANGO_WEIGHT_BOLD,
                              nullptr);
   gtk_text_buffer_create_tag(transcriptBuffer, kRowTags[RowResponse], "left-margin", 36, nullptr);
@@ -226,7 +232,7 @@ GtkWidget* ChatWindow::BuildTranscript() {
 }
 
 GtkWidget* ChatWindow::BuildWhyPanel() {
-  GtkWidget* heading = gtk_label_new("なぜ");
+  GtkWidget* heading = gtk_label_new(Say(MsgWhyWord).c_str());
   gtk_widget_add_css_class(heading, "heading");
   gtk_label_set_xalign(GTK_LABEL(heading), 0);
   gtk_widget_set_margin_start(heading, 8);
@@ -240,7 +246,7 @@ GtkWidget* ChatWindow::BuildWhyPanel() {
   gtk_text_view_set_left_margin(whyView, 8);
   gtk_text_view_set_right_margin(whyView, 8);
   gtk_text_view_set_monospace(whyView, TRUE);
-  Label(view, "なぜ: 前のターンの記録");
+  Label(view, Say(MsgWhyPanel).c_str());
 
   GtkWidget* scrolled = gtk_scrolled_window_new();
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scrolled), GTK_POLICY_NEVER,
@@ -259,9 +265,9 @@ GtkWidget* ChatWindow::BuildWhyPanel() {
 GtkWidget* ChatWindow::BuildInputRow() {
   GtkWidget* input = gtk_entry_new();
   entry = GTK_ENTRY(input);
-  gtk_entry_set_placeholder_text(entry, "話しかけてください");
+  gtk_entry_set_placeholder_text(entry, Say(MsgInputHint).c_str());
   gtk_widget_set_hexpand(input, TRUE);
-  Label(input, "入力");
+  Label(input, Say(MsgInput).c_str());
   g_signal_connect(input, "activate", G_CALLBACK(OnActivate), this);
   // Up and Down walk the history once the entry's own text has passed them on; an input method
   // composing with them keeps them (the preedit is tracked on the entry's text).
@@ -273,13 +279,12 @@ GtkWidget* ChatWindow::BuildInputRow() {
     if (GTK_IS_TEXT(child)) g_signal_connect(child, "preedit-changed", G_CALLBACK(OnPreedit), this);
   }
 
-  sendButton = gtk_button_new_with_label("送信");
+  sendButton = gtk_button_new_with_label(Say(MsgSend).c_str());
   gtk_actionable_set_action_name(GTK_ACTIONABLE(sendButton), "win.send");
-  gtk_widget_set_tooltip_text(sendButton, "送信 (Enter)");
-  ctrlSendButton = gtk_button_new_with_label("Ctrl付きで送信");
+  gtk_widget_set_tooltip_text(sendButton, (Say(MsgSend) + " (Enter)").c_str());
+  ctrlSendButton = gtk_button_new_with_label(Say(MsgSendCtrl).c_str());
   gtk_actionable_set_action_name(GTK_ACTIONABLE(ctrlSendButton), "win.send-ctrl");
-  gtk_widget_set_tooltip_text(ctrlSendButton,
-                              "Ctrl を押したまま送信: 答えのある行に答えを加える (Ctrl+Enter)");
+  gtk_widget_set_tooltip_text(ctrlSendButton, (Say(MsgSendCtrlTip) + " (Ctrl+Enter)").c_str());
 
   GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 6);
   gtk_widget_set_margin_start(row, 8);
@@ -428,7 +433,7 @@ void ChatWindow::Escape() {
   if (worker.Busy()) {
     ChatSession* running = worker.Running();
     if (running == nullptr || !AbandonTurn(*running)) {
-      Notice("このターンは途中で止められません。終わるまでお待ちください。");
+      Notice(Say(MsgCannotAbandon));
     }
     return;
   }
@@ -456,9 +461,7 @@ void ChatWindow::RefreshWhy() {
     std::string why = session.Why();
     return [this, why = std::move(why)] {
       SetBusy();
-      const std::string shown =
-          why.empty() ? "前のターンがなぜそう答えたかを、ここに示します。まだターンがありません。"
-                      : Valid(why);
+      const std::string shown = why.empty() ? Say(MsgWhyEmpty) : Valid(why);
       gtk_text_buffer_set_text(gtk_text_view_get_buffer(whyView), shown.c_str(), -1);
     };
   });
@@ -470,11 +473,8 @@ void ChatWindow::AskForget() {
     ForgetProposal proposal = ProposeForget(session);
     return [this, proposal = std::move(proposal)] {
       SetBusy();
-      if (proposal.status == SeamNothing) {
-        return Notice("忘れられるものがありません。覚えたばかりの組か、辞書から出た答えを忘れます。");
-      }
       if (proposal.status != SeamDone) return Notice(proposal.text);
-      Confirm("この項目を辞書から忘れますか？", proposal.text, "忘れる(_Y)", [this, proposal] {
+      Confirm(Say(MsgForgetTitle), proposal.text, Say(MsgForgetWord), [this, proposal] {
         worker.Post([this, proposal](ChatSession& forgetting) {
           SeamOutcome outcome = Forget(forgetting, proposal);
           return [this, outcome = std::move(outcome)] {
@@ -495,7 +495,7 @@ void ChatWindow::CheckDictionary() {
     std::vector<DiagnosticRow> rows = session.Check(&complete);
     return [this, rows = std::move(rows), complete] {
       SetBusy();
-      ShowDiagnostics("辞書の検査", rows, complete);
+      ShowDiagnostics(Say(MsgCheckTitle), rows, complete);
     };
   });
   SetBusy();
@@ -520,15 +520,12 @@ void ChatWindow::EditDictionary() {
 // applies it, discards it, or (the dialog closed otherwise) keeps it in backups/, so that no
 // edit is lost by a stray Esc.
 void ChatWindow::AskEditDone(const std::string& path) {
-  GtkWidget* dialog =
-      gtk_message_dialog_new(window, kDialogFlags, GTK_MESSAGE_QUESTION, GTK_BUTTONS_NONE,
-                             "辞書のコピーをエディタで開きました。");
-  gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog),
-                                           "編集して保存したら「適用」を押してください。"
-                                           "検査してから Dictionary.txt と置き換えます。\n%s",
-                                           Valid(path).c_str());
-  gtk_dialog_add_button(GTK_DIALOG(dialog), "破棄", GTK_RESPONSE_REJECT);
-  gtk_dialog_add_button(GTK_DIALOG(dialog), "適用", GTK_RESPONSE_ACCEPT);
+  GtkWidget* dialog = gtk_message_dialog_new(window, kDialogFlags, GTK_MESSAGE_QUESTION,
+                                             GTK_BUTTONS_NONE, "%s", Say(MsgEditOpened).c_str());
+  gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s\n%s",
+                                           Say(MsgEditHint).c_str(), Valid(path).c_str());
+  gtk_dialog_add_button(GTK_DIALOG(dialog), Say(MsgEditDiscard).c_str(), GTK_RESPONSE_REJECT);
+  gtk_dialog_add_button(GTK_DIALOG(dialog), Say(MsgEditApply).c_str(), GTK_RESPONSE_ACCEPT);
   g_object_set_data_full(G_OBJECT(dialog), "path", g_strdup(path.c_str()), g_free);
   g_signal_connect(dialog, "response",
                    G_CALLBACK(+[](GtkDialog* self, int response, gpointer data) {
@@ -551,12 +548,12 @@ void ChatWindow::ApplyEdit(const std::string& path, bool shrinkAllowed) {
     return [this, path, outcome = std::move(outcome)] {
       SetBusy();
       if (outcome.status == SeamFailed && !outcome.problems.empty()) {
-        ShowDiagnostics("編集したコピーの問題", outcome.problems, true);
+        ShowDiagnostics(Say(MsgEditProblems), outcome.problems, true);
         return AskEditDone(path);
       }
       if (outcome.status == SeamAsk) {
         return Confirm(
-            outcome.text, "", "置き換える(_Y)", [this, path] { ApplyEdit(path, true); },
+            outcome.text, "", Say(MsgEditReplace), [this, path] { ApplyEdit(path, true); },
             [this, path] { AskEditDone(path); });
       }
       Notice(outcome.text);
@@ -583,7 +580,6 @@ void ChatWindow::RestoreBackup() {
     return [this, listed = std::move(listed), backups = std::move(backups)] {
       SetBusy();
       if (listed.status != SeamDone) return Notice(listed.text);
-      if (backups.empty()) return Notice("バックアップはまだありません。");
       ChooseBackup(backups);
     };
   });
@@ -593,17 +589,16 @@ void ChatWindow::RestoreBackup() {
 // ChooseBackup: the backups in a list; the one chosen is put back after a question.
 void ChatWindow::ChooseBackup(const std::vector<BackupRow>& backups) {
   GtkWidget* dialog = gtk_window_new();
-  gtk_window_set_title(GTK_WINDOW(dialog), "バックアップから戻す");
+  gtk_window_set_title(GTK_WINDOW(dialog), Say(MsgMenuRestore).c_str());
   gtk_window_set_transient_for(GTK_WINDOW(dialog), window);
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
   gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
   gtk_window_set_default_size(GTK_WINDOW(dialog), 520, 360);
   ClosedByEscape(dialog);
   GtkWidget* list = gtk_list_box_new();
-  Label(list, "バックアップ");
+  Label(list, Say(MsgBackups).c_str());
   for (const BackupRow& backup : backups) {
-    const std::string text = Valid(backup.name + "  " + backup.description +
-                                   (backup.madeByRestore ? "  (復元で作成)" : ""));
+    const std::string text = Valid(backup.description);
     GtkWidget* label = gtk_label_new(text.c_str());
     gtk_label_set_xalign(GTK_LABEL(label), 0);
     g_object_set_data_full(G_OBJECT(label), "name", g_strdup(backup.name.c_str()), g_free);
@@ -616,7 +611,7 @@ void ChatWindow::ChooseBackup(const std::vector<BackupRow>& backups) {
                      const std::string name =
                          static_cast<const char*>(g_object_get_data(G_OBJECT(label), "name"));
                      gtk_window_destroy(GTK_WINDOW(gtk_widget_get_root(GTK_WIDGET(row))));
-                     chat->Confirm("このバックアップに戻しますか？", name, "戻す(_Y)", [chat, name] {
+                     chat->Confirm(Say(MsgRestoreTitle), name, Say(MsgRestoreWord), [chat, name] {
                        chat->worker.Post([chat, name](ChatSession& session) {
                          SeamOutcome outcome = ::mimoza::RestoreBackup(session, name);
                          return [chat, outcome = std::move(outcome)] {
@@ -636,14 +631,14 @@ void ChatWindow::ChooseBackup(const std::vector<BackupRow>& backups) {
 
 void ChatWindow::OpenDataFolder() {
   char* uri = g_filename_to_uri(setup.dir.c_str(), nullptr, nullptr);
-  if (uri == nullptr) return Notice("データフォルダの場所を URI にできません: " + setup.dir);
+  if (uri == nullptr) return Notice(Say(MsgFolderNoUri, {setup.dir}));
   gtk_show_uri_full(
       window, uri, GDK_CURRENT_TIME, nullptr,
       +[](GObject* source, GAsyncResult* result, gpointer data) {
         GError* error = nullptr;
         if (!gtk_show_uri_full_finish(GTK_WINDOW(source), result, &error)) {
-          static_cast<ChatWindow*>(data)->Notice(std::string("データフォルダを開けません: ") +
-                                                 (error != nullptr ? error->message : ""));
+          static_cast<ChatWindow*>(data)->Notice(
+              Say(MsgFolderNotOpened, {error != nullptr ? error->message : ""}));
           g_clear_error(&error);
         }
       },
@@ -652,8 +647,8 @@ void ChatWindow::OpenDataFolder() {
 }
 
 void ChatWindow::ShowAbout() {
-  gtk_show_about_dialog(window, "program-name", "ミモザ", "version", MIMOZA_VERSION, "comments",
-                        "あなたから学ぶ、小さなおしゃべり相手 (Mimoza)", "license-type",
+  gtk_show_about_dialog(window, "program-name", Say(MsgProgramName).c_str(), "version",
+                        MIMOZA_VERSION, "comments", Say(MsgAboutComment).c_str(), "license-type",
                         GTK_LICENSE_MIT_X11, "logo-icon-name", MIMOZA_APP_ID, "copyright",
                         "© 2026 Mimoza developers", nullptr);
 }
@@ -666,7 +661,7 @@ void ChatWindow::ApplyReport(const TurnReport& report) {
     if (event.kind == EventTitle) gtk_window_set_title(window, Valid(title).c_str());
   }
   state = report.state;
-  if (report.abandoned) Notice("このターンを止めました。何も覚えていません。");
+  if (report.abandoned) Notice(Say(MsgTurnStopped));
   SyncTranscript();
   SetBusy();
   if (gtk_widget_get_visible(whyPanel)) RefreshWhy();
@@ -690,14 +685,14 @@ void ChatWindow::SyncTranscript() {
     const TranscriptRow& row = transcript.Row(shownTo);
     std::string text = row.kind == RowUser      ? "> " + row.text
                        : row.kind == RowCleared ? std::string("·")
-                       : row.kind == RowDivider ? "── ここまで前回までの会話 (" + row.text + ") ──"
+                       : row.kind == RowDivider ? "── " + Say(MsgEarlierTurns, {row.text}) + " ──"
                                                 : row.text;
     text = Valid(text);
     GtkTextIter end;
     gtk_text_buffer_get_end_iter(transcriptBuffer, &end);
     gtk_text_buffer_insert_with_tags_by_name(transcriptBuffer, &end, text.c_str(), -1,
-                                             kRowTags[row.kind],
-                                             row.earlier ? "earlier" : nullptr, nullptr);
+                                             kRowTags[row.kind], row.earlier ? "earlier" : nullptr,
+                                             nullptr);
     int32_t chars = static_cast<int32_t>(g_utf8_strlen(text.c_str(), -1)) + 1;
     if (row.ctrl) {
       gtk_text_buffer_insert_with_tags_by_name(transcriptBuffer, &end, "  (Ctrl)", -1,
@@ -733,18 +728,16 @@ void ChatWindow::SetBusy() {
 }
 
 // ShowDiagnostics: the checker's rows in a list of their own window: severity, place, message.
-void ChatWindow::ShowDiagnostics(const char* title, const std::vector<DiagnosticRow>& rows,
+void ChatWindow::ShowDiagnostics(const std::string& title, const std::vector<DiagnosticRow>& rows,
                                  bool complete) {
   size_t counts[3] = {};
   for (const DiagnosticRow& row : rows) ++counts[row.severity];
-  std::string summary = rows.empty() ? "問題は見つかりませんでした。"
-                                     : "エラー " + std::to_string(counts[CheckError]) + "、警告 " +
-                                           std::to_string(counts[CheckWarning]) + "、注記 " +
-                                           std::to_string(counts[CheckNote]);
-  if (!complete) summary += " (メモリが足りず、途中までの検査です)";
+  std::string summary = ToUtf8(ComposeCheckSummary(LanguageJapanese, counts[CheckError],
+                                                   counts[CheckWarning], counts[CheckNote]));
+  if (!complete) summary += " " + Say(MsgCheckPartial);
 
   GtkWidget* dialog = gtk_window_new();
-  gtk_window_set_title(GTK_WINDOW(dialog), title);
+  gtk_window_set_title(GTK_WINDOW(dialog), title.c_str());
   gtk_window_set_transient_for(GTK_WINDOW(dialog), window);
   gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
   gtk_window_set_default_size(GTK_WINDOW(dialog), 760, 420);
@@ -752,7 +745,7 @@ void ChatWindow::ShowDiagnostics(const char* title, const std::vector<Diagnostic
 
   GtkWidget* list = gtk_list_box_new();
   gtk_list_box_set_selection_mode(GTK_LIST_BOX(list), GTK_SELECTION_NONE);
-  Label(list, "診断");
+  Label(list, Say(MsgDiagnostics).c_str());
   for (const DiagnosticRow& row : rows) {
     GtkWidget* line = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 12);
     gtk_widget_set_margin_start(line, 8);
@@ -792,7 +785,7 @@ void ChatWindow::ShowDiagnostics(const char* title, const std::vector<Diagnostic
   gtk_label_set_xalign(GTK_LABEL(heading), 0);
   gtk_widget_set_margin_start(heading, 8);
   gtk_widget_set_margin_top(heading, 8);
-  GtkWidget* close = gtk_button_new_with_label("閉じる");
+  GtkWidget* close = gtk_button_new_with_label(Say(MsgClose).c_str());
   gtk_widget_set_halign(close, GTK_ALIGN_END);
   gtk_widget_set_margin_end(close, 8);
   gtk_widget_set_margin_bottom(close, 8);
@@ -807,9 +800,9 @@ void ChatWindow::ShowDiagnostics(const char* title, const std::vector<Diagnostic
 }
 
 // Confirm: a question with the entry it is about; yes runs only on an explicit yes (the button
-// labelled yesLabel, with its mnemonic _Y), no on anything else.
+// labelled yesWord, with its mnemonic _Y), no on anything else.
 void ChatWindow::Confirm(const std::string& question, const std::string& detail,
-                         const char* yesLabel, std::function<void()> yes,
+                         const std::string& yesWord, std::function<void()> yes,
                          std::function<void()> no) {
   GtkWidget* dialog = gtk_message_dialog_new(window, kDialogFlags, GTK_MESSAGE_QUESTION,
                                              GTK_BUTTONS_NONE, "%s", Valid(question).c_str());
@@ -818,8 +811,8 @@ void ChatWindow::Confirm(const std::string& question, const std::string& detail,
                                              Valid(detail).c_str());
   }
   // Alt+Y and Alt+N answer from the keyboard, as in any dialog of the desktop.
-  gtk_dialog_add_button(GTK_DIALOG(dialog), "やめる(_N)", GTK_RESPONSE_NO);
-  gtk_dialog_add_button(GTK_DIALOG(dialog), yesLabel, GTK_RESPONSE_YES);
+  gtk_dialog_add_button(GTK_DIALOG(dialog), (Say(MsgCancelWord) + "(_N)").c_str(), GTK_RESPONSE_NO);
+  gtk_dialog_add_button(GTK_DIALOG(dialog), (yesWord + "(_Y)").c_str(), GTK_RESPONSE_YES);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_NO);
   using Answers = std::pair<std::function<void()>, std::function<void()>>;
   g_object_set_data_full(G_OBJECT(dialog), "answers", new Answers(std::move(yes), std::move(no)),

@@ -62,13 +62,14 @@ class ChatWindow {
   void Notice(std::string text);
   void SetBusy();
   void RefreshWhy();
-  void ShowDiagnostics(const char* title, const std::vector<DiagnosticRow>& rows, bool complete);
+  void ShowDiagnostics(const std::string& title, const std::vector<DiagnosticRow>& rows,
+                       bool complete);
   void AskEditDone(const std::string& path);
   void ApplyEdit(const std::string& path, bool shrinkAllowed);
   void EndEdit(bool keep);
   void LoadEarlierTurns();
   void ChooseBackup(const std::vector<BackupRow>& backups);
-  void Confirm(const std::string& question, const std::string& detail, const char* yesLabel,
+  void Confirm(const std::string& question, const std::string& detail, const std::string& yesWord,
                std::function<void()> yes, std::function<void()> no = nullptr);
 
   // Static thunks: the toolkit's callbacks find the object and call the member.

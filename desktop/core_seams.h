@@ -45,8 +45,8 @@ bool AbandonTurn(ChatSession& session);
 // What F4 would forget: the pair just learned, else the answer just shown, named from the last
 // turn's trace and planned on Dictionary.txt as it is now.
 struct ForgetProposal {
-  SeamStatus status = SeamNothing;  // SeamDone: plan holds it; SeamFailed: text says why not
-  std::string text;                 // UTF-8: the question's entry, or why there is none
+  SeamStatus status = SeamNothing;  // SeamDone: plan holds it; else text says why not
+  std::string text;                 // UTF-8: the question and what goes, or why nothing can
   ForgetPlan plan;
 };
 
@@ -61,12 +61,12 @@ SeamOutcome Forget(ChatSession& session, const ForgetProposal& proposal);
 // One backup of Dictionary.txt as the restore list shows it.
 struct BackupRow {
   std::string name;         // the backup's file name, as RestoreBackup takes it
-  std::string description;  // UTF-8: when it was made, its entries and size
-  bool madeByRestore = false;
+  std::string description;  // UTF-8: its name, when it was made, its entries and size, and
+                            // whether a restore made it
 };
 
-// ListBackups (worker): the backups of the data directory, newest first; SeamFailed (the text
-// says why) when the folder cannot be read.
+// ListBackups (worker): the backups of the data directory, newest first; SeamNothing when there
+// are none and SeamFailed when the folder cannot be read (the text says so).
 SeamOutcome ListBackups(ChatSession& session, std::vector<BackupRow>* backups);
 // RestoreBackup (worker): puts the named backup back through the safe replace (which keeps a
 // backup of the file it replaces, marked as a restore's). The text lists the entries learned

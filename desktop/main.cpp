@@ -18,6 +18,7 @@
 #include "knowledge/knowledge.h"
 #include "terminal/common/command_line.h"
 #include "terminal/common/data_directory.h"
+#include "terminal/common/words.h"
 
 namespace {
 
@@ -54,11 +55,13 @@ void Activate(GtkApplication* application, gpointer data) {
   if (start->chat != nullptr) return start->chat->Present(nullptr);
   if (!start->problem.empty()) {
     start->exitCode = kExitNoData;
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
-                                               GTK_BUTTONS_CLOSE, "ミモザを始められません");
+    GtkWidget* dialog = gtk_message_dialog_new(
+        nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s",
+        mimoza::Words(mimoza::LanguageJapanese, mimoza::MsgCannotStart).c_str());
     gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
                                              start->problem.c_str());
-    gtk_window_set_title(GTK_WINDOW(dialog), "ミモザ");
+    gtk_window_set_title(GTK_WINDOW(dialog),
+                         mimoza::Words(mimoza::LanguageJapanese, mimoza::MsgProgramName).c_str());
     gtk_window_set_application(GTK_WINDOW(dialog), application);
     g_signal_connect(dialog, "response", G_CALLBACK(gtk_window_destroy), nullptr);
     gtk_window_present(GTK_WINDOW(dialog));

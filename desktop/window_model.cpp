@@ -201,12 +201,15 @@ bool HistoryWalk::Newer(const std::string& /*current*/, std::string* line) {
   return true;
 }
 
+std::string SeverityText(CheckSeverity severity) {
+  return Words(LanguageJapanese,
+               static_cast<MessageId>(MsgSeverityError + static_cast<int16_t>(severity)));
+}
+
 DiagnosticRow DiagnosticRowFor(const CheckDiagnostic& diagnostic) {
-  // Severities are also indexes into this table: keep it in CheckSeverity's order.
-  static constexpr const char* kSeverityTexts[] = {"エラー", "警告", "注記"};
   DiagnosticRow row;
   row.severity = diagnostic.severity;
-  row.severityText = kSeverityTexts[diagnostic.severity];
+  row.severityText = SeverityText(diagnostic.severity);
   row.place = diagnostic.file == CheckedQuips ? "Boke.dat" : "Dictionary.txt";
   if (diagnostic.line > 0) {
     row.place += ":" + std::to_string(diagnostic.line) + ":" + std::to_string(diagnostic.column);
@@ -225,9 +228,8 @@ std::string UnreadableMessage(const std::string& dir, int error) {
 }
 
 std::string NoDataDirectoryMessage(const std::string& dir) {
-  return dir.empty()
-             ? "データフォルダがありません: HOME も XDG_DATA_HOME もなく、--dir もありません。"
-             : "データフォルダ " + dir + " を作ることも、使うこともできません。";
+  return dir.empty() ? Words(LanguageJapanese, MsgNoDataDirectory)
+                     : Words(LanguageJapanese, MsgDataDirectoryUnusable, {dir});
 }
 
 std::string HistoryNotice(bool loading, const std::string& reason) {

@@ -3,9 +3,9 @@
 // diagnostics -> list rows; the history file's lines -> what Up and Down bring back; earlier
 // sessions' turns <-> the transcript store.
 // Leaves this file: HostEventKind, HostEvent, TurnReport, ChatSession, RowKind, TranscriptRow,
-// TranscriptModel, StoredTurn, HistoryWalk, DiagnosticRow, DiagnosticRowFor, and the window's own
-// words (UnwritableNotice, UnreadableMessage, NoDataDirectoryMessage, HistoryNotice). Tested by
-// tests/desktop/window_model_test.cpp.
+// TranscriptModel, StoredTurn, HistoryWalk, DiagnosticRow, SeverityText, DiagnosticRowFor, and the
+// window's own words (UnwritableNotice, UnreadableMessage, NoDataDirectoryMessage, HistoryNotice).
+// Tested by tests/desktop/window_model_test.cpp.
 #pragma once
 
 #include <cstddef>
@@ -108,10 +108,10 @@ enum RowKind : int8_t {
 
 struct TranscriptRow {
   RowKind kind = RowNotice;
-  int64_t turn = 0;   // user lines so far, its own included; 0 before the first
-  bool ctrl = false;  // RowUser: sent with Ctrl held
+  int64_t turn = 0;      // user lines so far, its own included; 0 before the first
+  bool ctrl = false;     // RowUser: sent with Ctrl held
   bool earlier = false;  // a turn of an earlier session, from the transcript store
-  std::string text;   // UTF-8, without a final line end
+  std::string text;      // UTF-8, without a final line end
 };
 
 // TranscriptModel: the rows of the session so far, oldest first, bounded by turns. Rows are
@@ -148,8 +148,7 @@ class TranscriptModel {
 
 // StoredTurn: what the transcript store keeps of a turn: the line sent and the responses of its
 // report (a cleared one as what the turn drew), all at time now. Notices are not kept.
-std::vector<StoredEntry> StoredTurn(const std::string& line, const TurnReport& report,
-                                    int64_t now);
+std::vector<StoredEntry> StoredTurn(const std::string& line, const TurnReport& report, int64_t now);
 
 // HistoryWalk: Up and Down over the lines sent, earlier sessions' first; the line being typed is
 // kept while walking and comes back below the newest.
@@ -179,6 +178,8 @@ struct DiagnosticRow {
   std::string message;       // UTF-8
 };
 
+// SeverityText: "エラー", "警告" or "注記", as the rows name a severity.
+std::string SeverityText(CheckSeverity severity);
 DiagnosticRow DiagnosticRowFor(const CheckDiagnostic& diagnostic);
 
 // The window's own notices. UnwritableNotice: Dictionary.txt of dir cannot be written (error is

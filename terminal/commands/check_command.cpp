@@ -31,11 +31,6 @@ namespace {
 constexpr const char* kSeverityNames[] = {"error", "warning", "note"};
 constexpr const char* kFileNames[] = {kDictionaryFile, kQuipFile};
 
-// Counted: "1 error", "2 errors" in language; one and many are the message for 1 and the other.
-std::string Counted(Language language, size_t count, MessageId one, MessageId many) {
-  return Words(language, count == 1 ? one : many, {std::to_string(count)});
-}
-
 // LowestShown: the least grave severity the command line asks to see.
 CheckSeverity LowestShown(const SubcommandCall& call) {
   if (call.Has("--quiet")) return CheckError;
@@ -84,11 +79,8 @@ std::string DiagnosticJson(const CheckDiagnostic& diagnostic, Language language)
 std::string CheckSummary(const std::vector<CheckDiagnostic>& diagnostics, Language language) {
   size_t counts[3] = {};
   for (const CheckDiagnostic& diagnostic : diagnostics) ++counts[diagnostic.severity];
-  if (diagnostics.empty()) return Words(language, MsgNoProblems);
-  return Words(language, MsgCheckSummary,
-               {Counted(language, counts[CheckError], MsgErrorCount, MsgErrorsCount),
-                Counted(language, counts[CheckWarning], MsgWarningCount, MsgWarningsCount),
-                Counted(language, counts[CheckNote], MsgNoteCount, MsgNotesCount)});
+  return ToUtf8(
+      ComposeCheckSummary(language, counts[CheckError], counts[CheckWarning], counts[CheckNote]));
 }
 
 std::string TurnCostLine(const CheckFigures& figures, Language language) {

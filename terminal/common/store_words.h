@@ -1,11 +1,9 @@
 // terminal/common/store_words.h: the results of forget, restore and the safe replace
-// (knowledge/dictionary_store.h) -> the English the terminal's commands, its JSON-lines face and
-// the desktop window say, UTF-8, every text of the file quoted safely. (The interactive face says
-// them in the user's language: conversation/take_back_words.h.)
-// Leaves this file: QuotedText, StoreResultText, OwnerChangeText,
-// ForgetProblemText, PooledText, RemovedLines. Tested through the commands by
-// tests/terminal/store_commands_test.cpp and through the interactive face by
-// tests/terminal/interactive_test.cpp.
+// (knowledge/dictionary_store.h) -> the English the terminal's commands and its JSON-lines face
+// say, UTF-8, every text of the file quoted safely. (The interactive face and the windows say them
+// in their language: conversation/take_back_words.h.)
+// Leaves this file: QuotedText, StoreResultText, OwnerChangeText, ForgetProblemText,
+// PooledText, RemovedLines. Tested through the commands by tests/terminal/store_commands_test.cpp.
 #pragma once
 
 #include <string>

@@ -168,31 +168,47 @@ TEST_F(DesktopTest, CancelForgetAndRestoreTakeTeachingBack) {
   EXPECT_EQ(dropped.status, SeamDone);
   EXPECT_EQ(dropped.text, "（学習をやめました）");
   EXPECT_EQ(session.Engine().State(), Idle);
-  EXPECT_EQ(ProposeForget(session).status, SeamNothing);  // an offer is Mimoza's own words
+  const ForgetProposal offer = ProposeForget(session);  // an offer is Mimoza's own words
+  EXPECT_EQ(offer.status, SeamNothing);
+  EXPECT_EQ(offer.text, "忘れるものがありません。直前のターンは Dictionary.txt の答えを見せていません。");
+  std::vector<BackupRow> rows;
+  EXPECT_EQ(ListBackups(session, &rows).status, SeamNothing);
   for (const char* line : {"ねこねこ", "うん", "にゃーん"}) session.Submit(line, false);
   const std::string taught = testing::ReadBytes("Dictionary.txt");
   ASSERT_NE(taught.find(neko), std::string::npos);
 
+  // The window asks and tells in the words the Windows dialog uses, each line of the file
+  // quoted on a line of its own.
   ForgetProposal proposal = ProposeForget(session);
   ASSERT_EQ(proposal.status, SeamDone) << proposal.text;
-  EXPECT_NE(proposal.text.find("キー 「ねこねこ」 (キーごと)"), std::string::npos) << proposal.text;
-  EXPECT_NE(proposal.text.find("答え 「にゃーん」"), std::string::npos) << proposal.text;
+  EXPECT_EQ(proposal.text,
+            "Dictionary.txt から次のものを忘れますか？ 今の Dictionary.txt は先にバックアップします。\n"
+            "12 行目: キー「ねこねこ」（11 行目）の答え「にゃーん」\n"
+            "11 行目: 答えが残らないキー「ねこねこ」");
   const SeamOutcome forgot = Forget(session, proposal);
   ASSERT_EQ(forgot.status, SeamDone) << forgot.text;
   EXPECT_EQ(testing::ReadBytes("Dictionary.txt").find(neko), std::string::npos);
   std::vector<std::string> backups = Backups();
   ASSERT_EQ(backups.size(), 1u);
-  EXPECT_NE(forgot.text.find("backups/" + backups[0]), std::string::npos) << forgot.text;
+  EXPECT_EQ(forgot.text, "「にゃーん」 を忘れました。元の Dictionary.txt は backups/" + backups[0] +
+                             " にあります。");
   // Twice is not twice forgotten: the last entry now is another one.
   EXPECT_EQ(ProposeForget(session).status, SeamNothing);
 
-  std::vector<BackupRow> rows;
+  // A pair learned after the backup is named as not put back.
+  for (const char* line : {"いぬ", "うん", "わん"}) session.Submit(line, false);
   ASSERT_EQ(ListBackups(session, &rows).status, SeamDone);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].name, backups[0]);
+  EXPECT_EQ(rows[0].description.rfind(backups[0] + "  ", 0), 0u) << rows[0].description;
+  EXPECT_TRUE(rows[0].description.ends_with(" 項目  " + std::to_string(taught.size()) + " バイト"))
+      << rows[0].description;
   const SeamOutcome restored = RestoreBackup(session, rows[0].name);
   ASSERT_EQ(restored.status, SeamDone) << restored.text;
   EXPECT_EQ(testing::ReadBytes("Dictionary.txt"), taught);
+  EXPECT_TRUE(restored.text.ends_with("（戻す前のバックアップにあります）:\n"
+                                      "14 行目: キー「いぬ」（13 行目）の答え「わん」"))
+      << restored.text;
   EXPECT_EQ(RestoreBackup(session, rows[0].name).status, SeamNothing);
   EXPECT_EQ(RestoreBackup(session, "../Dictionary.txt").status, SeamFailed);
 
