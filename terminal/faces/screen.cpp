@@ -7,6 +7,7 @@
 #include "terminal/faces/screen.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "terminal/common/encoding.h"
 #include "terminal/common/safe_text.h"
@@ -494,6 +495,18 @@ std::string ClipToWidth(std::string_view utf8, int32_t width, std::string_view e
 
 // A full line breaks after its last space, if it has one past its start (words of text
 // without spaces, such as Japanese, break anywhere).
+namespace {
+
+// ClosesText: a Japanese mark that closes what comes before it (、。」 and the like), which a
+// reader expects never to start a line.
+bool ClosesText(char32_t c) {
+  static constexpr char32_t kClosing[] = {U'、', U'。', U'，', U'．', U'」', U'』',
+                                          U'）', U'】', U'！', U'？', U'〉', U'》'};
+  return std::find(std::begin(kClosing), std::end(kClosing), c) != std::end(kClosing);
+}
+
+}  // namespace
+
 std::vector<std::string> WrapToWidth(std::string_view utf8, int32_t width) {
   width = std::max(1, width);
   utf8 = DropFinalBreak(utf8);
@@ -518,6 +531,15 @@ std::vector<std::string> WrapToWidth(std::string_view utf8, int32_t width) {
       } else if (space != std::string::npos && space > 0) {
         rest = lines.back().substr(space + 1);
         lines.back().erase(space);
+      } else if (ClosesText(c)) {
+        // A closing mark never starts a line: the character before it comes along.
+        size_t last = lines.back().size();
+        while (last > 0 && (static_cast<unsigned char>(lines.back()[--last]) & 0xC0) == 0x80) {
+        }
+        if (last > 0) {
+          rest = lines.back().substr(last);
+          lines.back().erase(last);
+        }
       }
       lines.push_back(std::move(rest));
       used = DisplayWidth(lines.back());

@@ -90,6 +90,8 @@ TEST_F(ScreenTest, ClipAndWrapByDisplayWidth) {
       {"abc defgh", 4, {"abc", "defg", "h"}},
       {"a  b", 1, {"a", " ", "b"}},
       {" abc", 2, {" a", "bc"}},
+      {"あいう。", 6, {"あい", "う。"}},  // a closing mark takes the character before it along
+      {"。。", 2, {"。", "。"}},          // unless it stands alone
   };
   for (const auto& c : kWrapCases) {
     EXPECT_EQ(WrapToWidth(c.text, c.width), c.lines) << c.text << " in " << c.width;
