@@ -381,14 +381,20 @@ Key KeyDecoder::Escape(unsigned char byte) {
   return Restart(byte);
 }
 
+// AddParam: one byte of a sequence's parameters, kept while they fit; a sequence whose
+// parameters overflow is dropped whole when it ends.
+Key KeyDecoder::AddParam(unsigned char byte) {
+  if (paramLength < kMaxParams) {
+    params[paramLength++] = static_cast<char>(byte);
+  } else {
+    paramsOverflowed = true;
+  }
+  return MakeKey(KeyNone);
+}
+
 Key KeyDecoder::Csi(unsigned char byte) {
   if (byte >= 0x20 && byte <= 0x3F) {
-    if (paramLength < kMaxParams) {
-      params[paramLength++] = static_cast<char>(byte);
-    } else {
-      paramsOverflowed = true;
-    }
-    return MakeKey(KeyNone);
+    return AddParam(byte);
   }
   if (byte >= 0x40 && byte <= 0x7E) {
     if (paramLength == 0 && byte == '[') {
@@ -408,12 +414,7 @@ Key KeyDecoder::Csi(unsigned char byte) {
 
 Key KeyDecoder::Ss3(unsigned char byte) {
   if ((byte >= '0' && byte <= '9') || byte == ';') {
-    if (paramLength < kMaxParams) {
-      params[paramLength++] = static_cast<char>(byte);
-    } else {
-      paramsOverflowed = true;
-    }
-    return MakeKey(KeyNone);
+    return AddParam(byte);
   }
   if (byte >= 0x40 && byte <= 0x7E) {
     state = StGround;

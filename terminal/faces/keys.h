@@ -95,6 +95,7 @@ class KeyDecoder {
   Key Ground(unsigned char byte);
   Key Utf8(unsigned char byte);
   Key Escape(unsigned char byte);
+  Key AddParam(unsigned char byte);
   Key Csi(unsigned char byte);
   Key Ss3(unsigned char byte);
   Key FinishCsi(unsigned char final);
