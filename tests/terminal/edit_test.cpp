@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/terminal/file_bytes.h"
 #include "tests/terminal/pty_program.h"
 
 namespace mimoza {
@@ -26,17 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::PtyProgram;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // The dictionary every case starts from, code page 932 with CR LF. Line 3 holds 纊 as 0xED 0x40,
 // one of the characters code page 932 has twice: converted to UTF-8 and back it would come out

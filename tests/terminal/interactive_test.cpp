@@ -29,6 +29,7 @@
 #include "terminal/common/transcript_store.h"
 #include "terminal/faces/line_editor.h"
 #include "terminal/faces/screen.h"
+#include "tests/terminal/file_bytes.h"
 #include "tests/terminal/pty_program.h"
 
 namespace mimoza {
@@ -312,13 +313,6 @@ class Scratch {
   ~Scratch() { std::filesystem::remove_all(path); }
   std::filesystem::path path;
 };
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 TEST(HistoryTest, FileIsAppendedLoadedAndTrimmed) {
   Scratch scratch;

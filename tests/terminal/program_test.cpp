@@ -11,22 +11,15 @@
 #include <sstream>
 #include <string>
 
+#include "tests/terminal/file_bytes.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using mimoza::ReadFile;
+using mimoza::WriteFile;
 
 const fs::path kFixtures = fs::path(MIMOZA_SOURCE_DIR) / "tests/terminal/fixtures";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 // What one run of the program left behind.
 struct ProgramRun {

@@ -14,22 +14,12 @@
 #include <vector>
 
 #include "terminal/common/history.h"
+#include "tests/terminal/file_bytes.h"
 
 namespace mimoza {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 unsigned Mode(const fs::path& path) {
   struct stat st {};

@@ -12,23 +12,13 @@
 #include <sstream>
 #include <string>
 
+#include "tests/terminal/file_bytes.h"
 #include "tests/terminal/pty_program.h"
 
 namespace mimoza {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // ねこ / にゃー and ごろごろ (two answers), then a key without answers (x) before いぬ / わん.
 const std::string kDictionary =
